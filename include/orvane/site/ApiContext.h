@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace orvane::site {
+
+/// The connection values of a call: API key, host, scheme, retry count, retry pause and time-out.
+///
+/// Contexts are filled through one process-wide builder context: every setter writes into the
+/// builder context (not into the object it is called on) and returns the object it was called
+/// on, so that calls chain; `build()` returns the builder context, the same object every time.
+///
+/// \code
+/// auto ctx = orvane::site::ApiContext().setApiKey("KEY").setMaxRetry(5).build();
+/// orvane::site::SiteClient::provideApiContext(ctx);
+/// \endcode
+///
+/// Each change of scheme, host, retry count, retry pause or time-out writes an "INFO" log line;
+/// the API key is never logged. No value is validated. All members are thread-safe.
+class ApiContext {
+ public:
+  /// A context with the default values ("https", the default host, 3, 1.0, 60.0, empty key).
+  ApiContext();
+  ApiContext(const ApiContext& other);
+  ApiContext& operator=(const ApiContext& other);
+
+  ApiContext& setApiScheme(const std::string& apiScheme);
+  ApiContext& setApiKey(const std::string& apiKey);
+  ApiContext& setBaseUrl(const std::string& baseUrl);
+  ApiContext& setMaxRetry(std::int64_t maxRetry);
+  ApiContext& setRetryInterval(double retryInterval);
+  ApiContext& setTimeoutInterval(double timeoutInterval);
+
+  /// The process-wide builder context that the setters fill; created on first use, never
+  /// replaced or reset.
+  std::shared_ptr<ApiContext> build();
+
+  /// Current values (copies, safe against concurrent changes).
+  std::string apiScheme() const;
+  std::string baseUrl() const;
+  std::int64_t maxRetry() const;
+  double retryInterval() const;
+  double timeoutInterval() const;
+  std::string apiKey() const;
+
+ private:
+  static std::shared_ptr<ApiContext> builderContext();
+
+  mutable std::mutex mutex_;
+  std::string apiScheme_;
+  std::string baseUrl_;
+  std::int64_t maxRetry_;
+  double retryInterval_;
+  double timeoutInterval_;
+  std::string apiKey_;
+};
+
+}  // namespace orvane::site

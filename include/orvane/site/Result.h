@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <utility>
+#include <variant>
+
+#include "orvane/site/Error.h"
+
+namespace orvane::site {
+
+/// The outcome of decoding a reply: the decoded record or the Error that says why not.
+///
+/// Exactly one of the two is held. `value()` on an error result (or `error()` on a success)
+/// returns an empty pointer (or an empty Error) rather than throwing.
+template <class T>
+class Result {
+ public:
+  Result(std::shared_ptr<T> value) : state_(std::move(value)) {}  // NOLINT: implicit by design
+  Result(Error error) : state_(std::move(error)) {}                // NOLINT: implicit by design
+
+  /// True when a record was decoded.
+  bool ok() const noexcept { return state_.index() == 0; }
+  explicit operator bool() const noexcept { return ok(); }
+
+  /// The decoded record, or nullptr when decoding failed.
+  const std::shared_ptr<T>& value() const& noexcept {
+    static const std::shared_ptr<T> kNone;
+    return ok() ? std::get<0>(state_) : kNone;
+  }
+  std::shared_ptr<T> value() && noexcept {
+    return ok() ? std::move(std::get<0>(state_)) : nullptr;
+  }
+
+  /// The decoding error, or an empty Error when decoding succeeded.
+  const Error& error() const& noexcept {
+    static const Error kNone;
+    return ok() ? kNone : std::get<1>(state_);
+  }
+  Error error() && noexcept { return ok() ? Error{} : std::move(std::get<1>(state_)); }
+
+ private:
+  std::variant<std::shared_ptr<T>, Error> state_;
+};
+
+}  // namespace orvane::site

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds and runs every test of orvane-site. With no arguments it runs every CI job in turn:
+#   build     normal build (warnings as errors) and every ctest test
+#   sanitize  AddressSanitizer + UndefinedBehaviorSanitizer build, unit and integration tests again
+#   tsan      ThreadSanitizer build (clang), the concurrency tests
+#   fuzz      the fuzz targets (clang, libFuzzer, ASan+UBSan) for a bounded time each
+#   format    clang-format check of every C++ file
+# Name jobs to run only those: scripts/test.sh build format
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+./scripts/install-deps.sh
+
+jobs=("$@")
+[ "${#jobs[@]}" -gt 0 ] || jobs=(format build sanitize tsan fuzz)
+parallel=${ORVANE_SITE_JOBS:-$(nproc)}
+: "${FUZZ_SECONDS:=60}"
+
+banner() { printf '\n=== %s ===\n' "$*"; }
+
+configure_and_build() {  # dir, extra cmake args...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja -DORVANE_SITE_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$parallel"
+}
+
+job_format() {
+  banner "format: clang-format check"
+  git ls-files -z '*.h' '*.hpp' '*.cpp' | xargs -0 -r clang-format --dry-run -Werror
+  echo "format: clean"
+}
+
+job_build() {
+  banner "build: GCC, warnings as errors, every test"
+  configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  ctest --test-dir build/ci --output-on-failure -j "$parallel"
+}
+
+job_sanitize() {
+  banner "sanitize: AddressSanitizer + UndefinedBehaviorSanitizer"
+  configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug \
+    -DORVANE_SITE_SANITIZE=address,undefined
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/asan --output-on-failure -j "$parallel" -LE package
+}
+
+job_tsan() {
+  banner "tsan: ThreadSanitizer (clang), concurrency tests"
+  CC=clang CXX=clang++ configure_and_build build/tsan -DCMAKE_BUILD_TYPE=Debug \
+    -DORVANE_SITE_SANITIZE=thread -DORVANE_SITE_BUILD_TOOLS=ON
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan --output-on-failure -j "$parallel" -L concurrency
+}
+
+job_fuzz() {
+  banner "fuzz: libFuzzer targets, ${FUZZ_SECONDS}s each"
+  if [ ! -f fuzz/CMakeLists.txt ]; then
+    echo "fuzz: no fuzz targets yet"
+    return
+  fi
+  CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORVANE_SITE_BUILD_FUZZ=ON -DORVANE_SITE_BUILD_TESTS=OFF -DORVANE_SITE_BUILD_TOOLS=OFF
+  ./fuzz/run.sh build/fuzz "$FUZZ_SECONDS"
+}
+
+for job in "${jobs[@]}"; do
+  "job_$job"
+done
+banner "all jobs passed: ${jobs[*]}"

@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvane/site/ApiContext.h"
+#include "orvane/site/ClientConfig.h"
+#include "orvane/site/ContextDataCache.h"
+#include "orvane/site/LogSink.h"
+
+namespace orvane::site {
+namespace {
+
+// Collects the library's log lines while alive.
+class Lines {
+ public:
+  Lines() {
+    setLogSink([this](std::string_view line) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.emplace_back(line);
+    });
+  }
+  ~Lines() { setLogSink(nullptr); }
+  std::vector<std::string> take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::exchange(lines_, {});
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// The builder context is process-wide: put it back to the defaults around each test.
+class Configuration : public testing::Test {
+ protected:
+  void SetUp() override { reset(); }
+  void TearDown() override { reset(); }
+  static void reset() {
+    Lines quiet;
+    ApiContext()
+        .setApiScheme("https")
+        .setBaseUrl(ClientConfig::BaseUrl)
+        .setMaxRetry(3)
+        .setRetryInterval(1.0)
+        .setTimeoutInterval(60.0)
+        .setApiKey("");
+    ContextDataCache::setShared(std::make_shared<ContextDataCache>());
+  }
+};
+
+TEST_F(Configuration, DefaultsOfConfigAndNewContext) {
+  EXPECT_EQ(ClientConfig::ApiScheme, "https");
+  EXPECT_EQ(ClientConfig::BaseUrl, "site-api.orvane.com");
+  EXPECT_EQ(ClientConfig::ApiPath, "mapApi/v1/siteService/");
+  EXPECT_EQ(ClientConfig::maxRetry, 3);
+  EXPECT_EQ(ClientConfig::retryInterval, 1.0);
+  EXPECT_EQ(ClientConfig::timeoutInterval, 60.0);
+
+  Lines lines;
+  ApiContext fresh;
+  EXPECT_EQ(fresh.apiScheme(), "https");
+  EXPECT_EQ(fresh.baseUrl(), ClientConfig::BaseUrl);
+  EXPECT_EQ(fresh.maxRetry(), 3);
+  EXPECT_EQ(fresh.retryInterval(), 1.0);
+  EXPECT_EQ(fresh.timeoutInterval(), 60.0);
+  EXPECT_EQ(fresh.apiKey(), "");
+  EXPECT_TRUE(lines.take().empty()) << "construction logs nothing";
+}
+
+TEST_F(Configuration, EverySetterLogsItsLineExceptTheKey) {
+  Lines lines;
+  ApiContext()
+      .setApiScheme("http")
+      .setBaseUrl("localhost:8443")
+      .setMaxRetry(5)
+      .setRetryInterval(2)
+      .setTimeoutInterval(2.25)
+      .setApiKey("secret-key-value");
+  const std::vector<std::string> expected = {
+      "[OrvaneSite][ApiContext.apiScheme] INFO: Api Scheme changed to: http",
+      "[OrvaneSite][ApiContext.baseUrl] INFO: Api Host changed to: localhost:8443",
+      "[OrvaneSite][ApiContext.maxRetry] INFO: Max Retry changed to: 5",
+      "[OrvaneSite][ApiContext.retryInterval] INFO: Retry Interval changed to: 2.0",
+      "[OrvaneSite][ApiContext.timeoutInterval] INFO: Timeout Interval changed to: 2.25",
+  };
+  EXPECT_EQ(lines.take(), expected);
+
+  ApiContext().setMaxRetry(-1).setTimeoutInterval(60).setRetryInterval(1e20);
+  const std::vector<std::string> more = {
+      "[OrvaneSite][ApiContext.maxRetry] INFO: Max Retry changed to: -1",
+      "[OrvaneSite][ApiContext.timeoutInterval] INFO: Timeout Interval changed to: 60.0",
+      "[OrvaneSite][ApiContext.retryInterval] INFO: Retry Interval changed to: 1e+20",
+  };
+  EXPECT_EQ(lines.take(), more);
+}
+
+TEST_F(Configuration, SettersWriteTheBuilderContextNotTheReceiver) {
+  ApiContext receiver;
+  Lines quiet;
+  ApiContext& returned = receiver.setApiKey("KEY1").setMaxRetry(7);
+  EXPECT_EQ(&returned, &receiver);
+  EXPECT_EQ(receiver.apiKey(), "") << "a context passed on without build() keeps the defaults";
+  EXPECT_EQ(receiver.maxRetry(), 3);
+
+  auto built = ApiContext().build();
+  EXPECT_EQ(built->apiKey(), "KEY1");
+  EXPECT_EQ(built->maxRetry(), 7);
+}
+
+TEST_F(Configuration, BuildReturnsOneSharedObject) {
+  Lines quiet;
+  auto first = ApiContext().setApiKey("K").build();
+  auto second = ApiContext().build();
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(second->apiKey(), "K");
+  second->setMaxRetry(9);  // any chain writes the one builder context
+  EXPECT_EQ(first->maxRetry(), 9);
+}
+
+TEST_F(Configuration, BuilderContextIsSafeToCreateAndFillFromManyThreads) {
+  Lines quiet;
+  std::vector<std::shared_ptr<ApiContext>> built(8);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &built] {
+      for (int i = 0; i < 100; ++i) ApiContext().setMaxRetry(i).setApiKey("k" + std::to_string(t));
+      built[static_cast<std::size_t>(t)] = ApiContext().build();
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const auto& context : built) EXPECT_EQ(context, built.front());
+  EXPECT_EQ(built.front()->maxRetry(), 99);
+}
+
+TEST_F(Configuration, CacheStartsWithDefaults) {
+  auto cache = ContextDataCache::shared();
+  EXPECT_EQ(cache->apiKey(), "");
+  EXPECT_EQ(cache->baseUrl(), "site-api.orvane.com");
+  EXPECT_EQ(cache->apiPath(), "mapApi/v1/siteService/");
+  EXPECT_EQ(cache->apiScheme(), "https");
+  EXPECT_EQ(cache->maxRetry(), 3);
+  EXPECT_EQ(cache->retryInterval(), 1.0);
+  EXPECT_EQ(cache->timeoutInterval(), 60.0);
+}
+
+TEST_F(Configuration, CacheUpdateRules) {
+  Lines quiet;
+  ContextDataCache::set(ApiContext()
+                            .setApiKey("first-key")
+                            .setApiScheme("")
+                            .setBaseUrl("")
+                            .setMaxRetry(0)
+                            .setRetryInterval(-2.5)
+                            .setTimeoutInterval(0)
+                            .build());
+  auto cache = ContextDataCache::shared();
+  EXPECT_EQ(cache->apiKey(), "first-key");
+  EXPECT_EQ(cache->apiScheme(), "https") << "empty scheme falls back";
+  EXPECT_EQ(cache->baseUrl(), "site-api.orvane.com") << "empty host falls back";
+  EXPECT_EQ(cache->maxRetry(), 0) << "retry values are copied unchecked";
+  EXPECT_EQ(cache->retryInterval(), -2.5);
+  EXPECT_EQ(cache->timeoutInterval(), 0.0);
+
+  ContextDataCache::set(
+      ApiContext().setApiKey("").setBaseUrl("localhost:9443").setApiScheme("http").build());
+  EXPECT_EQ(cache->apiKey(), "first-key") << "an empty key keeps the cached one";
+  EXPECT_EQ(cache->baseUrl(), "localhost:9443");
+  EXPECT_EQ(cache->apiScheme(), "http");
+
+  ContextDataCache::set(ApiContext().setApiKey("x").build());
+  EXPECT_EQ(cache->apiKey(), "x") << "a one-character key is stored";
+
+  ContextDataCache::set(nullptr);
+  EXPECT_EQ(cache->apiKey(), "x") << "a null context changes nothing";
+  EXPECT_EQ(cache->baseUrl(), "localhost:9443");
+}
+
+TEST_F(Configuration, ReplacingTheSharedCache) {
+  auto replacement = std::make_shared<ContextDataCache>();
+  replacement->setMaxRetry(11);
+  ContextDataCache::setShared(replacement);
+  EXPECT_EQ(ContextDataCache::shared(), replacement);
+  EXPECT_EQ(ContextDataCache::shared()->maxRetry(), 11);
+  ContextDataCache::setShared(nullptr);
+  EXPECT_EQ(ContextDataCache::shared(), replacement) << "null is ignored";
+}
+
+}  // namespace
+}  // namespace orvane::site
