@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "orvane/site/records/AutoCompletePrediction.h"
+#include "orvane/site/records/Site.h"
+#include "orvane/site/responses/BaseResponse.h"
+
+namespace orvane::site {
+
+/// The reply of a query autocomplete: completions of the query and matching places.
+///
+/// Made by decode<QueryAutocompleteResponse>() from the reply; the envelope (returnCode,
+/// returnDesc) is kept as received. Applications may read and assign every member and may
+/// default-construct one (for example to build fake replies in tests). Not synchronised.
+class QueryAutocompleteResponse : public BaseResponse {
+ public:
+  /// "predictions": the proposed completions, in the service's order.
+  std::optional<std::vector<AutoCompletePrediction>> predictions;
+  /// "sites": the places found, in the service's order.
+  std::optional<std::vector<std::shared_ptr<Site>>> sites;
+};
+
+}  // namespace orvane::site

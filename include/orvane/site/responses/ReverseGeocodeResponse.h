@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "orvane/site/records/Site.h"
+#include "orvane/site/responses/BaseResponse.h"
+
+namespace orvane::site {
+
+/// The reply of a reverse geocode: the places at the position.
+///
+/// Made by decode<ReverseGeocodeResponse>() from the reply; the envelope (returnCode, returnDesc)
+/// is kept as received. Applications may read and assign every member and may default-construct one
+/// (for example to build fake replies in tests). Not synchronised.
+class ReverseGeocodeResponse : public BaseResponse {
+ public:
+  /// "sites": the places found, in the service's order.
+  std::optional<std::vector<std::shared_ptr<Site>>> sites;
+};
+
+}  // namespace orvane::site

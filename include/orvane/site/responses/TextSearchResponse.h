@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+#include "orvane/site/records/Site.h"
+#include "orvane/site/responses/BaseResponse.h"
+
+namespace orvane::site {
+
+/// The reply of a text search: the total number of matches and one page of places.
+///
+/// Made by decode<TextSearchResponse>() from the reply; the envelope (returnCode, returnDesc) is
+/// kept as received. Applications may read and assign every member and may default-construct one
+/// (for example to build fake replies in tests). Not synchronised.
+class TextSearchResponse : public BaseResponse {
+ public:
+  /// "totalCount": the total number of matches.
+  std::optional<std::int64_t> totalCount;
+  /// "sites": the places found, in the service's order.
+  std::optional<std::vector<std::shared_ptr<Site>>> sites;
+};
+
+}  // namespace orvane::site

@@ -1,0 +1,40 @@
+#include "decoding/ReplyParser.h"
+
+#include <cstddef>
+#include <string>
+
+namespace orvane::site::decoding {
+namespace {
+
+// Replies up to this size keep the parser's buffers for the next reply on the thread.
+constexpr std::size_t kRetainedCapacity = std::size_t{8} << 20;
+
+simdjson::dom::parser& threadParser() {
+  thread_local simdjson::dom::parser parser;
+  return parser;
+}
+
+}  // namespace
+
+ReplyParser::~ReplyParser() {
+  simdjson::dom::parser& parser = threadParser();
+  if (parser.capacity() > kRetainedCapacity) parser = simdjson::dom::parser();
+}
+
+bool ReplyParser::parse(std::string_view json, simdjson::dom::element& root,
+                        DecodeFailure& failure) {
+  // An empty view may carry a null pointer, which the parser would hand to memcpy.
+  if (json.empty()) {
+    failure.fail(DecodingErrorCode::dataCorrupted,
+                 "The given data was not valid JSON: the reply is empty.");
+    return false;
+  }
+  // The parser copies the text into its own padded buffer, so any caller's buffer will do.
+  const simdjson::error_code code = threadParser().parse(json.data(), json.size()).get(root);
+  if (code == simdjson::SUCCESS) return true;
+  failure.fail(DecodingErrorCode::dataCorrupted,
+               std::string("The given data was not valid JSON: ") + simdjson::error_message(code));
+  return false;
+}
+
+}  // namespace orvane::site::decoding

@@ -1,0 +1,343 @@
+// The strict decoding rules shared by every record: kinds, numbers, nulls, key order, key paths,
+// and what hostile input does. Records are reached through TimezoneResponse and
+// DetailSearchResponse, whose fields cover every kind of value.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "orvane/site/DecodingErrorCode.h"
+#include "orvane/site/decode.h"
+
+namespace orvane::site {
+namespace {
+
+constexpr std::int64_t kTypeMismatch = static_cast<std::int64_t>(DecodingErrorCode::typeMismatch);
+constexpr std::int64_t kValueNotFound = static_cast<std::int64_t>(DecodingErrorCode::valueNotFound);
+constexpr std::int64_t kKeyNotFound = static_cast<std::int64_t>(DecodingErrorCode::keyNotFound);
+constexpr std::int64_t kDataCorrupted = static_cast<std::int64_t>(DecodingErrorCode::dataCorrupted);
+
+/// The coding path of the failure to decode `json` as T, or "<decoded>".
+template <class T>
+std::string failurePath(const std::string& json) {
+  auto result = decode<T>(json);
+  return result.ok() ? "<decoded>" : result.error().userInfo.at("codingPath");
+}
+
+std::string rawOffsetReply(const std::string& number) { return R"({"rawOffset":)" + number + "}"; }
+
+// --- Integers: whole numbers in any JSON form, nothing else -------------------------------------
+
+struct IntegerCase {
+  std::string json;
+  std::optional<std::int64_t> value;  // nullopt: decoding fails
+  std::int64_t code;                  // when it fails
+};
+
+class IntegerRule : public ::testing::TestWithParam<IntegerCase> {};
+
+TEST_P(IntegerRule, DecodesWholeNumbersAndRejectsTheRest) {
+  const IntegerCase& c = GetParam();
+  auto result = decode<TimezoneResponse>(rawOffsetReply(c.json));
+  if (c.value) {
+    ASSERT_TRUE(result.ok()) << result.error().userInfo.at("debugDescription");
+    EXPECT_EQ(result.value()->rawOffset, c.value);
+  } else {
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, c.code);
+    EXPECT_EQ(result.error().userInfo.at("codingPath"), "rawOffset");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, IntegerRule,
+    ::testing::Values(IntegerCase{"3600", 3600, 0}, IntegerCase{"3600.0", 3600, 0},
+                      IntegerCase{"3.6e3", 3600, 0}, IntegerCase{"36E2", 3600, 0},
+                      IntegerCase{"-0", 0, 0}, IntegerCase{"-0.0", 0, 0},
+                      IntegerCase{"-3600", -3600, 0},
+                      IntegerCase{"9223372036854775807", INT64_MAX, 0},
+                      IntegerCase{"-9223372036854775808", INT64_MIN, 0},
+                      IntegerCase{"-9.223372036854775808e18", INT64_MIN, 0},
+                      IntegerCase{"3600.5", std::nullopt, kDataCorrupted},
+                      IntegerCase{"1e-1", std::nullopt, kDataCorrupted},
+                      IntegerCase{"9223372036854775808", std::nullopt, kDataCorrupted},
+                      IntegerCase{"18446744073709551615", std::nullopt, kDataCorrupted},
+                      IntegerCase{"9.3e18", std::nullopt, kDataCorrupted},
+                      IntegerCase{"-9.3e18", std::nullopt, kDataCorrupted},
+                      IntegerCase{"1e300", std::nullopt, kDataCorrupted},
+                      IntegerCase{R"("3600")", std::nullopt, kTypeMismatch},
+                      IntegerCase{"true", std::nullopt, kTypeMismatch},
+                      IntegerCase{"[3600]", std::nullopt, kTypeMismatch},
+                      IntegerCase{R"({"value":3600})", std::nullopt, kTypeMismatch}));
+
+// --- Texts and floating-point numbers ----------------------------------------------------------
+
+TEST(DecodeKinds, TextsTakeOnlyStrings) {
+  for (const char* json : {"42", "true", "[]", "{}", "[\"a\"]"}) {
+    SCOPED_TRACE(json);
+    auto result = decode<TimezoneResponse>(std::string(R"({"timeZoneId":)") + json + "}");
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, kTypeMismatch);
+    EXPECT_EQ(result.error().userInfo.at("codingPath"), "timeZoneId");
+  }
+}
+
+TEST(DecodeKinds, TextsKeepEscapesEmbeddedNulAndUnicode) {
+  auto result = decode<TimezoneResponse>(
+      R"({"timeZoneId":"A\u0000B \"q\" \\ \u00e9\ud83d\ude00","timeZoneName":""})");
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(*result.value()->timeZoneId, std::string("A\0B \"q\" \\ \xC3\xA9\xF0\x9F\x98\x80", 16));
+  EXPECT_EQ(result.value()->timeZoneName, "");  // present and empty, not absent
+}
+
+TEST(DecodeKinds, DoublesTakeAnyNumberAndOnlyNumbers) {
+  const std::vector<std::pair<std::string, double>> accepted = {
+      {"250", 250.0},
+      {"-1", -1.0},
+      {"4.25", 4.25},
+      {"1e3", 1000.0},
+      {"18446744073709551615", 18446744073709551615.0}};
+  for (const auto& [json, expected] : accepted) {
+    SCOPED_TRACE(json);
+    auto result = decode<DetailSearchResponse>(R"({"site":{"distance":)" + json + "}}");
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value()->site->distance, expected);
+  }
+  for (const char* json : {"\"250\"", "false", "[250]"}) {
+    SCOPED_TRACE(json);
+    auto result =
+        decode<DetailSearchResponse>(std::string(R"({"site":{"distance":)") + json + "}}");
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, kTypeMismatch);
+    EXPECT_EQ(result.error().userInfo.at("codingPath"), "site.distance");
+  }
+}
+
+// --- Absent, null, present-empty ---------------------------------------------------------------
+
+TEST(DecodePresence, AbsentAndNullLeaveFieldsEmptyWhilePresentEmptyValuesAreKept) {
+  auto absent = decode<DetailSearchResponse>(R"({"site":{}})");
+  auto nulls = decode<DetailSearchResponse>(
+      R"({"site":{"name":null,"poi":null,"location":null,"prediction":null,"utcOffset":null}})");
+  auto empty = decode<DetailSearchResponse>(
+      R"({"site":{"name":"","poi":{"poiTypes":[],"childrenNodes":[]},"utcOffset":0}})");
+  ASSERT_TRUE(absent.ok());
+  ASSERT_TRUE(nulls.ok());
+  ASSERT_TRUE(empty.ok());
+  for (const auto* site : {absent.value()->site.get(), nulls.value()->site.get()}) {
+    EXPECT_FALSE(site->name);
+    EXPECT_EQ(site->poi, nullptr);
+    EXPECT_FALSE(site->location);
+    EXPECT_FALSE(site->prediction);
+    EXPECT_FALSE(site->utcOffset);
+  }
+  const Site& site = *empty.value()->site;
+  EXPECT_EQ(site.name, "");
+  ASSERT_NE(site.poi, nullptr);
+  EXPECT_EQ(site.poi->poiTypes, std::vector<std::string>{});
+  ASSERT_TRUE(site.poi->childrenNodes);
+  EXPECT_TRUE(site.poi->childrenNodes->empty());
+  EXPECT_FALSE(site.poi->ovPoiTypes);
+  EXPECT_EQ(site.utcOffset, 0);
+}
+
+TEST(DecodePresence, NullElementsOfListsAreFaults) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"sites":[{},null]})", "sites.1"},
+      {R"({"sites":[{"poi":{"photoUrls":["a",null]}}]})", "sites.0.poi.photoUrls.1"},
+      {R"({"sites":[{"poi":{"openingHours":{"periods":[null]}}}]})",
+       "sites.0.poi.openingHours.periods.0"},
+      {R"({"sites":[{"poi":{"childrenNodes":[{},{},null]}}]})", "sites.0.poi.childrenNodes.2"},
+      {R"({"sites":[{"prediction":{"matchedKeywords":[null],"matchedWords":[]}}]})",
+       "sites.0.prediction.matchedKeywords.0"}};
+  for (const auto& [json, path] : cases) {
+    SCOPED_TRACE(json);
+    auto result = decode<TextSearchResponse>(json);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().code, kValueNotFound);
+    EXPECT_EQ(result.error().userInfo.at("codingPath"), path);
+  }
+}
+
+// --- Keys: exact matching, key order, repeated keys --------------------------------------------
+
+TEST(DecodeKeys, UnknownAndCaseDifferentKeysAreIgnored) {
+  auto result = decode<TimezoneResponse>(
+      R"({"RawOffset":"x","rawoffset":true,"raw_offset":[1],"rawOffset ":{},"extra":{"a":[1,{}]},)"
+      R"("rawOffset":7})");
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value()->rawOffset, 7);
+  EXPECT_FALSE(result.value()->dstOffset);
+}
+
+TEST(DecodeKeys, TheFirstFaultInKeyOrderIsReportedWhateverTheMemberOrder) {
+  // Members deliberately listed against key order; most objects hold several faults.
+  EXPECT_EQ(failurePath<TimezoneResponse>(
+                R"({"timeZoneName":1,"timeZoneId":2,"rawOffset":"3","dstOffset":0.5})"),
+            "dstOffset");
+  EXPECT_EQ(failurePath<TimezoneResponse>(R"({"returnCode":1,"timeZoneName":1})"),
+            "timeZoneName");  // own keys before the envelope
+  EXPECT_EQ(failurePath<DetailSearchResponse>(R"({"site":{"utcOffset":1.5,"name":2,"siteId":3}})"),
+            "site.siteId");
+  EXPECT_EQ(
+      failurePath<DetailSearchResponse>(R"({"site":{"address":{"subLocality":1,"locality":2}}})"),
+      "site.address.locality");
+  EXPECT_EQ(failurePath<DetailSearchResponse>(R"({"site":{"location":{"lng":"x"}}})"),
+            "site.location.lat");
+  EXPECT_EQ(failurePath<DetailSearchResponse>(
+                R"({"site":{"poi":{"childrenNodes":[{"depAndArr":1,"location":{}}]}}})"),
+            "site.poi.childrenNodes.0.location.lat");
+  EXPECT_EQ(failurePath<TextSearchResponse>(
+                R"({"sites":[{"name":"ok"},{"poi":{"rating":"x"},"name":1}],"totalCount":"x"})"),
+            "totalCount");
+}
+
+TEST(DecodeKeys, MemberOrderDoesNotChangeTheResult) {
+  auto inOrder = decode<DetailSearchResponse>(
+      R"({"site":{"siteId":"a","name":"b","location":{"lat":1,"lng":2},"utcOffset":3}})");
+  auto reversed = decode<DetailSearchResponse>(
+      R"({"site":{"utcOffset":3,"location":{"lng":2,"lat":1},"name":"b","siteId":"a"}})");
+  ASSERT_TRUE(inOrder.ok());
+  ASSERT_TRUE(reversed.ok());
+  for (const auto* site : {inOrder.value()->site.get(), reversed.value()->site.get()}) {
+    EXPECT_EQ(site->siteId, "a");
+    EXPECT_EQ(site->name, "b");
+    EXPECT_EQ(site->location->lat, 1.0);
+    EXPECT_EQ(site->location->lng, 2.0);
+    EXPECT_EQ(site->utcOffset, 3);
+  }
+}
+
+TEST(DecodeKeys, ARepeatedKeyTakesItsLastValue) {
+  auto lastValid = decode<TimezoneResponse>(R"({"timeZoneId":1,"timeZoneId":"Europe/Paris"})");
+  ASSERT_TRUE(lastValid.ok());
+  EXPECT_EQ(lastValid.value()->timeZoneId, "Europe/Paris");
+
+  auto lastNull = decode<TimezoneResponse>(R"({"timeZoneId":"Europe/Paris","timeZoneId":null})");
+  ASSERT_TRUE(lastNull.ok());
+  EXPECT_FALSE(lastNull.value()->timeZoneId);
+
+  auto lastInvalid = decode<TimezoneResponse>(R"({"timeZoneId":"Europe/Paris","timeZoneId":1})");
+  ASSERT_FALSE(lastInvalid.ok());
+  EXPECT_EQ(lastInvalid.error().userInfo.at("codingPath"), "timeZoneId");
+}
+
+// --- The Error handed out ----------------------------------------------------------------------
+
+TEST(DecodeError, CarriesDomainCodeDescriptionAndDeepPath) {
+  auto result = decode<TextSearchResponse>(
+      R"({"sites":[{},{},{},{"poi":{"openingHours":{"periods":[{"open":{"week":"1"}}]}}}]})");
+  ASSERT_FALSE(result.ok());
+  const Error& error = result.error();
+  EXPECT_EQ(error.domain, "OrvaneSite.DecodingError");
+  EXPECT_EQ(error.code, kTypeMismatch);
+  EXPECT_EQ(error.userInfo.at("codingPath"), "sites.3.poi.openingHours.periods.0.open.week");
+  EXPECT_NE(error.userInfo.at("debugDescription").find("string"), std::string::npos);
+  EXPECT_FALSE(error.localizedDescription.empty());
+  EXPECT_EQ(result.value(), nullptr);
+}
+
+TEST(DecodeError, RequiredValuesDistinguishAbsentFromNull) {
+  auto absent = decode<DetailSearchResponse>(R"({"site":{"location":{"lat":1}}})");
+  auto null = decode<DetailSearchResponse>(R"({"site":{"location":{"lat":1,"lng":null}}})");
+  ASSERT_FALSE(absent.ok());
+  ASSERT_FALSE(null.ok());
+  EXPECT_EQ(absent.error().code, kKeyNotFound);
+  EXPECT_EQ(null.error().code, kValueNotFound);
+  EXPECT_EQ(absent.error().userInfo.at("codingPath"), "site.location.lng");
+  EXPECT_EQ(null.error().userInfo.at("codingPath"), "site.location.lng");
+}
+
+// --- Hostile input: always an Error, never a crash ---------------------------------------------
+
+struct HostileCase {
+  std::string name;
+  std::string json;
+  std::int64_t code;
+  std::string path;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
+class HostileInput : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileInput, FailsCleanly) {
+  const HostileCase& c = GetParam();
+  auto result = decode<TextSearchResponse>(c.json);
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().domain, "OrvaneSite.DecodingError");
+  EXPECT_EQ(result.error().code, c.code);
+  EXPECT_EQ(result.error().userInfo.at("codingPath"), c.path);
+  EXPECT_FALSE(result.error().userInfo.at("debugDescription").empty());
+  if (c.path.empty()) {  // a fault of the reply as a whole fails the bare envelope as well
+    auto envelope = decode<BaseResponse>(c.json);
+    ASSERT_FALSE(envelope.ok());
+    EXPECT_EQ(envelope.error().code, c.code);
+  }
+}
+
+std::vector<HostileCase> hostileCases() {
+  std::string manyNulls = R"({"sites":[)";
+  for (int i = 0; i < 200000; ++i) manyNulls += i == 0 ? "null" : ",null";
+  manyNulls += "]}";
+  return {
+      {"Empty", "", kDataCorrupted, ""},
+      {"Whitespace", " \n\t ", kDataCorrupted, ""},
+      {"Truncated", R"({"sites":[{"name":"a")", kDataCorrupted, ""},
+      {"TrailingGarbage", R"({"sites":[]} x)", kDataCorrupted, ""},
+      {"TwoDocuments", "{}{}", kDataCorrupted, ""},
+      {"TrailingNul", std::string("{}\0", 3), kDataCorrupted, ""},
+      {"InvalidUtf8InValue", "{\"returnDesc\":\"\xC3\x28\"}", kDataCorrupted, ""},
+      {"InvalidUtf8InKey", "{\"\xFF\":1}", kDataCorrupted, ""},
+      {"OverlongUtf8", "{\"returnDesc\":\"\xC0\xAF\"}", kDataCorrupted, ""},
+      {"InvalidEscape", R"({"returnDesc":"\x41"})", kDataCorrupted, ""},
+      {"LoneSurrogateEscape", R"({"returnDesc":"\ud800"})", kDataCorrupted, ""},
+      {"ShortUnicodeEscape", R"({"returnDesc":"\u12"})", kDataCorrupted, ""},
+      {"RawControlCharacter", "{\"returnDesc\":\"a\nb\"}", kDataCorrupted, ""},
+      {"SingleQuotes", "{'returnDesc':'x'}", kDataCorrupted, ""},
+      {"TrailingComma", R"({"sites":[],})", kDataCorrupted, ""},
+      {"NaNLiteral", R"({"totalCount":NaN})", kDataCorrupted, ""},
+      {"TenThousandDigitNumber", R"({"totalCount":)" + std::string(10000, '9') + "}",
+       kDataCorrupted, ""},
+      {"NumberBeyondDouble", R"({"totalCount":1e400})", kDataCorrupted, ""},
+      {"DeepNesting", std::string(2000, '[') + std::string(2000, ']'), kDataCorrupted, ""},
+      {"DeepNestingInUnknownMember",
+       R"({"x":)" + std::string(2000, '[') + std::string(2000, ']') + "}", kDataCorrupted, ""},
+      {"TopLevelArray", "[]", kTypeMismatch, ""},
+      {"TopLevelString", R"("sites")", kTypeMismatch, ""},
+      {"TopLevelNumber", "200", kTypeMismatch, ""},
+      {"TopLevelNull", "null", kValueNotFound, ""},
+      {"HugeListOfNulls", manyNulls, kValueNotFound, "sites.0"},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, HostileInput, ::testing::ValuesIn(hostileCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(HostileInput, ModerateNestingInUnknownMembersIsIgnored) {
+  const std::string nested = std::string(500, '[') + std::string(500, ']');
+  auto result = decode<TimezoneResponse>(R"({"x":)" + nested + R"(,"rawOffset":1})");
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value()->rawOffset, 1);
+}
+
+TEST(HostileInput, ADefaultStringViewIsAnEmptyReply) {
+  auto result = decode<BaseResponse>(std::string_view());
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().code, kDataCorrupted);
+}
+
+TEST(HostileInput, TextNeedsNoTerminatorOrPaddingAfterIt) {
+  // The view ends inside a larger buffer: nothing after it may be read as part of the reply.
+  const std::string buffer = R"({"rawOffset":1}{"garbage")";
+  auto result = decode<TimezoneResponse>(std::string_view(buffer).substr(0, 15));
+  ASSERT_TRUE(result.ok());
+  EXPECT_EQ(result.value()->rawOffset, 1);
+}
+
+}  // namespace
+}  // namespace orvane::site
