@@ -1,0 +1,54 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "orvane/site/internal/CurlTransportOptions.h"
+#include "orvane/site/internal/HttpTransport.h"
+
+namespace orvane::site {
+
+/// The default HttpTransport: libcurl's multi interface on the one library thread.
+///
+/// Every CurlTransport of the process shares one thread, named "orvane-site-services" (Linux
+/// shows the first 15 characters, "orvane-site-ser"), started by the first request, timer or
+/// task of any of them and never stopped. That thread runs every transfer, every `runAfter`
+/// timer and every `post` task, and calls every completion. The number of threads does not grow
+/// with the number of calls. Connections are kept and reused between requests to the same host,
+/// HTTP/2 is used where the server offers it, redirects are not followed, and only "https" and
+/// "http" URLs are fetched. SIGPIPE and the application's other signals are blocked on the
+/// library thread.
+///
+/// All members are thread-safe. A CurlTransport may be destroyed while its requests are under
+/// way: they still end with their completion. `send`, `runAfter` and `post` throw
+/// std::system_error (or std::runtime_error) only when the library thread or libcurl cannot be
+/// started at all; the next call tries again.
+class CurlTransport : public HttpTransport {
+ public:
+  /// The name of the library thread.
+  static constexpr const char* kLibraryThreadName = "orvane-site-services";
+
+  /// Reads `options.caInfoFile` now. Throws std::invalid_argument when that file cannot be
+  /// read, or when it or `options.caInfoPem` holds no PEM certificate. Starts no thread.
+  explicit CurlTransport(CurlTransportOptions options = {});
+  ~CurlTransport() override;
+
+  CurlTransport(const CurlTransport&) = delete;
+  CurlTransport& operator=(const CurlTransport&) = delete;
+
+  void send(HttpRequest request, Completion completion) override;
+  void runAfter(std::chrono::nanoseconds delay, Task task) override;
+  void post(Task task) override;
+
+  /// The options this transport was made with.
+  const CurlTransportOptions& options() const noexcept;
+
+  /// True when called on the library thread.
+  static bool isLibraryThread() noexcept;
+
+ private:
+  struct Settings;
+  std::shared_ptr<const Settings> settings_;
+};
+
+}  // namespace orvane::site

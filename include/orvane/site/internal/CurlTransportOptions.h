@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace orvane::site {
+
+/// Settings of a CurlTransport. Nothing here is read from the environment: libcurl's proxy
+/// variables (http_proxy, HTTPS_PROXY, ALL_PROXY, NO_PROXY, ...) are ignored, and a proxy is
+/// used only when `proxy` names one.
+///
+/// TLS verification of the server's certificate and host name is always on and cannot be
+/// turned off. The system's trust store is always used; the two `caInfo` fields only add
+/// certificate authorities to it (for a company CA or a test server's CA).
+struct CurlTransportOptions {
+  /// Path of a PEM file holding one or more extra CA certificates, trusted in addition to the
+  /// system's store. Empty: none. Read once, when the transport is created.
+  std::string caInfoFile;
+  /// PEM text of extra CA certificates, trusted in addition to the system's store and to
+  /// `caInfoFile`. Empty: none.
+  std::string caInfoPem;
+  /// Proxy URL in libcurl's syntax, for example "http://proxy.example:3128" or
+  /// "socks5h://127.0.0.1:1080". Empty: direct connections. It may hold credentials; the
+  /// library never logs it.
+  std::string proxy;
+  /// Comma-separated host names that bypass `proxy` ("*" for all). Used only with `proxy`.
+  std::string noProxy;
+  /// Replies whose body grows beyond this many bytes (after content decoding) end with
+  /// HttpOutcome::Failure::otherFailure instead of filling memory. 0 means no limit.
+  std::size_t maxResponseBytes = 64u * 1024u * 1024u;
+  /// Value of the User-Agent header.
+  std::string userAgent = "orvane-site";
+};
+
+}  // namespace orvane::site

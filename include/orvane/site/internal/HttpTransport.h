@@ -1,0 +1,58 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "orvane/site/internal/HttpOutcome.h"
+#include "orvane/site/internal/HttpRequest.h"
+
+namespace orvane::site {
+
+/// The seam between the library and an HTTP stack: send one request, run a task after a
+/// delay, run a task soon.
+///
+/// The default is CurlTransport, which runs everything on the library thread
+/// "orvane-site-services". Unit tests use a fake, and applications may bring their own HTTP
+/// stack by implementing this interface and installing it with setDefaultHttpTransport().
+///
+/// Contract for implementations:
+/// - All three members are thread-safe and return at once; none calls back inside the call
+///   that scheduled the work.
+/// - Completions and tasks run on the transport's delivery thread (for CurlTransport, the one
+///   library thread). A transport may run them in any order except that `post` tasks run in
+///   the order they were posted and a `runAfter` task never runs before its delay has passed.
+/// - Every accepted request ends with exactly one call of its completion, even when it fails.
+class HttpTransport {
+ public:
+  using Completion = std::function<void(HttpOutcome outcome)>;
+  using Task = std::function<void()>;
+
+  virtual ~HttpTransport() = default;
+
+  /// Sends `request`; `completion` runs exactly once with the reply or the failure.
+  virtual void send(HttpRequest request, Completion completion) = 0;
+  /// Runs `task` once after `delay` (a timer: no thread sleeps). A zero or negative delay runs
+  /// it as soon as possible.
+  virtual void runAfter(std::chrono::nanoseconds delay, Task task) = 0;
+  /// Runs `task` once, as soon as possible, after the current call has returned.
+  virtual void post(Task task) = 0;
+};
+
+/// The transport used by request managers that were not given one: a CurlTransport with
+/// default options, created on first use (creating it starts no thread), unless
+/// setDefaultHttpTransport() installed another. Thread-safe.
+std::shared_ptr<HttpTransport> defaultHttpTransport();
+
+/// Installs the transport for request managers created from now on; a null pointer restores
+/// the curl default. Calls already under way keep theirs. Thread-safe.
+///
+/// \code
+/// orvane::site::CurlTransportOptions options;
+/// options.caInfoFile = "/etc/myapp/extra-ca.pem";   // trusted in addition to the system store
+/// options.proxy = "http://proxy.example:3128";
+/// orvane::site::setDefaultHttpTransport(std::make_shared<orvane::site::CurlTransport>(options));
+/// \endcode
+void setDefaultHttpTransport(std::shared_ptr<HttpTransport> transport);
+
+}  // namespace orvane::site

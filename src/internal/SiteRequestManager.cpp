@@ -1,0 +1,442 @@
+#include "orvane/site/internal/SiteRequestManager.h"
+
+#include <simdjson.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <string_view>
+#include <utility>
+#include <variant>
+
+#include "internal/Logger.h"
+#include "orvane/site/ApiContext.h"
+#include "orvane/site/TransportErrorCode.h"
+#include "orvane/site/decode.h"
+#include "orvane/site/internal/ErrorType.h"
+#include "transport/RequestUrl.h"
+
+namespace orvane::site {
+namespace {
+
+constexpr std::string_view kGenerateSession = "generateSession(_:)";
+
+// Exactly 1.0 stands for the request default; values that cannot be a time-out fall back to it,
+// and very long ones are bounded so that every call ends.
+double effectiveTimeout(double seconds) {
+  if (seconds == 1.0 || std::isnan(seconds) || seconds <= 0) {
+    return SiteRequestManager::kDefaultTimeoutSeconds;
+  }
+  return std::min(seconds, SiteRequestManager::kLongestTimeoutSeconds);
+}
+
+bool isTokenChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+std::optional<std::string> headerProblem(const std::string& name, const std::string& value) {
+  if (name.empty()) return std::string("a header field has an empty name");
+  for (char c : name) {
+    if (!isTokenChar(c)) return "the name of header field \"" + name + "\" is not an HTTP token";
+  }
+  for (char c : value) {
+    if (c == '\r' || c == '\n' || c == '\0') {
+      return "the value of header field \"" + name + "\" holds a line break or NUL";
+    }
+  }
+  return std::nullopt;
+}
+
+TransportErrorCode codeOf(HttpOutcome::Failure failure) {
+  switch (failure) {
+    case HttpOutcome::Failure::connectionFailed:
+      return TransportErrorCode::connectionFailed;
+    case HttpOutcome::Failure::timedOut:
+      return TransportErrorCode::timedOut;
+    case HttpOutcome::Failure::tlsFailure:
+      return TransportErrorCode::tlsFailure;
+    case HttpOutcome::Failure::none:
+    case HttpOutcome::Failure::otherFailure:
+      break;
+  }
+  return TransportErrorCode::otherFailure;
+}
+
+void replaceAll(std::string& text, const std::string& secret) {
+  if (secret.empty()) return;
+  for (std::size_t at = text.find(secret); at != std::string::npos;
+       at = text.find(secret, at + 3)) {
+    text.replace(at, secret.size(), "***");
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<SiteRequestManager> SiteRequestManager::create(
+    std::string baseUrl, std::string path, std::shared_ptr<ApiContext> apiContext) {
+  return std::shared_ptr<SiteRequestManager>(
+      new SiteRequestManager(std::move(baseUrl), std::move(path), std::move(apiContext)));
+}
+
+SiteRequestManager::SiteRequestManager(std::string baseUrl, std::string path,
+                                       std::shared_ptr<ApiContext> apiContext)
+    : apiContext_(std::move(apiContext)),
+      path_(std::move(path)),
+      baseUrl_(std::move(baseUrl)),
+      transport_(defaultHttpTransport()) {}
+
+std::shared_ptr<ApiContext> SiteRequestManager::apiContext() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return apiContext_;
+}
+
+void SiteRequestManager::setApiContext(std::shared_ptr<ApiContext> apiContext) {
+  std::int64_t maxRetry = 0;
+  double retryInterval = 0;
+  double timeoutInterval = 0;
+  if (apiContext) {
+    maxRetry = apiContext->maxRetry();
+    retryInterval = apiContext->retryInterval();
+    timeoutInterval = apiContext->timeoutInterval();
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (apiContext) {
+    maxRetry_ = maxRetry;
+    retryInterval_ = retryInterval;
+    timeoutInterval_ = timeoutInterval;
+  }
+  apiContext_ = std::move(apiContext);
+}
+
+std::int64_t SiteRequestManager::maxRetry() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return maxRetry_;
+}
+
+void SiteRequestManager::setMaxRetry(std::int64_t value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  maxRetry_ = value;
+}
+
+double SiteRequestManager::retryInterval() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return retryInterval_;
+}
+
+void SiteRequestManager::setRetryInterval(double value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  retryInterval_ = value;
+}
+
+double SiteRequestManager::timeoutInterval() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return timeoutInterval_;
+}
+
+void SiteRequestManager::setTimeoutInterval(double value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  timeoutInterval_ = value;
+}
+
+std::string SiteRequestManager::calledUrl() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto formed = transport::formRequestUrl(url_, baseUrl_, path_, params_);
+  if (auto* address = std::get_if<transport::RequestUrl>(&formed)) {
+    return "Optional(" + address->url + ")";
+  }
+  return "nil";
+}
+
+void SiteRequestManager::setParams(std::optional<std::map<std::string, std::string>> params) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  params_ = std::move(params);
+}
+
+void SiteRequestManager::setMode(RequestMode mode) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  mode_ = mode;
+}
+
+void SiteRequestManager::setUrl(std::optional<std::string> url) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  url_ = std::move(url);
+}
+
+void SiteRequestManager::setHeaderValue(const std::string& field, const std::string& value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  headerValues_[field] = value;
+}
+
+void SiteRequestManager::setBodyData(std::optional<std::string> body) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  bodyData_ = std::move(body);
+}
+
+void SiteRequestManager::setTransport(std::shared_ptr<HttpTransport> transport) {
+  if (!transport) transport = defaultHttpTransport();
+  std::lock_guard<std::mutex> lock(mutex_);
+  transport_ = std::move(transport);
+}
+
+std::string SiteRequestManager::baseUrl() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return baseUrl_;
+}
+
+std::string SiteRequestManager::path() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return path_;
+}
+
+std::optional<std::map<std::string, std::string>> SiteRequestManager::params() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return params_;
+}
+
+RequestMode SiteRequestManager::mode() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mode_;
+}
+
+std::optional<std::string> SiteRequestManager::url() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return url_;
+}
+
+std::map<std::string, std::string> SiteRequestManager::headerValues() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return headerValues_;
+}
+
+std::optional<std::string> SiteRequestManager::bodyData() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bodyData_;
+}
+
+std::shared_ptr<HttpTransport> SiteRequestManager::transport() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return transport_;
+}
+
+void SiteRequestManager::build(CompletionHandler completion) {
+  std::shared_ptr<HttpTransport> transport;
+  std::variant<transport::RequestUrl, Error> formed;
+  bool startedBefore = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    transport = transport_;
+    startedBefore = started_;
+    if (!startedBefore) {
+      started_ = true;
+      completionHandler_ = std::move(completion);
+      formed = transport::formRequestUrl(url_, baseUrl_, path_, params_);
+      if (params_) {
+        if (auto key = params_->find("key"); key != params_->end()) {
+          secret_ = key->second;
+          decodedSecret_ = transport::percentDecode(secret_);
+        }
+      }
+    }
+  }
+  if (startedBefore) {
+    if (!completion) return;
+    // A second start: its own completion learns why, and the call under way goes on.
+    Error error = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                                     "this request manager was already started");
+    auto deliver = [completion = std::move(completion), error]() { completion(error, {}); };
+    try {
+      transport->post(deliver);
+    } catch (...) {
+      deliver();  // no delivery thread could be reached: answering late beats never
+    }
+    return;
+  }
+  if (auto* error = std::get_if<Error>(&formed)) {
+    finishLater(std::move(*error));
+    return;
+  }
+  const auto& address = std::get<transport::RequestUrl>(formed);
+  generateSession(address.url, address.maskedUrl);
+}
+
+void SiteRequestManager::generateSession(const std::string& url, const std::string& maskedUrl) {
+  HttpRequest request;
+  std::shared_ptr<HttpTransport> transport;
+  std::optional<std::string> problem;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    request.method = std::string(rawValue(mode_));
+    request.url = url;
+    for (const auto& [name, value] : headerValues_) {
+      if (!problem) problem = headerProblem(name, value);
+      request.headers.emplace_back(name, value);
+    }
+    request.body = bodyData_;
+    request.timeoutSeconds = effectiveTimeout(timeoutInterval_);
+    transport = transport_;
+  }
+  if (problem) {
+    finishLater(makeTransportError(TransportErrorCode::invalidHeader, std::nullopt, *problem));
+    return;
+  }
+  ORVANE_SITE_LOG(kGenerateSession, "Called Url: " + maskedUrl, internal::kInfo);
+  auto self = shared_from_this();
+  try {
+    transport->send(std::move(request), [self, url, maskedUrl](HttpOutcome outcome) {
+      self->handleReply(url, maskedUrl, std::move(outcome));
+    });
+  } catch (const std::exception& failure) {
+    finishLater(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                                   std::string("the transport could not send: ") + failure.what()));
+  }
+}
+
+void SiteRequestManager::handleReply(const std::string& url, const std::string& maskedUrl,
+                                     HttpOutcome outcome) {
+  const long status = outcome.statusCode;
+  if (outcome.failure != HttpOutcome::Failure::none) {
+    finish(makeTransportError(codeOf(outcome.failure), status, redact(outcome.failureDetail)),
+           std::nullopt);
+    return;
+  }
+  if (status <= 0) {
+    finish(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                              "the transport gave no HTTP status"),
+           std::nullopt);
+    return;
+  }
+  std::string body = std::move(outcome.body);
+  if (!simdjson::validate_utf8(body.data(), body.size())) {
+    finish(makeTransportError(TransportErrorCode::bodyNotUtf8, status), std::nullopt);
+    return;
+  }
+  ORVANE_SITE_LOG(kGenerateSession, "Called Response: " + redact(body), internal::kInfo);
+  if (status == 200) {
+    finish(std::nullopt, std::move(body));
+  } else if (status >= 500) {
+    retryOrEnd(url, maskedUrl, status);
+  } else {
+    handleErrorReply(status, body);
+  }
+}
+
+void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& maskedUrl,
+                                    long statusCode) {
+  std::optional<std::chrono::nanoseconds> delay;
+  std::string why;
+  std::shared_ptr<HttpTransport> transport;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    transport = transport_;
+    const double pause = retryInterval_;
+    if (maxRetry_ <= 0) {
+      why = "no retry left after " + std::to_string(retriesMade_ + 1) + " attempts";
+    } else if (retriesMade_ >= kMaxRetries) {
+      why = "the limit of " + std::to_string(kMaxRetries) + " retries was reached";
+    } else if (!std::isfinite(pause) || pause > kLongestRetryPauseSeconds) {
+      why = "the retry pause is not a number of seconds from 0 to " +
+            std::to_string(static_cast<long>(kLongestRetryPauseSeconds));
+    } else {
+      delay = pause <= 0 ? std::chrono::nanoseconds::zero()
+                         : std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::duration<double>(pause));
+    }
+  }
+  if (!delay) {
+    finish(makeTransportError(TransportErrorCode::serverErrorAfterRetries, statusCode, why),
+           std::nullopt);
+    return;
+  }
+  auto self = shared_from_this();
+  auto retry = [self, url, maskedUrl] {
+    {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      --self->maxRetry_;
+      self->retryInterval_ *= 1.5;
+      ++self->retriesMade_;
+    }
+    self->generateSession(url, maskedUrl);
+  };
+  try {
+    transport->runAfter(*delay, std::move(retry));
+  } catch (const std::exception& failure) {
+    finish(makeTransportError(TransportErrorCode::serverErrorAfterRetries, statusCode,
+                              std::string("the retry could not be scheduled: ") + failure.what()),
+           std::nullopt);
+  }
+}
+
+void SiteRequestManager::handleErrorReply(long statusCode, const std::string& body) {
+  if (body.empty()) {
+    finish(makeTransportError(TransportErrorCode::errorReplyWithoutBody, statusCode), std::nullopt);
+    return;
+  }
+  Result<BaseResponse> envelope = decode<BaseResponse>(body);
+  if (!envelope.ok()) {
+    ORVANE_SITE_LOG(kGenerateSession, "httpResponse StatusCode: " + std::to_string(statusCode),
+                    internal::kError);
+    Error error = envelope.error();
+    error.userInfo["statusCode"] = std::to_string(statusCode);
+    finish(std::move(error), std::nullopt);
+    return;
+  }
+  const std::shared_ptr<BaseResponse>& reply = envelope.value();
+  if (reply->returnCode && reply->returnDesc) {
+    // The service's own code and text travel in userInfo: the description alone ("API Error")
+    // would leave the application no way to tell why the call was refused.
+    Error error = ErrorType::apiError(*reply->returnCode, *reply->returnDesc).toError();
+    error.userInfo["statusCode"] = std::to_string(statusCode);
+    error.userInfo["returnCode"] = *reply->returnCode;
+    error.userInfo["returnDesc"] = *reply->returnDesc;
+    finish(std::move(error), std::nullopt);
+    return;
+  }
+  Error error = makeTransportError(TransportErrorCode::incompleteErrorEnvelope, statusCode);
+  if (reply->returnCode) error.userInfo["returnCode"] = *reply->returnCode;
+  if (reply->returnDesc) error.userInfo["returnDesc"] = *reply->returnDesc;
+  finish(std::move(error), std::nullopt);
+}
+
+void SiteRequestManager::finish(std::optional<Error> error, std::optional<std::string> body) {
+  CompletionHandler handler;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_) return;
+    ended_ = true;
+    handler = std::move(completionHandler_);
+    completionHandler_ = nullptr;
+  }
+  if (handler) handler(std::move(error), std::move(body));
+}
+
+void SiteRequestManager::finishLater(Error error) {
+  std::shared_ptr<HttpTransport> transport;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    transport = transport_;
+  }
+  auto self = shared_from_this();
+  auto deliver = [self, error = std::move(error)] { self->finish(error, std::nullopt); };
+  try {
+    transport->post(deliver);
+  } catch (...) {
+    deliver();  // no delivery thread could be reached: answering late beats never
+  }
+}
+
+std::string SiteRequestManager::redact(std::string text) const {
+  std::string secret;
+  std::string decoded;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    secret = secret_;
+    decoded = decodedSecret_;
+  }
+  replaceAll(text, secret);
+  if (decoded != secret) replaceAll(text, decoded);
+  return text;
+}
+
+}  // namespace orvane::site

@@ -1,0 +1,216 @@
+#include "transport/CurlTransfer.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace orvane::site::transport {
+namespace {
+
+HttpOutcome::Failure classify(CURLcode result) {
+  switch (result) {
+    case CURLE_OPERATION_TIMEDOUT:
+      return HttpOutcome::Failure::timedOut;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_PROXY:
+      return HttpOutcome::Failure::connectionFailed;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_USE_SSL_FAILED:
+      return HttpOutcome::Failure::tlsFailure;
+    default:
+      return HttpOutcome::Failure::otherFailure;
+  }
+}
+
+// libcurl reads 0 as "no time-out", so even the shortest time-out is at least 1 ms.
+long timeoutMilliseconds(double seconds) {
+  if (std::isnan(seconds) || seconds <= 0) seconds = 60.0;
+  seconds = std::min(seconds, 1e7);
+  return std::max(1L, std::lround(std::ceil(seconds * 1000.0)));
+}
+
+bool hasHeader(const HttpRequest& request, const char* name) {
+  for (const auto& header : request.headers) {
+    if (strcasecmp(header.first.c_str(), name) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+CurlTransfer::CurlTransfer(HttpRequest request, std::shared_ptr<const CurlSettings> settings,
+                           HttpTransport::Completion completion)
+    : request_(std::move(request)),
+      settings_(std::move(settings)),
+      completion_(std::move(completion)) {
+  prepare();
+}
+
+CurlTransfer::~CurlTransfer() {
+  if (handle_) curl_easy_cleanup(handle_);
+  curl_slist_free_all(headers_);
+}
+
+void CurlTransfer::prepare() {
+  handle_ = curl_easy_init();
+  if (!handle_) {
+    preparationFailure_ = "libcurl could not create a transfer";
+    return;
+  }
+  // Redirects are not followed, so only the request's own URL is ever fetched.
+  const long timeoutMs = timeoutMilliseconds(request_.timeoutSeconds);
+  const struct {
+    CURLoption option;
+    long value;
+  } numbers[] = {
+      {CURLOPT_NOSIGNAL, 1L},
+      {CURLOPT_SSL_VERIFYPEER, 1L},
+      {CURLOPT_SSL_VERIFYHOST, 2L},
+      {CURLOPT_FOLLOWLOCATION, 0L},
+      {CURLOPT_TIMEOUT_MS, timeoutMs},
+      {CURLOPT_TCP_KEEPALIVE, 1L},
+      {CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED)},
+  };
+  CURLcode code = CURLE_OK;
+  for (const auto& number : numbers) {
+    if (code == CURLE_OK) code = curl_easy_setopt(handle_, number.option, number.value);
+  }
+  // An empty proxy and no-proxy list keep libcurl from reading the proxy variables of the
+  // environment.
+  const struct {
+    CURLoption option;
+    const char* value;
+  } texts[] = {
+      {CURLOPT_URL, request_.url.c_str()},
+      {CURLOPT_PROTOCOLS_STR, "https,http"},
+      {CURLOPT_PROXY, settings_->proxy.c_str()},
+      {CURLOPT_NOPROXY, settings_->proxy.empty() ? "" : settings_->noProxy.c_str()},
+      {CURLOPT_USERAGENT, settings_->userAgent.c_str()},
+      {CURLOPT_ACCEPT_ENCODING, ""},
+  };
+  for (const auto& text : texts) {
+    if (code == CURLE_OK) code = curl_easy_setopt(handle_, text.option, text.value);
+  }
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer_);
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &onData);
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_PRIVATE, this);
+  if (code == CURLE_OK && !settings_->caBundle.empty()) {
+    curl_blob blob{const_cast<char*>(settings_->caBundle.data()), settings_->caBundle.size(),
+                   CURL_BLOB_NOCOPY};
+    // The settings outlive the transfer, so libcurl may use the text in place.
+    code = curl_easy_setopt(handle_, CURLOPT_CAINFO_BLOB, &blob);
+  }
+  if (code == CURLE_OK) code = prepareMethodAndBody();
+  if (code == CURLE_OK) code = prepareHeaders();
+  if (code != CURLE_OK) {
+    preparationFailure_ = std::string("libcurl rejected an option: ") + curl_easy_strerror(code);
+    curl_easy_cleanup(handle_);
+    handle_ = nullptr;
+  }
+}
+
+CURLcode CurlTransfer::prepareMethodAndBody() {
+  const std::string& method = request_.method;
+  if (method == "GET" && !request_.body) return curl_easy_setopt(handle_, CURLOPT_HTTPGET, 1L);
+  CURLcode code = CURLE_OK;
+  if (method == "POST") {
+    code = curl_easy_setopt(handle_, CURLOPT_POST, 1L);
+  } else {
+    code = curl_easy_setopt(handle_, CURLOPT_CUSTOMREQUEST, method.c_str());
+  }
+  if (code != CURLE_OK || (!request_.body && method != "POST")) return code;
+  static const char kNoBody[] = "";
+  const char* data = request_.body ? request_.body->data() : kNoBody;
+  const std::size_t size = request_.body ? request_.body->size() : 0;
+  code = curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, data);
+  return code;
+}
+
+CURLcode CurlTransfer::prepareHeaders() {
+  std::vector<std::string> lines;
+  for (const auto& [name, value] : request_.headers) {
+    // "Name;" is libcurl's way to send a header with an empty value ("Name:" would remove it).
+    lines.push_back(value.empty() ? name + ";" : name + ": " + value);
+  }
+  // Send only the header fields the request names: no default "Accept: */*", no form
+  // Content-Type for a body, and no "Expect: 100-continue" wait before larger bodies.
+  if (!hasHeader(request_, "Accept")) lines.emplace_back("Accept:");
+  if (!hasHeader(request_, "Content-Type")) lines.emplace_back("Content-Type:");
+  if (!hasHeader(request_, "Expect")) lines.emplace_back("Expect:");
+  for (const std::string& line : lines) {
+    curl_slist* next = curl_slist_append(headers_, line.c_str());
+    if (!next) return CURLE_OUT_OF_MEMORY;
+    headers_ = next;
+  }
+  return curl_easy_setopt(handle_, CURLOPT_HTTPHEADER, headers_);
+}
+
+std::size_t CurlTransfer::onData(char* data, std::size_t size, std::size_t count, void* self) {
+  auto* transfer = static_cast<CurlTransfer*>(self);
+  const std::size_t bytes = size * count;
+  const std::size_t limit = transfer->settings_->maxResponseBytes;
+  if (limit != 0 && transfer->body_.size() + bytes > limit) {
+    transfer->bodyTooLarge_ = true;
+    return 0;  // makes libcurl end the transfer with a write error
+  }
+  try {
+    transfer->body_.append(data, bytes);
+  } catch (...) {
+    return 0;
+  }
+  return bytes;
+}
+
+HttpOutcome CurlTransfer::outcome(CURLcode result) {
+  HttpOutcome outcome;
+  long status = 0;
+  if (handle_ && curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
+    outcome.statusCode = status;
+  }
+  if (result == CURLE_OK) {
+    outcome.body = std::move(body_);
+    return outcome;
+  }
+  if (bodyTooLarge_) {
+    outcome.failure = HttpOutcome::Failure::otherFailure;
+    outcome.failureDetail =
+        "the reply body is larger than " + std::to_string(settings_->maxResponseBytes) + " bytes";
+    return outcome;
+  }
+  outcome.failure = classify(result);
+  outcome.failureDetail = curl_easy_strerror(result);
+  if (errorBuffer_[0] != '\0') outcome.failureDetail.append(": ").append(errorBuffer_);
+  return outcome;
+}
+
+void CurlTransfer::complete(HttpOutcome outcome) {
+  HttpTransport::Completion completion = std::move(completion_);
+  completion_ = nullptr;
+  if (completion) completion(std::move(outcome));
+}
+
+}  // namespace orvane::site::transport

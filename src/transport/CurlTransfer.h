@@ -1,0 +1,53 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+
+#include "orvane/site/internal/HttpTransport.h"
+#include "transport/CurlSettings.h"
+
+namespace orvane::site::transport {
+
+/// One request as a libcurl easy handle: its options, its reply buffer and its completion.
+///
+/// Prepared on any thread; started, finished and destroyed on the library thread only.
+class CurlTransfer {
+ public:
+  CurlTransfer(HttpRequest request, std::shared_ptr<const CurlSettings> settings,
+               HttpTransport::Completion completion);
+  ~CurlTransfer();
+
+  CurlTransfer(const CurlTransfer&) = delete;
+  CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+  /// The prepared handle, or null when preparing failed (see `preparationFailure`).
+  CURL* handle() const noexcept { return handle_; }
+  /// Why the handle could not be prepared.
+  const std::string& preparationFailure() const noexcept { return preparationFailure_; }
+
+  /// The outcome of the finished transfer, given libcurl's result for it.
+  HttpOutcome outcome(CURLcode result);
+
+  /// Calls the completion once with `outcome`.
+  void complete(HttpOutcome outcome);
+
+ private:
+  static std::size_t onData(char* data, std::size_t size, std::size_t count, void* self);
+  void prepare();
+  CURLcode prepareMethodAndBody();
+  CURLcode prepareHeaders();
+
+  HttpRequest request_;
+  std::shared_ptr<const CurlSettings> settings_;
+  HttpTransport::Completion completion_;
+  CURL* handle_ = nullptr;
+  curl_slist* headers_ = nullptr;
+  std::string body_;
+  bool bodyTooLarge_ = false;
+  std::string preparationFailure_;
+  char errorBuffer_[CURL_ERROR_SIZE] = {};
+};
+
+}  // namespace orvane::site::transport

@@ -1,0 +1,49 @@
+#include "orvane/site/internal/CurlTransport.h"
+
+#include <utility>
+
+#include "transport/CaBundle.h"
+#include "transport/CurlSettings.h"
+#include "transport/CurlTransfer.h"
+#include "transport/ServiceLoop.h"
+
+namespace orvane::site {
+
+struct CurlTransport::Settings {
+  CurlTransportOptions options;
+  std::shared_ptr<const transport::CurlSettings> curl;
+};
+
+CurlTransport::CurlTransport(CurlTransportOptions options) {
+  auto curl = std::make_shared<transport::CurlSettings>();
+  curl->caBundle = transport::trustedCertificatesPem(options);
+  curl->proxy = options.proxy;
+  curl->noProxy = options.noProxy;
+  curl->userAgent = options.userAgent;
+  curl->maxResponseBytes = options.maxResponseBytes;
+  auto settings = std::make_shared<Settings>();
+  settings->options = std::move(options);
+  settings->curl = std::move(curl);
+  settings_ = std::move(settings);
+}
+
+CurlTransport::~CurlTransport() = default;
+
+void CurlTransport::send(HttpRequest request, Completion completion) {
+  auto transfer = std::make_shared<transport::CurlTransfer>(std::move(request), settings_->curl,
+                                                            std::move(completion));
+  transport::ServiceLoop& loop = transport::ServiceLoop::shared();
+  loop.post([&loop, transfer = std::move(transfer)]() mutable { loop.start(std::move(transfer)); });
+}
+
+void CurlTransport::runAfter(std::chrono::nanoseconds delay, Task task) {
+  transport::ServiceLoop::shared().postAfter(delay, std::move(task));
+}
+
+void CurlTransport::post(Task task) { transport::ServiceLoop::shared().post(std::move(task)); }
+
+const CurlTransportOptions& CurlTransport::options() const noexcept { return settings_->options; }
+
+bool CurlTransport::isLibraryThread() noexcept { return transport::ServiceLoop::isLoopThread(); }
+
+}  // namespace orvane::site

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <queue>
+#include <unordered_map>
+#include <vector>
+
+namespace orvane::site::transport {
+
+class CurlTransfer;
+
+/// The one library thread "orvane-site-services": a libcurl multi handle, a queue of tasks and
+/// a timer heap, served by one loop around curl_multi_poll.
+///
+/// Made on first use and never destroyed; its thread is detached. At process exit it parks the
+/// thread (between two steps of its loop) before the TLS library and other process-wide state
+/// are torn down.
+class ServiceLoop {
+ public:
+  using Task = std::function<void()>;
+  using Clock = std::chrono::steady_clock;
+
+  /// The loop, started at the first call. Throws std::system_error when the thread cannot
+  /// start, or std::runtime_error when libcurl cannot be set up (the next call tries again).
+  static ServiceLoop& shared();
+
+  /// True on the library thread.
+  static bool isLoopThread() noexcept;
+
+  /// Runs `task` on the library thread soon, after tasks posted before it. Thread-safe.
+  void post(Task task);
+  /// Runs `task` on the library thread once `delay` has passed. Thread-safe.
+  void postAfter(std::chrono::nanoseconds delay, Task task);
+
+  /// Starts a prepared transfer. Library thread only.
+  void start(std::shared_ptr<CurlTransfer> transfer);
+
+  ServiceLoop(const ServiceLoop&) = delete;
+  ServiceLoop& operator=(const ServiceLoop&) = delete;
+
+ private:
+  struct Timer {
+    Clock::time_point deadline;
+    std::uint64_t order;
+    Task task;
+  };
+  struct Later {
+    bool operator()(const Timer& a, const Timer& b) const {
+      return a.deadline != b.deadline ? a.deadline > b.deadline : a.order > b.order;
+    }
+  };
+
+  ServiceLoop();
+  static void parkAtExit();
+
+  void run();
+  void runDueTimers();
+  void finishTransfers();
+  int pollTimeoutMilliseconds();
+  void parkForever(std::unique_lock<std::mutex>& lock);
+
+  CURLM* multi_ = nullptr;
+
+  std::mutex mutex_;
+  std::condition_variable parkedChanged_;
+  std::deque<Task> tasks_;
+  std::priority_queue<Timer, std::vector<Timer>, Later> timers_;
+  std::uint64_t nextTimerOrder_ = 0;
+  bool exiting_ = false;
+  bool parked_ = false;
+
+  // Library thread only.
+  std::unordered_map<CURL*, std::shared_ptr<CurlTransfer>> transfers_;
+};
+
+}  // namespace orvane::site::transport

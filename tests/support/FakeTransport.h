@@ -1,0 +1,132 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvane/site/internal/HttpTransport.h"
+
+namespace orvane::site::testing {
+
+/// An HTTP reply of `statusCode` with `body`.
+HttpOutcome httpReply(long statusCode, std::string body = std::string());
+/// A failed exchange without a reply.
+HttpOutcome httpFailure(HttpOutcome::Failure failure, std::string detail = "simulated failure");
+
+/// A transport driven step by step by the test, on the test's thread.
+///
+/// `send`, `runAfter` and `post` only record (they are thread-safe). The test then answers
+/// requests, fires timers on a fake clock and runs posted tasks; every completion and task runs
+/// on the calling test thread, inside the call that releases it. Nothing sleeps and nothing
+/// depends on real time, so retry schedules are checked exactly and instantly.
+class FakeTransport final : public HttpTransport {
+ public:
+  void send(HttpRequest request, Completion completion) override;
+  void runAfter(std::chrono::nanoseconds delay, Task task) override;
+  void post(Task task) override;
+
+  /// Every request sent so far, in order.
+  std::vector<HttpRequest> requests() const;
+  std::size_t requestCount() const;
+  /// The most recent request. Fails the test (and returns an empty one) when there is none.
+  HttpRequest lastRequest() const;
+  /// Requests sent and not answered yet.
+  std::size_t pendingRequestCount() const;
+
+  /// Answers the oldest unanswered request; returns false when there is none.
+  bool answer(HttpOutcome outcome);
+  bool reply(long statusCode, std::string body = std::string()) {
+    return answer(httpReply(statusCode, std::move(body)));
+  }
+  bool fail(HttpOutcome::Failure failure) { return answer(httpFailure(failure)); }
+
+  /// The delay of every `runAfter` so far, in the order they were asked for.
+  std::vector<std::chrono::nanoseconds> timerDelays() const;
+  std::size_t pendingTimerCount() const;
+  /// Moves the fake clock to the earliest pending timer and runs it; false when none is pending.
+  bool fireNextTimer();
+  /// Time on the fake clock: the sum of the waits fired so far.
+  std::chrono::nanoseconds now() const;
+
+  std::size_t pendingTaskCount() const;
+  /// Runs posted tasks, including those they post, until none is left; returns how many ran.
+  std::size_t runPosted();
+
+  /// Runs posted tasks and fires timers until only unanswered requests (if any) are left.
+  void runUntilIdle();
+
+  /// Forgets unanswered requests, timers and tasks without running them. Their callbacks often
+  /// hold whoever holds this transport: call it at the end of a test that leaves work behind.
+  void dropPending();
+
+ private:
+  struct Pending {
+    std::size_t index;
+    Completion completion;
+  };
+  struct Timer {
+    std::chrono::nanoseconds deadline;
+    std::size_t order;
+    Task task;
+  };
+
+  mutable std::mutex mutex_;
+  std::vector<HttpRequest> requests_;
+  std::deque<Pending> pending_;
+  std::vector<std::chrono::nanoseconds> delays_;
+  std::vector<Timer> timers_;
+  std::deque<Task> tasks_;
+  std::chrono::nanoseconds now_{0};
+  std::size_t timerOrder_ = 0;
+};
+
+/// A thread-safe transport that answers every request by itself, for concurrency tests.
+///
+/// One worker thread runs everything in the order it was asked for: each request's completion
+/// (with the responder's outcome), `post` tasks, and `runAfter` tasks (at once: the delay is
+/// recorded, not waited). The destructor finishes the queued work, then joins the worker.
+class AutoAnsweringTransport final : public HttpTransport {
+ public:
+  using Responder = std::function<HttpOutcome(const HttpRequest& request)>;
+
+  explicit AutoAnsweringTransport(Responder responder);
+  ~AutoAnsweringTransport() override;
+
+  AutoAnsweringTransport(const AutoAnsweringTransport&) = delete;
+  AutoAnsweringTransport& operator=(const AutoAnsweringTransport&) = delete;
+
+  void send(HttpRequest request, Completion completion) override;
+  void runAfter(std::chrono::nanoseconds delay, Task task) override;
+  void post(Task task) override;
+
+  std::vector<HttpRequest> requests() const;
+  std::size_t requestCount() const;
+  std::vector<std::chrono::nanoseconds> timerDelays() const;
+
+  /// True on the worker thread (where every completion and task runs).
+  bool isWorkerThread() const;
+  /// Blocks until nothing is queued and the worker is idle.
+  void waitUntilIdle();
+
+ private:
+  void enqueue(Task task);
+  void work();
+
+  Responder responder_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Task> queue_;
+  std::vector<HttpRequest> requests_;
+  std::vector<std::chrono::nanoseconds> delays_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+}  // namespace orvane::site::testing
