@@ -1,0 +1,101 @@
+#pragma once
+
+#include <memory>
+
+#include "orvane/site/SiteClientProtocol.h"
+
+namespace orvane::site {
+
+class ApiContext;
+
+namespace internal {
+class FacadeLifetime;
+}  // namespace internal
+
+/// The library's entry object: hands the library its configuration once
+/// (`provideApiContext`) and runs the eight operations of the place-search service.
+///
+/// \code
+/// auto ctx = orvane::site::ApiContext().setApiKey("KEY").build();
+/// orvane::site::SiteClient::provideApiContext(ctx);
+/// orvane::site::SiteClient::shared().timezone(
+///     orvane::site::TimezoneRequest(orvane::site::Coordinate(48.85, 2.35), 1700000000,
+///                                   std::nullopt),
+///     nullptr, [](auto response, auto error) { /* on the library thread */ });
+/// \endcode
+///
+/// Each operation returns at once and never throws. Its handler is called exactly once, later,
+/// on the library thread "orvane-site-services" (never inside the operation call), with the
+/// decoded response or an Error: the service's error replies (domain "OrvaneSite.ErrorType"),
+/// replies that do not decode ("OrvaneSite.DecodingError") and failures of the exchange itself
+/// ("OrvaneSite.TransportError"). A response is delivered as decoded, whatever its returnCode.
+/// With a null `apiContext` the call takes its host and key from ContextDataCache::shared();
+/// with a context, its host, retry values and (when not empty) key. An empty handler is
+/// allowed: the result is dropped. An exception thrown by a handler is caught and logged on the
+/// library thread and goes no further. Handlers may start new calls. As each operation's
+/// request client keeps the latest call's values, the handler of an operation's latest call
+/// (and what it captures) stays alive until the next call of that operation.
+///
+/// All members are thread-safe. Overlapping calls, from any threads, each get their own result.
+///
+/// Lifetime: `shared()` lives until the process ends. A SiteClient of your own may be destroyed
+/// while its calls are under way: their handlers are then never called. Once the destructor has
+/// returned, none of its handlers is running or will run; to guarantee that, the destructor
+/// waits for handlers of this client that are running on other threads (so do not destroy it
+/// while holding a lock that such a handler takes). Destroying it from inside one of its own
+/// handlers is allowed.
+class SiteClient : public SiteClientProtocol {
+ public:
+  /// The instance the library offers; created on first use, never destroyed.
+  static SiteClient& shared();
+
+  /// Stores the context's values as the process-wide configuration (ContextDataCache::set).
+  /// A key of fewer than two characters (Unicode scalar values), or a null context, is logged
+  /// as an "ERROR" line; the values are still stored (a null context stores nothing).
+  /// Thread-safe.
+  static void provideApiContext(std::shared_ptr<ApiContext> apiContext);
+
+  /// An independent facade; it shares the process-wide request clients and configuration.
+  SiteClient();
+  ~SiteClient() override;
+  SiteClient(const SiteClient&) = delete;
+  SiteClient& operator=(const SiteClient&) = delete;
+
+  /// Finds places matching a free-text query (POST .../searchByText).
+  void textSearch(TextSearchRequest request, std::shared_ptr<ApiContext> apiContext,
+                  TextSearchHandler completionHandler) override;
+
+  /// Finds places around a position (POST .../nearbySearch).
+  void nearbySearch(NearbySearchRequest request, std::shared_ptr<ApiContext> apiContext,
+                    NearbySearchHandler completionHandler) override;
+
+  /// Fetches one place by its site identifier (POST .../searchById).
+  void detailSearch(DetailSearchRequest request, std::shared_ptr<ApiContext> apiContext,
+                    DetailSearchHandler completionHandler) override;
+
+  /// Returns the places the service suggests for a query (POST .../querySuggestion).
+  void querySuggestion(QuerySuggestionRequest request, std::shared_ptr<ApiContext> apiContext,
+                       QuerySuggestionHandler completionHandler) override;
+
+  /// Completes a partly typed query (POST .../queryAutoComplete).
+  void queryAutocomplete(QueryAutocompleteRequest request, std::shared_ptr<ApiContext> apiContext,
+                         QueryAutocompleteHandler completionHandler) override;
+
+  /// Turns an address text into places (POST .../geocode).
+  void geocode(GeocodeRequest request, std::shared_ptr<ApiContext> apiContext,
+               GeocodeHandler completionHandler) override;
+
+  /// Turns a position into places (POST .../reverseGeocode).
+  void reverseGeocode(ReverseGeocodeRequest request, std::shared_ptr<ApiContext> apiContext,
+                      ReverseGeocodeHandler completionHandler) override;
+
+  /// Looks up the time zone of a position at a moment
+  /// (POST mapApi/v1/timezoneService/getTimezone).
+  void timezone(TimezoneRequest request, std::shared_ptr<ApiContext> apiContext,
+                TimezoneHandler completionHandler) override;
+
+ private:
+  std::shared_ptr<internal::FacadeLifetime> lifetime_;
+};
+
+}  // namespace orvane::site

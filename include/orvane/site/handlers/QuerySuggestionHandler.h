@@ -1,0 +1,18 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "orvane/site/Error.h"
+#include "orvane/site/responses/QuerySuggestionResponse.h"
+
+namespace orvane::site {
+
+/// The completion handler of SiteClient::querySuggestion: receives the response or the Error of the
+/// call (exactly one of the two is present), once, on the library thread
+/// "orvane-site-services".
+using QuerySuggestionHandler =
+    std::function<void(std::shared_ptr<QuerySuggestionResponse>, std::optional<Error>)>;
+
+}  // namespace orvane::site

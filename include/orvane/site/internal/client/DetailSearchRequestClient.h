@@ -1,0 +1,31 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "orvane/site/internal/client/OperationRequestClient.h"
+#include "orvane/site/requests/DetailSearchRequest.h"
+#include "orvane/site/responses/DetailSearchResponse.h"
+
+namespace orvane::site {
+
+/// The request client of the detail search: its path and its body dictionary. The facade keeps one
+/// for the whole process. Thread-safe (see BaseRequestClient).
+class DetailSearchRequestClient
+    : public OperationRequestClient<DetailSearchRequest, DetailSearchResponse> {
+ public:
+  /// ContextDataCache::shared()->apiPath() (read at each call) followed by "searchById";
+  /// "mapApi/v1/siteService/searchById" by default.
+  std::string path() const override;
+
+  /// The body dictionary of the stored request; an empty object when none is stored. Never
+  /// absent.
+  nlohmann::json createBodyParameters() const;
+
+ protected:
+  std::optional<nlohmann::json> createOptionalBodyParameters() const override;
+};
+
+}  // namespace orvane::site

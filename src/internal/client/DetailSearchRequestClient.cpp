@@ -1,0 +1,28 @@
+#include "orvane/site/internal/client/DetailSearchRequestClient.h"
+
+#include <nlohmann/json.hpp>
+
+#include "internal/client/BodyWriter.h"
+#include "orvane/site/ContextDataCache.h"
+
+namespace orvane::site {
+
+std::string DetailSearchRequestClient::path() const {
+  return ContextDataCache::shared()->apiPath() + "searchById";
+}
+
+nlohmann::json DetailSearchRequestClient::createBodyParameters() const {
+  const std::optional<DetailSearchRequest> request = _request();
+  if (!request) return nlohmann::json::object();
+  return internal::BodyWriter()
+      .put("siteId", request->siteId)
+      .put("language", request->language)
+      .put("children", request->children)
+      .take();
+}
+
+std::optional<nlohmann::json> DetailSearchRequestClient::createOptionalBodyParameters() const {
+  return createBodyParameters();
+}
+
+}  // namespace orvane::site

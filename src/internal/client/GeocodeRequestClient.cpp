@@ -1,0 +1,28 @@
+#include "orvane/site/internal/client/GeocodeRequestClient.h"
+
+#include <nlohmann/json.hpp>
+
+#include "internal/client/BodyWriter.h"
+#include "orvane/site/ContextDataCache.h"
+
+namespace orvane::site {
+
+std::string GeocodeRequestClient::path() const {
+  return ContextDataCache::shared()->apiPath() + "geocode";
+}
+
+nlohmann::json GeocodeRequestClient::createBodyParameters() const {
+  const std::optional<GeocodeRequest> request = _request();
+  if (!request) return nlohmann::json::object();
+  return internal::BodyWriter()
+      .put("address", request->address)
+      .put("bounds", request->bounds)
+      .put("language", request->language)
+      .take();
+}
+
+std::optional<nlohmann::json> GeocodeRequestClient::createOptionalBodyParameters() const {
+  return createBodyParameters();
+}
+
+}  // namespace orvane::site

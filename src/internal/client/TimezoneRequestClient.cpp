@@ -1,0 +1,28 @@
+#include "orvane/site/internal/client/TimezoneRequestClient.h"
+
+#include <nlohmann/json.hpp>
+
+#include "internal/client/BodyWriter.h"
+
+namespace orvane::site {
+
+std::string TimezoneRequestClient::path() const {
+  // Another service area than the other operations: the cached API path does not apply.
+  return std::string("mapApi") + "/" + "v1" + "/" + "timezoneService" + "/" + "getTimezone";
+}
+
+nlohmann::json TimezoneRequestClient::createBodyParameters() const {
+  const std::optional<TimezoneRequest> request = _request();
+  if (!request) return nlohmann::json::object();
+  return internal::BodyWriter()
+      .put("location", request->location)
+      .put("timestamp", request->timestamp)
+      .put("language", request->language)
+      .take();
+}
+
+std::optional<nlohmann::json> TimezoneRequestClient::createOptionalBodyParameters() const {
+  return createBodyParameters();
+}
+
+}  // namespace orvane::site

@@ -1,0 +1,326 @@
+// The facade behind a fake transport: the request each operation sends, what its handler
+// receives, and how handlers, facades and contexts may be (mis)used.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "orvane/site.h"
+#include "support/FakeTransport.h"
+#include "support/LogCapture.h"
+
+namespace orvane::site {
+namespace {
+
+using std::nullopt;
+
+std::optional<std::string> headerOf(const HttpRequest& request, const std::string& name) {
+  for (const auto& [field, value] : request.headers) {
+    if (field == name) return value;
+  }
+  return nullopt;
+}
+
+class SiteClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ContextDataCache::setShared(std::make_shared<ContextDataCache>());
+    resetBuilder().setApiKey("cached-key").setBaseUrl("cached.example");
+    ContextDataCache::set(ApiContext().build());
+    resetBuilder();
+    setDefaultHttpTransport(fake);
+  }
+  void TearDown() override {
+    fake->runUntilIdle();
+    setDefaultHttpTransport(nullptr);
+    resetBuilder();
+    ContextDataCache::setShared(std::make_shared<ContextDataCache>());
+  }
+
+  static ApiContext& resetBuilder() {
+    return ApiContext()
+        .setApiKey("")
+        .setBaseUrl(ClientConfig::BaseUrl)
+        .setMaxRetry(3)
+        .setRetryInterval(1.0)
+        .setTimeoutInterval(60.0);
+  }
+
+  // Starts a time-zone lookup on `client` whose outcomes are appended to `outcomes`.
+  struct Outcome {
+    std::shared_ptr<TimezoneResponse> response;
+    std::optional<Error> error;
+  };
+  void lookUp(SiteClientProtocol& client, std::vector<Outcome>& outcomes,
+              std::shared_ptr<ApiContext> context = nullptr, std::int64_t timestamp = 1) {
+    client.timezone(
+        TimezoneRequest(Coordinate(48.85, 2.35), timestamp, nullopt), std::move(context),
+        [&outcomes](std::shared_ptr<TimezoneResponse> response, std::optional<Error> error) {
+          outcomes.push_back({std::move(response), std::move(error)});
+        });
+  }
+
+  std::shared_ptr<testing::FakeTransport> fake = std::make_shared<testing::FakeTransport>();
+  testing::LogCapture log;
+};
+
+TEST_F(SiteClientTest, EachOperationPostsItsCompactBodyToItsPathWithTheCachedKey) {
+  struct Case {
+    std::function<void(SiteClient&)> start;
+    std::string path;
+    std::string body;
+  };
+  auto ignore = [](auto, auto) {};
+  const std::vector<Case> cases = {
+      {[&](SiteClient& c) {
+         c.textSearch(TextSearchRequest("tea", nullopt, nullopt, "cafe", nullopt, nullopt, nullopt,
+                                        nullopt, 0, nullopt),
+                      nullptr, ignore);
+       },
+       "mapApi/v1/siteService/searchByText", R"({"pageIndex":0,"poiType":"CAFE","query":"tea"})"},
+      {[&](SiteClient& c) {
+         c.nearbySearch(NearbySearchRequest(Coordinate(1, 2), 5, nullopt, nullopt, nullopt, nullopt,
+                                            nullopt, nullopt),
+                        nullptr, ignore);
+       },
+       "mapApi/v1/siteService/nearbySearch", R"({"location":{"lat":1.0,"lng":2.0},"radius":5})"},
+      {[&](SiteClient& c) {
+         c.detailSearch(DetailSearchRequest("S1", nullopt, false), nullptr, ignore);
+       },
+       "mapApi/v1/siteService/searchById", R"({"children":false,"siteId":"S1"})"},
+      {[&](SiteClient& c) {
+         c.querySuggestion(
+             QuerySuggestionRequest("q", nullopt, nullopt, nullopt,
+                                    std::vector<std::string>{"bank"}, nullopt, nullopt, nullopt),
+             nullptr, ignore);
+       },
+       "mapApi/v1/siteService/querySuggestion", R"({"poiTypes":["BANK"],"query":"q"})"},
+      {[&](SiteClient& c) {
+         c.queryAutocomplete(QueryAutocompleteRequest("ca", nullopt, nullopt, "fr", nullopt),
+                             nullptr, ignore);
+       },
+       "mapApi/v1/siteService/queryAutoComplete", R"({"language":"fr","query":"ca"})"},
+      {[&](SiteClient& c) { c.geocode(GeocodeRequest("a", nullopt, nullopt), nullptr, ignore); },
+       "mapApi/v1/siteService/geocode", R"({"address":"a"})"},
+      {[&](SiteClient& c) {
+         c.reverseGeocode(ReverseGeocodeRequest(Coordinate(0, 0), nullopt, true), nullptr, ignore);
+       },
+       "mapApi/v1/siteService/reverseGeocode",
+       R"({"location":{"lat":0.0,"lng":0.0},"returnPoi":true})"},
+      {[&](SiteClient& c) {
+         c.timezone(TimezoneRequest(Coordinate(0, 0), -5, nullopt), nullptr, ignore);
+       },
+       "mapApi/v1/timezoneService/getTimezone",
+       R"({"location":{"lat":0.0,"lng":0.0},"timestamp":-5})"},
+  };
+  for (const Case& c : cases) {
+    c.start(SiteClient::shared());
+    const HttpRequest request = fake->lastRequest();
+    EXPECT_EQ(request.method, "POST") << c.path;
+    EXPECT_EQ(request.url, "https://cached.example/" + c.path + "?key=cached-key");
+    EXPECT_EQ(headerOf(request, "Content-Type"), "application/json") << c.path;
+    EXPECT_EQ(headerOf(request, "Accept"), "application/json") << c.path;
+    EXPECT_EQ(request.body, c.body);
+  }
+  EXPECT_EQ(fake->requestCount(), cases.size());
+}
+
+TEST_F(SiteClientTest, APerCallContextGivesHostRetryValuesAndItsKeyUnlessEmpty) {
+  std::vector<Outcome> outcomes;
+  auto context = ApiContext()
+                     .setApiKey("call-key")
+                     .setBaseUrl("call.example:8443")
+                     .setMaxRetry(0)
+                     .setTimeoutInterval(30.0)
+                     .build();
+  lookUp(SiteClient::shared(), outcomes, context);
+  EXPECT_EQ(fake->lastRequest().url,
+            "https://call.example:8443/mapApi/v1/timezoneService/getTimezone?key=call-key");
+  EXPECT_EQ(fake->lastRequest().timeoutSeconds, 30.0);
+  fake->reply(503);  // no retry is left with maxRetry 0
+  fake->runUntilIdle();
+  EXPECT_EQ(fake->requestCount(), 1U);
+  ASSERT_EQ(outcomes.size(), 1U);
+  EXPECT_EQ(outcomes[0].error->domain, "OrvaneSite.TransportError");
+
+  lookUp(SiteClient::shared(), outcomes, std::make_shared<ApiContext>());  // empty key
+  EXPECT_EQ(fake->lastRequest().url, "https://" + ClientConfig::BaseUrl +
+                                         "/mapApi/v1/timezoneService/getTimezone?key=cached-key");
+  EXPECT_EQ(ContextDataCache::shared()->apiKey(), "cached-key");
+}
+
+TEST_F(SiteClientTest, HandlerGetsTheDecodedResponseLaterAndOnce) {
+  std::vector<Outcome> outcomes;
+  lookUp(SiteClient::shared(), outcomes);
+  fake->runUntilIdle();
+  EXPECT_TRUE(outcomes.empty());  // never inside the operation call, nor before the reply
+
+  fake->reply(200, R"({"timeZoneId":"Europe/Paris","rawOffset":3600,"returnCode":"0"})");
+  fake->runUntilIdle();
+  ASSERT_EQ(outcomes.size(), 1U);
+  EXPECT_FALSE(outcomes[0].error);
+  ASSERT_TRUE(outcomes[0].response);
+  EXPECT_EQ(outcomes[0].response->timeZoneId, "Europe/Paris");
+  EXPECT_EQ(outcomes[0].response->rawOffset, 3600);
+
+  // An error code in the envelope of a reply that decodes is still a response.
+  lookUp(SiteClient::shared(), outcomes);
+  fake->reply(200, R"({"returnCode":"010001","returnDesc":"INVALID_REQUEST"})");
+  fake->runUntilIdle();
+  ASSERT_EQ(outcomes.size(), 2U);
+  ASSERT_TRUE(outcomes[1].response);
+  EXPECT_EQ(outcomes[1].response->returnCode, "010001");
+  EXPECT_EQ(outcomes[1].response->returnDesc, "INVALID_REQUEST");
+}
+
+TEST_F(SiteClientTest, EveryFailureReachesTheHandlerAsAnError) {
+  struct Case {
+    std::function<void(testing::FakeTransport&)> answer;
+    std::string domain;
+    std::int64_t code;
+  };
+  const std::vector<Case> cases = {
+      {[](testing::FakeTransport& f) { f.reply(404, R"({"returnCode":"1","returnDesc":"x"})"); },
+       "OrvaneSite.ErrorType", 1},
+      {[](testing::FakeTransport& f) { f.reply(200, "not json"); }, "OrvaneSite.DecodingError", 3},
+      {[](testing::FakeTransport& f) { f.reply(400, "{}"); }, "OrvaneSite.TransportError",
+       static_cast<std::int64_t>(TransportErrorCode::incompleteErrorEnvelope)},
+      {[](testing::FakeTransport& f) { f.fail(HttpOutcome::Failure::connectionFailed); },
+       "OrvaneSite.TransportError",
+       static_cast<std::int64_t>(TransportErrorCode::connectionFailed)},
+  };
+  for (const Case& c : cases) {
+    std::vector<Outcome> outcomes;
+    lookUp(SiteClient::shared(), outcomes);
+    c.answer(*fake);
+    fake->runUntilIdle();
+    ASSERT_EQ(outcomes.size(), 1U) << c.domain << " " << c.code;
+    EXPECT_FALSE(outcomes[0].response);
+    ASSERT_TRUE(outcomes[0].error);
+    EXPECT_EQ(outcomes[0].error->domain, c.domain);
+    EXPECT_EQ(outcomes[0].error->code, c.code) << outcomes[0].error->localizedDescription;
+  }
+}
+
+TEST_F(SiteClientTest, AStartFailureIsDeliveredAfterTheOperationReturns) {
+  std::vector<Outcome> outcomes;
+  lookUp(SiteClient::shared(), outcomes, ApiContext().setApiKey("k k").build());
+  EXPECT_TRUE(outcomes.empty());
+  fake->runUntilIdle();
+  ASSERT_EQ(outcomes.size(), 1U);
+  EXPECT_EQ(outcomes[0].error->code, static_cast<std::int64_t>(TransportErrorCode::invalidApiKey));
+  EXPECT_EQ(fake->requestCount(), 0U);
+}
+
+TEST_F(SiteClientTest, OverlappingCallsOfOneOperationEachGetTheirOwnReply) {
+  std::vector<Outcome> first, second, third;
+  lookUp(SiteClient::shared(), first, nullptr, 1);
+  auto own = std::make_unique<SiteClient>();
+  lookUp(*own, second, nullptr, 2);
+  lookUp(SiteClient::shared(), third, nullptr, 3);
+  fake->reply(200, R"({"timeZoneId":"one"})");
+  fake->reply(200, R"({"timeZoneId":"two"})");
+  fake->reply(200, R"({"timeZoneId":"three"})");
+  fake->runUntilIdle();
+  ASSERT_EQ(first.size(), 1U);
+  ASSERT_EQ(second.size(), 1U);
+  ASSERT_EQ(third.size(), 1U);
+  EXPECT_EQ(first[0].response->timeZoneId, "one");
+  EXPECT_EQ(second[0].response->timeZoneId, "two");
+  EXPECT_EQ(third[0].response->timeZoneId, "three");
+}
+
+TEST_F(SiteClientTest, AFacadeDestroyedBeforeTheReplyNeverCallsItsHandler) {
+  std::vector<Outcome> mine, shared;
+  auto own = std::make_unique<SiteClient>();
+  lookUp(*own, mine);
+  lookUp(SiteClient::shared(), shared);
+  own.reset();
+  fake->reply(200, "{}");
+  fake->reply(200, "{}");
+  fake->runUntilIdle();
+  EXPECT_TRUE(mine.empty());
+  EXPECT_EQ(shared.size(), 1U);
+}
+
+TEST_F(SiteClientTest, AnEmptyHandlerDropsTheResult) {
+  SiteClient::shared().geocode(GeocodeRequest("a", nullopt, nullopt), nullptr, nullptr);
+  EXPECT_TRUE(fake->reply(200, R"({"sites":[]})"));
+  EXPECT_NO_THROW(fake->runUntilIdle());
+}
+
+TEST_F(SiteClientTest, AThrowingHandlerIsLoggedOnceAndLaterCallsWorkNormally) {
+  int calls = 0;
+  SiteClient::shared().timezone(TimezoneRequest(Coordinate(0, 0), 0, nullopt), nullptr,
+                                [&calls](auto, auto) {
+                                  ++calls;
+                                  throw std::runtime_error("boom");
+                                });
+  fake->reply(200, "{}");
+  EXPECT_NO_THROW(fake->runUntilIdle());
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(log.count("[OrvaneSite][SiteClient.timezone(with:apiContext:completionHandler:)] "
+                      "ERROR: completion handler threw an exception, which was discarded: boom"),
+            1U);
+
+  std::vector<Outcome> outcomes;
+  lookUp(SiteClient::shared(), outcomes);
+  fake->reply(200, "{}");
+  fake->runUntilIdle();
+  EXPECT_EQ(outcomes.size(), 1U);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(SiteClientTest, AHandlerMayStartNewCalls) {
+  std::vector<Outcome> inner;
+  bool outerCalled = false;
+  SiteClient::shared().timezone(TimezoneRequest(Coordinate(0, 0), 0, nullopt), nullptr,
+                                [&](auto, auto) {
+                                  outerCalled = true;
+                                  lookUp(SiteClient::shared(), inner);
+                                });
+  fake->reply(200, "{}");
+  fake->runUntilIdle();
+  ASSERT_TRUE(outerCalled);
+  EXPECT_EQ(fake->pendingRequestCount(), 1U);
+  fake->reply(200, R"({"timeZoneId":"inner"})");
+  fake->runUntilIdle();
+  ASSERT_EQ(inner.size(), 1U);
+  EXPECT_EQ(inner[0].response->timeZoneId, "inner");
+}
+
+TEST_F(SiteClientTest, ProvideApiContextChecksTheKeyLengthAndStoresTheValues) {
+  const std::string line =
+      "[OrvaneSite][SiteClient.provideApiContext(with:)] ERROR: To activate Orvane Site "
+      "Service, api key must be provided. ";
+  struct Case {
+    std::string key;
+    bool logged;
+    std::string cachedAfter;
+  };
+  for (const Case& c : {Case{"", true, "cached-key"}, Case{"k", true, "k"}, Case{"é", true, "é"},
+                        Case{"ok", false, "ok"}}) {
+    log.clear();
+    SiteClient::provideApiContext(
+        ApiContext().setApiKey(c.key).setBaseUrl("provided.example").build());
+    EXPECT_EQ(log.count(line), c.logged ? 1U : 0U) << c.key;
+    EXPECT_EQ(ContextDataCache::shared()->apiKey(), c.cachedAfter);
+    EXPECT_EQ(ContextDataCache::shared()->baseUrl(), "provided.example");
+  }
+
+  log.clear();
+  ContextDataCache::shared()->setMaxRetry(9);
+  SiteClient::provideApiContext(nullptr);
+  EXPECT_EQ(log.lines(), std::vector<std::string>{line});
+  EXPECT_EQ(ContextDataCache::shared()->apiKey(), "ok");
+  EXPECT_EQ(ContextDataCache::shared()->maxRetry(), 9);
+}
+
+}  // namespace
+}  // namespace orvane::site

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "internal/text/UpperCase.h"
+#include "internal/text/Utf8.h"
+
+namespace orvane::site::internal::text {
+namespace {
+
+TEST(UnicodeUpperCase, MapsAsciiAndLeavesEverythingElseOfAsciiAlone) {
+  EXPECT_EQ(toUpperCase("eating_drinking"), "EATING_DRINKING");
+  EXPECT_EQ(toUpperCase("Mixed Case 123-_/!"), "MIXED CASE 123-_/!");
+  EXPECT_EQ(toUpperCase("ALREADY_UPPER"), "ALREADY_UPPER");
+  EXPECT_EQ(toUpperCase(""), "");
+  // Locale-independent: the Turkish dotless/dotted rules never apply.
+  EXPECT_EQ(toUpperCase("istanbul"), "ISTANBUL");
+}
+
+TEST(UnicodeUpperCase, MapsLatinGreekCyrillicAndOtherScriptsOneToOne) {
+  EXPECT_EQ(toUpperCase("provençal_restaurant"), "PROVENÇAL_RESTAURANT");
+  EXPECT_EQ(toUpperCase("àéîõüÿþ"), "ÀÉÎÕÜŸÞ");
+  EXPECT_EQ(toUpperCase("µ"), "Μ");    // micro sign becomes Greek capital mu
+  EXPECT_EQ(toUpperCase("÷×"), "÷×");  // not letters
+  EXPECT_EQ(toUpperCase("āăąćłńőœšźżž"), "ĀĂĄĆŁŃŐŒŠŹŻŽ");
+  EXPECT_EQ(toUpperCase("ıſ"), "IS");    // dotless i and long s
+  EXPECT_EQ(toUpperCase("ǆǅǳ"), "ǄǄǱ");  // digraphs, title case included
+  EXPECT_EQ(toUpperCase("αβγδωάέήίόύώϊϋ"), "ΑΒΓΔΩΆΈΉΊΌΎΏΪΫ");
+  EXPECT_EQ(toUpperCase("ς"), "Σ");  // final sigma
+  EXPECT_EQ(toUpperCase("привет ёж ђ"), "ПРИВЕТ ЁЖ Ђ");
+  EXPECT_EQ(toUpperCase("ѣҗӝԁ"), "ѢҖӜԀ");          // Cyrillic pairs beyond the basic block
+  EXPECT_EQ(toUpperCase("բարև"), "ԲԱՐԵՒ");         // Armenian
+  EXPECT_EQ(toUpperCase("việt nam"), "VIỆT NAM");  // Latin Extended Additional
+  EXPECT_EQ(toUpperCase("ａｂｃ"), "ＡＢＣ");      // full width
+  EXPECT_EQ(toUpperCase("ⓐⅰ"), "ⒶⅠ");              // circled letters, Roman numerals
+  EXPECT_EQ(toUpperCase("𐐨"), "𐐀");                // outside the BMP (Deseret)
+}
+
+TEST(UnicodeUpperCase, UsesFullMappingsThatChangeLength) {
+  EXPECT_EQ(toUpperCase("straße"), "STRASSE");
+  EXPECT_EQ(toUpperCase("ŉ"), "ʼN");
+  EXPECT_EQ(toUpperCase("ǰ"), "J\u030C");
+  EXPECT_EQ(toUpperCase("ΐ"), "\u0399\u0308\u0301");
+  EXPECT_EQ(toUpperCase("ΰ"), "\u03A5\u0308\u0301");
+  EXPECT_EQ(toUpperCase("և"), "ԵՒ");
+  EXPECT_EQ(toUpperCase("ﬁﬂﬃ"), "FIFLFFI");
+  EXPECT_EQ(toUpperCase("ᾳ"), "ΑΙ");
+}
+
+TEST(UnicodeUpperCase, LeavesUncasedScriptsAndSymbolsUnchanged) {
+  EXPECT_EQ(toUpperCase("東京 ラーメン 서울"), "東京 ラーメン 서울");
+  EXPECT_EQ(toUpperCase("🍕☕"), "🍕☕");
+  EXPECT_EQ(toUpperCase("ÀΩЖ"), "ÀΩЖ");
+}
+
+TEST(UnicodeUpperCase, CopiesBytesThatAreNotUtf8Unchanged) {
+  EXPECT_EQ(toUpperCase("a\xFFz"), "A\xFFZ");                // never a UTF-8 byte
+  EXPECT_EQ(toUpperCase("\xC3"), "\xC3");                    // truncated sequence at the end
+  EXPECT_EQ(toUpperCase("\xC3(b"), "\xC3(B");                // lead byte without continuation
+  EXPECT_EQ(toUpperCase("\x80x"), "\x80X");                  // stray continuation byte
+  EXPECT_EQ(toUpperCase("\xC0\xA1q"), "\xC0\xA1Q");          // overlong form of '!'
+  EXPECT_EQ(toUpperCase("\xED\xA0\x80s"), "\xED\xA0\x80S");  // encoded surrogate
+  EXPECT_EQ(toUpperCase("\xF4\x90\x80\x80t"), "\xF4\x90\x80\x80T");  // above U+10FFFF
+  EXPECT_EQ(toUpperCase(std::string("a\0b", 3)), std::string("A\0B", 3));
+}
+
+TEST(Utf8, ValidatesAndCounts) {
+  EXPECT_TRUE(isValidUtf8("çß東🍕"));
+  EXPECT_FALSE(isValidUtf8("ok\xFF"));
+  EXPECT_FALSE(isValidUtf8("\xE6\x9D"));
+  EXPECT_EQ(countScalars(""), 0U);
+  EXPECT_EQ(countScalars("ab"), 2U);
+  EXPECT_EQ(countScalars("é"), 1U);
+  EXPECT_EQ(countScalars("🍕"), 1U);
+  EXPECT_EQ(countScalars("\xFF\xFE"), 2U);
+}
+
+}  // namespace
+}  // namespace orvane::site::internal::text
