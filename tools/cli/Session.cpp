@@ -1,0 +1,81 @@
+#include "Session.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include <orvane/site/ClientConfig.h>
+#include <orvane/site/SiteClient.h>
+#include <orvane/site/internal/CurlTransport.h>
+#include <orvane/site/internal/CurlTransportOptions.h>
+#include <orvane/site/internal/HttpTransport.h>
+
+namespace orvane::site::cli {
+namespace {
+
+// Beyond a day the bound means "wait": nobody watches a terminal longer.
+constexpr double kLongestWaitSeconds = 24 * 60 * 60;
+// Time for the library to notice a time-out and hand it on, and for TLS set-up.
+constexpr double kWaitMarginSeconds = 10;
+
+std::chrono::milliseconds replyBoundFor(const ApiContext& context) {
+  const double timeout = std::max(0.0, context.timeoutInterval());
+  const std::int64_t retries = std::max<std::int64_t>(0, context.maxRetry());
+  double seconds = timeout + kWaitMarginSeconds;
+  double pause = std::max(0.0, context.retryInterval());
+  for (std::int64_t retry = 0; retry < retries && seconds < kLongestWaitSeconds; ++retry) {
+    seconds += pause + timeout;
+    pause *= 1.5;  // the library's pause grows by this factor after each retry
+  }
+  seconds = std::min(seconds, kLongestWaitSeconds);
+  return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
+}
+
+void installTransport(const std::string& caFile, const std::string& caPem) {
+  CurlTransportOptions options;
+  options.caInfoFile = caFile;
+  options.caInfoPem = caPem;
+  try {
+    setDefaultHttpTransport(std::make_shared<CurlTransport>(options));
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(std::string("--ca-file: ") + e.what());
+  }
+}
+
+}  // namespace
+
+Session::Session(const GlobalOptions& options) : format_(options.format) {
+  std::string host = options.host.value_or(ClientConfig::BaseUrl);
+  std::optional<std::string> apiKey = options.apiKey;
+  std::string caPem;
+  if (options.standin) {
+    standin_ = std::make_unique<standin::StandinServer>();
+    standin_->start();
+    host = standin_->host();
+    caPem = standin_->certificate().caPem();
+    // A key given with --standin wins, so that the stand-in's refusal can be tried out.
+    if (!apiKey) apiKey = standin::StandinOptions::kDemoKey;
+  } else if (!apiKey) {
+    // The environment keeps the key out of shell history and process listings.
+    if (const char* fromEnvironment = std::getenv("ORVANE_SITE_API_KEY")) apiKey = fromEnvironment;
+  }
+  if (!apiKey || apiKey->empty()) {
+    throw UsageError("no API key: give --key, set ORVANE_SITE_API_KEY, or use --standin");
+  }
+  const std::string caFile = options.caFile.value_or("");
+  if (!caFile.empty() || !caPem.empty()) installTransport(caFile, caPem);
+
+  // The setters fill the library's one builder context; build() hands it out.
+  ApiContext builder;
+  builder.setApiKey(*apiKey).setBaseUrl(host);
+  if (options.maxRetry) builder.setMaxRetry(*options.maxRetry);
+  if (options.retryInterval) builder.setRetryInterval(*options.retryInterval);
+  if (options.timeout) builder.setTimeoutInterval(*options.timeout);
+  context_ = builder.build();
+  SiteClient::provideApiContext(context_);
+  replyBound_ = replyBoundFor(*context_);
+}
+
+}  // namespace orvane::site::cli
