@@ -43,8 +43,9 @@ std::string numberText(double value) {
   if (digits.size() <= integerDigits) {
     text.append(digits).append(integerDigits - digits.size(), '0').append(".0");
   } else {
-    text.append(digits, 0, integerDigits).append(".").append(digits, integerDigits,
-                                                              std::string::npos);
+    text.append(digits, 0, integerDigits)
+        .append(".")
+        .append(digits, integerDigits, std::string::npos);
   }
   return text;
 }

@@ -22,7 +22,8 @@ TEST(LoggerLine, FormatWithAndWithoutMessage) {
   EXPECT_EQ(logger.formatLine("SiteClient.cpp", "provideApiContext(with:)", std::nullopt, "ERROR"),
             "[OrvaneSite][SiteClient.provideApiContext(with:)] ERROR");
   // An empty message is still a message: the separator stays.
-  EXPECT_EQ(logger.formatLine("a.cpp", "f", std::string_view(), "INFO"), "[OrvaneSite][a.f] INFO: ");
+  EXPECT_EQ(logger.formatLine("a.cpp", "f", std::string_view(), "INFO"),
+            "[OrvaneSite][a.f] INFO: ");
 }
 
 TEST(LoggerLine, BaseNameOfOddPaths) {

@@ -16,7 +16,7 @@ template <class T>
 class Result {
  public:
   Result(std::shared_ptr<T> value) : state_(std::move(value)) {}  // NOLINT: implicit by design
-  Result(Error error) : state_(std::move(error)) {}                // NOLINT: implicit by design
+  Result(Error error) : state_(std::move(error)) {}               // NOLINT: implicit by design
 
   /// True when a record was decoded.
   bool ok() const noexcept { return state_.index() == 0; }
@@ -27,9 +27,7 @@ class Result {
     static const std::shared_ptr<T> kNone;
     return ok() ? std::get<0>(state_) : kNone;
   }
-  std::shared_ptr<T> value() && noexcept {
-    return ok() ? std::move(std::get<0>(state_)) : nullptr;
-  }
+  std::shared_ptr<T> value() && noexcept { return ok() ? std::move(std::get<0>(state_)) : nullptr; }
 
   /// The decoding error, or an empty Error when decoding succeeded.
   const Error& error() const& noexcept {

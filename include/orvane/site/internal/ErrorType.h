@@ -23,7 +23,9 @@ class ErrorType {
   /// Carried values. Each is empty for the cases that do not carry it: `field` and `message`
   /// belong to argError, `returnCode` and `returnDescription` to apiError, `message` to jsonError.
   const std::string& field() const noexcept { return first_; }
-  const std::string& message() const noexcept { return kind_ == Kind::jsonError ? first_ : second_; }
+  const std::string& message() const noexcept {
+    return kind_ == Kind::jsonError ? first_ : second_;
+  }
   const std::string& returnCode() const noexcept { return first_; }
   const std::string& returnDescription() const noexcept { return second_; }
 
