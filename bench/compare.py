@@ -1,0 +1,121 @@
+#!/usr/bin/env python3
+"""Prints one line per comparison from the JSON results that bench/run wrote.
+
+Usage: compare.py RESULTS_DIR
+Each ratio divides two figures of the same run; with repetitions, medians are used.
+"""
+import glob
+import json
+import os
+import platform
+import subprocess
+import sys
+
+
+def load(directory):
+    """Benchmark name -> its entry (the median when repetitions were run)."""
+    runs = {}
+    context = None
+    for path in sorted(glob.glob(os.path.join(directory, "*.json"))):
+        with open(path) as handle:
+            data = json.load(handle)
+        context = context or data.get("context")
+        for entry in data.get("benchmarks", []):
+            if entry.get("error_occurred"):
+                print(f"!! {entry['name']}: {entry.get('error_message')}")
+                continue
+            name = entry.get("run_name", entry["name"])
+            if entry.get("run_type") == "aggregate":
+                if entry.get("aggregate_name") == "median":
+                    runs[name] = entry
+            else:
+                runs.setdefault(name, entry)
+    return runs, context
+
+
+def find(runs, prefix):
+    for name, entry in runs.items():
+        if name == prefix or name.startswith(prefix + "/"):
+            return entry
+    return None
+
+
+def verdict(ok):
+    return "goal met" if ok else "GOAL MISSED"
+
+
+def machine(context):
+    cpu = platform.processor() or "unknown CPU"
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    cores = context.get("num_cpus") if context else os.cpu_count()
+    load = ", ".join(f"{x:.2f}" for x in os.getloadavg())
+    return f"{cpu}, {cores} cores, Linux {platform.release()}, load {load}"
+
+
+def main():
+    runs, context = load(sys.argv[1])
+    print(f"machine: {machine(context)}")
+
+    for reply in ("realistic", "large"):
+        lib = find(runs, f"decode/{reply}/library")
+        parse = find(runs, f"decode/{reply}/simdjson_parse")
+        nl = find(runs, f"decode/{reply}/nlohmann_copy")
+        if not (lib and parse and nl):
+            continue
+        mb = lambda e: e["bytes_per_second"] / 1e6
+        size = lib["reply_bytes"] / 1024
+        ratio = mb(lib) / mb(parse)
+        print(f"decode {reply} ({size:.0f} KiB): library/simdjson parse-only = {ratio:.2f} "
+              f"({mb(lib):.0f} vs {mb(parse):.0f} MB/s; goal >= 0.50: {verdict(ratio >= 0.5)})")
+        ratio = mb(lib) / mb(nl)
+        print(f"decode {reply} ({size:.0f} KiB): library/nlohmann parse+copy = {ratio:.1f}x "
+              f"({mb(lib):.0f} vs {mb(nl):.0f} MB/s; goal >= 5x: {verdict(ratio >= 5)}; "
+              f"allocations {lib['allocs_per_decode']:.0f} vs {nl['allocs_per_decode']:.0f})")
+
+    for reply in ("realistic", "large"):
+        call = find(runs, f"call/{reply}/facade")
+        dec = find(runs, f"call/{reply}/decode_only")
+        if not (call and dec):
+            continue
+        us = lambda e: e["cpu_time"]  # the benchmarks report microseconds
+        print(f"call {reply}: facade call/decoding alone = {us(call) / us(dec):.2f}x "
+              f"({us(call):.1f} vs {us(dec):.1f} us per call; allocations per call "
+              f"{call['allocs_per_call']:.0f} vs {dec['allocs_per_call']:.0f})")
+
+    for reply in ("small", "page20"):
+        for n in (1, 16, 256):
+            lib = find(runs, f"https/{reply}/library/in_flight:{n}")
+            multi = find(runs, f"https/{reply}/curl_multi/in_flight:{n}")
+            fresh = find(runs, f"https/{reply}/fresh_connection/in_flight:{n}")
+            rate = lambda e: e["items_per_second"]
+            any_run = lib or multi or fresh
+            if not any_run:
+                continue
+            where = f"https {reply} ({any_run['reply_bytes'] / 1024:.1f} KiB) {n:>3} in flight"
+            if not lib:
+                others = ", ".join(f"{name} {rate(e):.0f} calls/s"
+                                   for name, e in (("raw curl multi", multi),
+                                                   ("fresh connection", fresh)) if e)
+                print(f"{where}: library run FAILED (see !! above); {others}")
+                continue
+            detail = (f"library threads {lib['library_threads']:.0f} (process "
+                      f"{lib['process_threads_peak']:.0f}), peak "
+                      f"{lib['peak_kib_per_call_in_flight']:.0f} KiB per call in flight")
+            if multi:
+                print(f"{where}: library/raw curl multi = {rate(lib) / rate(multi):.2f} "
+                      f"({rate(lib):.0f} vs {rate(multi):.0f} calls/s; {detail}; raw curl "
+                      f"{multi['peak_kib_per_call_in_flight']:.0f} KiB)")
+            if fresh:
+                print(f"{where}: library/fresh connection per call = "
+                      f"{rate(lib) / rate(fresh):.1f}x ({rate(lib):.0f} vs {rate(fresh):.0f} "
+                      f"calls/s; fresh {fresh['peak_kib_per_call_in_flight']:.0f} KiB per call "
+                      f"in flight)")
+
+if __name__ == "__main__":
+    main()
