@@ -52,7 +52,7 @@ for entry in "${targets[@]}"; do
   # The summary lines: runs, speed, coverage, corpus size.
   grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' \
     "$log" || true
-  grep -E '#[0-9]+ *DONE' "$log" | tail -n 1 || true
+  grep -E '#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true
   if [ "$status" -ne 0 ]; then
     echo "fuzz: $binary FAILED (exit $status); last lines of its log:" >&2
     tail -n 60 "$log" >&2

@@ -1,6 +1,7 @@
 // Query autocomplete: predictions with the matched pieces of their text, and the places behind
 // them.
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 #include "operations.h"
@@ -56,9 +57,11 @@ std::optional<nlohmann::ordered_json> predict(const std::string& description,
 OperationReply queryAutocomplete(const RequestBody& request, const OperationContext& context) {
   const std::string query = request.requiredString("query");
   const std::optional<LatLng> location = request.optionalCoordinate("location");
-  const std::optional<std::int64_t> radius = request.optionalInteger("radius")
-                                                 ? std::optional<std::int64_t>(radiusOf(request, 0))
-                                                 : std::nullopt;
+  // Without a radius every place is near enough. A plain limit rather than an optional keeps
+  // GCC 12's optimiser from a false "may be used uninitialized" warning.
+  const double radiusLimit = request.optionalInteger("radius")
+                                 ? static_cast<double>(radiusOf(request, 0))
+                                 : std::numeric_limits<double>::infinity();
   const bool children = request.optionalBool("children").value_or(false);
   request.optionalString("language");
 
@@ -82,7 +85,7 @@ OperationReply queryAutocomplete(const RequestBody& request, const OperationCont
       Candidate candidate{&place, nameHit ? 0 : 1, 0};
       if (location) {
         candidate.distance = distanceMeters(*location, {place.lat, place.lng});
-        if (radius && candidate.distance > static_cast<double>(*radius)) continue;
+        if (candidate.distance > radiusLimit) continue;
       }
       matches.push_back({candidate, std::move(*prediction)});
     }

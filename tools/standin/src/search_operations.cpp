@@ -1,5 +1,6 @@
 // Text search, nearby search, detail search and query suggestion.
 #include <algorithm>
+#include <limits>
 
 #include "operations.h"
 #include "place_query.h"
@@ -27,9 +28,11 @@ struct TypeFilter {
   }
 };
 
-std::optional<std::int64_t> optionalRadius(const RequestBody& request) {
-  if (!request.optionalInteger("radius")) return std::nullopt;
-  return radiusOf(request, 0);
+// The distance beyond which places are left out: unlimited without a radius. A plain limit
+// rather than an optional keeps GCC 12's optimiser from a false "may be used uninitialized".
+double radiusLimitOf(const RequestBody& request) {
+  if (!request.optionalInteger("radius")) return std::numeric_limits<double>::infinity();
+  return static_cast<double>(radiusOf(request, 0));
 }
 
 // Exact names first, then names that start with the query, then everything else.
@@ -66,7 +69,7 @@ nlohmann::ordered_json okEnvelope() { return {{"returnCode", "0"}, {"returnDesc"
 OperationReply textSearch(const RequestBody& request, const OperationContext& context) {
   const std::string query = request.requiredString("query");
   const std::optional<LatLng> location = request.optionalCoordinate("location");
-  const std::optional<std::int64_t> radius = optionalRadius(request);
+  const double radiusLimit = radiusLimitOf(request);
   const std::optional<std::string> countryCode = request.optionalString("countryCode");
   const TypeFilter types(request);
   const Page page = Page::of(request);
@@ -83,7 +86,7 @@ OperationReply textSearch(const RequestBody& request, const OperationContext& co
       // With a point the nearest come first; with a radius too, farther ones are left out.
       candidate.distance = distanceMeters(*location, {place.lat, place.lng});
       candidate.rank = 0;
-      if (radius && candidate.distance > static_cast<double>(*radius)) continue;
+      if (candidate.distance > radiusLimit) continue;
     }
     candidates.push_back(candidate);
   }
@@ -135,7 +138,7 @@ OperationReply detailSearch(const RequestBody& request, const OperationContext& 
 OperationReply querySuggestion(const RequestBody& request, const OperationContext& context) {
   const std::string query = request.requiredString("query");
   const std::optional<LatLng> location = request.optionalCoordinate("location");
-  const std::optional<std::int64_t> radius = optionalRadius(request);
+  const double radiusLimit = radiusLimitOf(request);
   const std::optional<Box> bounds = request.optionalBounds("bounds");
   const std::optional<std::vector<std::string>> poiTypes = request.optionalStringList("poiTypes");
   const std::optional<std::string> countryCode = request.optionalString("countryCode");
@@ -156,7 +159,7 @@ OperationReply querySuggestion(const RequestBody& request, const OperationContex
     Candidate candidate{&place, nameRank(place, query) == 2 ? 1 : 0, 0};
     if (location) {
       candidate.distance = distanceMeters(*location, {place.lat, place.lng});
-      if (radius && candidate.distance > static_cast<double>(*radius)) continue;
+      if (candidate.distance > radiusLimit) continue;
     }
     candidates.push_back(candidate);
   }
