@@ -44,7 +44,7 @@ def verdict(ok):
     return "goal met" if ok else "GOAL MISSED"
 
 
-def machine(context):
+def machine(context, directory):
     cpu = platform.processor() or "unknown CPU"
     try:
         for line in open("/proc/cpuinfo"):
@@ -54,13 +54,18 @@ def machine(context):
     except OSError:
         pass
     cores = context.get("num_cpus") if context else os.cpu_count()
-    load = ", ".join(f"{x:.2f}" for x in os.getloadavg())
-    return f"{cpu}, {cores} cores, Linux {platform.release()}, load {load}"
+    try:
+        with open(os.path.join(directory, "load-at-start")) as handle:
+            load = handle.read().strip()
+    except OSError:
+        load = "unknown"
+    return (f"{cpu}, {cores} cores, Linux {platform.release()}, "
+            f"load average at start {load}")
 
 
 def main():
     runs, context = load(sys.argv[1])
-    print(f"machine: {machine(context)}")
+    print(f"machine: {machine(context, sys.argv[1])}")
 
     for reply in ("realistic", "large"):
         lib = find(runs, f"decode/{reply}/library")

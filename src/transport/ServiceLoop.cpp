@@ -54,6 +54,11 @@ ServiceLoop::ServiceLoop() {
   }
   multi_ = curl_multi_init();
   if (!multi_) throw std::runtime_error("libcurl could not create its multi handle");
+  // A burst of calls must queue rather than open a connection each: thousands of simultaneous
+  // handshakes exhaust file descriptors and memory and make most of them fail. Queued transfers
+  // start as connections free up; their time-out counts the wait.
+  curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
+  curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, kMaxConnectionsInAll);
 
   // The thread starts with every signal blocked, so the application's handlers run on its own
   // threads and a write to a closed connection cannot raise SIGPIPE here.

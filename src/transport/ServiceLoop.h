@@ -28,6 +28,10 @@ class ServiceLoop {
   using Task = std::function<void()>;
   using Clock = std::chrono::steady_clock;
 
+  /// Connections kept to one host, and to all hosts together; further transfers wait in turn.
+  static constexpr long kMaxConnectionsPerHost = 32;
+  static constexpr long kMaxConnectionsInAll = 128;
+
   /// The loop, started at the first call. Throws std::system_error when the thread cannot
   /// start, or std::runtime_error when libcurl cannot be set up (the next call tries again).
   static ServiceLoop& shared();

@@ -15,9 +15,10 @@ namespace orvane::site {
 /// task of any of them and never stopped. That thread runs every transfer, every `runAfter`
 /// timer and every `post` task, and calls every completion. The number of threads does not grow
 /// with the number of calls. Connections are kept and reused between requests to the same host,
-/// HTTP/2 is used where the server offers it, redirects are not followed, and only "https" and
-/// "http" URLs are fetched. SIGPIPE and the application's other signals are blocked on the
-/// library thread.
+/// at most 32 to one host and 128 in all: further requests wait for a free connection (the
+/// wait counts towards their time-out). HTTP/2 is used where the server offers it, redirects are
+/// not followed, and only "https" and "http" URLs are fetched. SIGPIPE and the application's other
+/// signals are blocked on the library thread.
 ///
 /// All members are thread-safe. A CurlTransport may be destroyed while its requests are under
 /// way: they still end with their completion. `send`, `runAfter` and `post` throw
