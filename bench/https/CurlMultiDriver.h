@@ -11,8 +11,9 @@
 namespace orvane::site::bench {
 
 /// The limit: raw libcurl multi on one thread, keeping `inFlight` transfers of the same request
-/// going, each easy handle reused for the next transfer so connections are kept alive. It does
-/// nothing with the replies.
+/// going, each easy handle reused for the next transfer so connections are kept alive, with
+/// CurlTransport's connection limits (so beyond 32 in flight, transfers queue for a connection as
+/// the library's do). It does nothing with the replies.
 class CurlMultiDriver {
  public:
   CurlMultiDriver(const CurlRequestShape& request, int inFlight);
