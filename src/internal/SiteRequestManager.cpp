@@ -64,9 +64,9 @@ TransportErrorCode codeOf(HttpOutcome::Failure failure) {
   return TransportErrorCode::otherFailure;
 }
 
-void replaceAll(std::string& text, const std::string& secret) {
+void replaceAll(std::string& text, const std::string& secret, std::size_t from = 0) {
   if (secret.empty()) return;
-  for (std::size_t at = text.find(secret); at != std::string::npos;
+  for (std::size_t at = text.find(secret, from); at != std::string::npos;
        at = text.find(secret, at + 3)) {
     text.replace(at, secret.size(), "***");
   }
@@ -312,7 +312,7 @@ void SiteRequestManager::handleReply(const std::string& url, const std::string& 
     finish(makeTransportError(TransportErrorCode::bodyNotUtf8, status), std::nullopt);
     return;
   }
-  ORVANE_SITE_LOG(kGenerateSession, "Called Response: " + redact(body), internal::kInfo);
+  logResponse(body);
   if (status == 200) {
     finish(std::nullopt, std::move(body));
   } else if (status >= 500) {
@@ -427,6 +427,11 @@ void SiteRequestManager::finishLater(Error error) {
 }
 
 std::string SiteRequestManager::redact(std::string text) const {
+  redactFrom(text, 0);
+  return text;
+}
+
+void SiteRequestManager::redactFrom(std::string& text, std::size_t from) const {
   std::string secret;
   std::string decoded;
   {
@@ -434,9 +439,19 @@ std::string SiteRequestManager::redact(std::string text) const {
     secret = secret_;
     decoded = decodedSecret_;
   }
-  replaceAll(text, secret);
-  if (decoded != secret) replaceAll(text, decoded);
-  return text;
+  replaceAll(text, secret, from);
+  if (decoded != secret) replaceAll(text, decoded, from);
+}
+
+void SiteRequestManager::logResponse(const std::string& body) const {
+  // Replies can be large: the line is built once and the key is masked in place, in the body
+  // only, as before.
+  static constexpr std::string_view kPrefix = "Called Response: ";
+  std::string message;
+  message.reserve(kPrefix.size() + body.size());
+  message.append(kPrefix).append(body);
+  redactFrom(message, kPrefix.size());
+  ORVANE_SITE_LOG(kGenerateSession, std::string_view(message), internal::kInfo);
 }
 
 }  // namespace orvane::site

@@ -122,6 +122,8 @@ class SiteRequestManager : public std::enable_shared_from_this<SiteRequestManage
   void finish(std::optional<Error> error, std::optional<std::string> body);
   void finishLater(Error error);
   std::string redact(std::string text) const;
+  void redactFrom(std::string& text, std::size_t from) const;
+  void logResponse(const std::string& body) const;
 
   mutable std::mutex mutex_;
   std::shared_ptr<ApiContext> apiContext_;
