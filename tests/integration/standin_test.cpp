@@ -350,6 +350,49 @@ TEST_F(StandinTest, FaultsDamageTheReplyAsAsked) {
   EXPECT_EQ(fine->status, 200);
 }
 
+// Compressing replies costs the stand-in far more than serving them and would make every
+// benchmark measure its compressor: whatever the client accepts, replies come back as they are.
+TEST_F(StandinTest, RepliesAreNeverCompressed) {
+  client_ = client(server_.caFile().string());
+  client_->set_decompress(false);  // a compressed body would show as it came
+  const httplib::Headers acceptsCompression = {{"Accept-Encoding", "br, gzip, deflate"}};
+  const std::string timezone = json{{"location", kParis}, {"timestamp", kWinter2024}}.dump();
+  struct Case {
+    std::string target;
+    std::string key;
+    std::string fault;  // X-Standin-Fault
+    std::string body;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {path("searchByText"), kKey, "", json{{"query", "america"}, {"pageSize", 100}}.dump(), 200},
+      {path("searchByText"), "not-a-key", "", "{}", 403},
+      {path("searchByText"), kKey, "", "{\"query\":", 400},
+      {"/mapApi/v1/siteService/nowhere", kKey, "", "{}", 404},
+      {path("getTimezone"), kKey, "status-404", timezone, 404},
+      {path("getTimezone"), kKey, "5xx-1-503", timezone, 503},
+      {path("getTimezone"), kKey, "nocode-409", timezone, 409},
+      {path("getTimezone"), kKey, "notjson-502", timezone, 502},
+      {path("getTimezone"), kKey, "notutf8", timezone, 200},
+      {path("getTimezone"), kKey, "truncated", timezone, 200},
+      {path("getTimezone"), kKey, "empty", timezone, 200},
+  };
+  for (const Case& c : cases) {
+    httplib::Headers headers = acceptsCompression;
+    if (!c.fault.empty()) headers.emplace("X-Standin-Fault", c.fault);
+    const httplib::Result res =
+        client_->Post((c.target + "?key=" + c.key).c_str(), headers, c.body, "application/json");
+    ASSERT_TRUE(res) << c.target << " " << c.fault;
+    EXPECT_EQ(res->status, c.status) << c.target << " " << c.fault;
+    EXPECT_FALSE(res->has_header("Content-Encoding"))
+        << c.target << " " << c.fault << ": " << res->get_header_value("Content-Encoding");
+    EXPECT_EQ(res->get_header_value("Content-Length"), std::to_string(res->body.size()));
+    if (c.fault.empty()) {
+      EXPECT_FALSE(json::parse(res->body, nullptr, false).is_discarded()) << c.target;
+    }
+  }
+}
+
 TEST_F(StandinTest, CountsRequestsConnectionsAndKeepsTheLastRequest) {
   const std::string lima = json{{"address", "Lima"}}.dump();
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(post(path("geocode"), kKey, lima));

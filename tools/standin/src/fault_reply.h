@@ -22,7 +22,8 @@ std::string jsonText(const nlohmann::ordered_json& body);
 /// {"returnCode": code, "returnDesc": description} as text.
 std::string envelopeText(const std::string& code, const std::string& description);
 
-void writeJson(httplib::Response& res, int status, const std::string& text);
+/// Replies with `text` as JSON, never compressed whatever the client accepts.
+void writeJson(httplib::Response& res, int status, std::string text);
 void writeEnvelope(httplib::Response& res, int status, const std::string& code,
                    const std::string& description);
 

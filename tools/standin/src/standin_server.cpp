@@ -19,6 +19,7 @@
 #include "connection_registry.h"
 #include "fault.h"
 #include "fault_reply.h"
+#include "listen_backlog.h"
 #include "operations.h"
 #include "orvane/site/standin/dataset.h"
 #include "orvane/site/standin/time_zone_database.h"
@@ -161,6 +162,7 @@ class StandinServer::Impl {
   std::filesystem::path directory_;
   bool ownsDirectory_ = false;
 
+  detail::ListenBacklog backlog_;  // outlives server_, whose socket options refer to it
   std::unique_ptr<httplib::SSLServer> server_;
   std::thread thread_;
   std::atomic<int> port_{0};
@@ -221,6 +223,7 @@ void StandinServer::Impl::start() {
   // Replies go out in several writes (headers, body); without this, Nagle's algorithm and the
   // client's delayed acknowledgements add tens of milliseconds to every exchange.
   server_->set_tcp_nodelay(true);
+  server_->set_socket_options(backlog_.socketOptions());
   server_->set_keep_alive_max_count(100000);
   server_->set_keep_alive_timeout(options_.keepAliveTimeout.count());
   server_->set_read_timeout(5, 0);
@@ -255,6 +258,7 @@ void StandinServer::Impl::start() {
     throw std::runtime_error("orvane-site-standin: cannot bind 127.0.0.1:" +
                              std::to_string(options_.port));
   }
+  backlog_.raise(port_);
   thread_ = std::thread([this] {
     server_->listen_after_bind();
     listenEnded_ = true;
@@ -353,8 +357,8 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
       }
       return detail::writeFault(req, res, fault, normal);
     }
-    const detail::ReplyText reply = normal();
-    detail::writeJson(res, reply.status, reply.text);
+    detail::ReplyText reply = normal();
+    detail::writeJson(res, reply.status, std::move(reply.text));
   } catch (const std::invalid_argument& e) {
     detail::writeEnvelope(res, 400, "010010", std::string("INVALID_REQUEST: ") + e.what());
   } catch (const std::exception& e) {
