@@ -6,6 +6,7 @@
 #include <optional>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace orvane::site::transport {
@@ -22,15 +23,22 @@ std::optional<std::string> readFile(const std::string& path) {
   return text.str();
 }
 
+// A path libcurl was built with (CURLINFO_CAINFO or CURLINFO_CAPATH), or empty.
+std::string libcurlDefault(CURLINFO info) {
+  std::string path;
+  if (CURL* probe = curl_easy_init()) {
+    char* value = nullptr;
+    if (curl_easy_getinfo(probe, info, &value) == CURLE_OK && value) path = value;
+    curl_easy_cleanup(probe);
+  }
+  return path;
+}
+
 // The CA file libcurl was built to trust, then the usual places of the system bundle.
 std::string systemTrustStorePem() {
   std::vector<std::string> candidates;
-  if (CURL* probe = curl_easy_init()) {
-    char* builtIn = nullptr;
-    if (curl_easy_getinfo(probe, CURLINFO_CAINFO, &builtIn) == CURLE_OK && builtIn) {
-      candidates.emplace_back(builtIn);
-    }
-    curl_easy_cleanup(probe);
+  if (std::string builtIn = libcurlDefault(CURLINFO_CAINFO); !builtIn.empty()) {
+    candidates.push_back(std::move(builtIn));
   }
   candidates.insert(candidates.end(), {"/etc/ssl/certs/ca-certificates.crt",
                                        "/etc/pki/tls/certs/ca-bundle.crt", "/etc/ssl/cert.pem"});
@@ -39,7 +47,7 @@ std::string systemTrustStorePem() {
       return *pem;
     }
   }
-  // No bundle file: libcurl's CA directory (left in place) still holds the system store.
+  // No bundle file: libcurl's CA directory, which stays trusted, still holds the system store.
   return std::string();
 }
 
@@ -51,9 +59,7 @@ void appendPem(std::string& bundle, const std::string& pem) {
 
 }  // namespace
 
-std::string trustedCertificatesPem(const CurlTransportOptions& options) {
-  if (options.caInfoFile.empty() && options.caInfoPem.empty()) return std::string();
-
+std::string extraCertificatesPem(const CurlTransportOptions& options) {
   std::string extra;
   if (!options.caInfoFile.empty()) {
     auto pem = readFile(options.caInfoFile);
@@ -73,10 +79,20 @@ std::string trustedCertificatesPem(const CurlTransportOptions& options) {
     }
     appendPem(extra, options.caInfoPem);
   }
+  return extra;
+}
 
+std::string withSystemCertificates(const std::string& extraPem) {
   std::string bundle = systemTrustStorePem();
-  appendPem(bundle, extra);
+  appendPem(bundle, extraPem);
   return bundle;
 }
+
+std::string trustedCertificatesPem(const CurlTransportOptions& options) {
+  const std::string extra = extraCertificatesPem(options);
+  return extra.empty() ? std::string() : withSystemCertificates(extra);
+}
+
+std::string systemCertificateDirectory() { return libcurlDefault(CURLINFO_CAPATH); }
 
 }  // namespace orvane::site::transport

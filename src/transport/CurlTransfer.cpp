@@ -117,12 +117,7 @@ void CurlTransfer::prepare() {
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &onData);
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_PRIVATE, this);
-  if (code == CURLE_OK && !settings_->caBundle.empty()) {
-    curl_blob blob{const_cast<char*>(settings_->caBundle.data()), settings_->caBundle.size(),
-                   CURL_BLOB_NOCOPY};
-    // The settings outlive the transfer, so libcurl may use the text in place.
-    code = curl_easy_setopt(handle_, CURLOPT_CAINFO_BLOB, &blob);
-  }
+  if (code == CURLE_OK) code = prepareTrust();
   if (code == CURLE_OK) code = prepareMethodAndBody();
   if (code == CURLE_OK) code = prepareHeaders();
   if (code != CURLE_OK) {
@@ -130,6 +125,19 @@ void CurlTransfer::prepare() {
     curl_easy_cleanup(handle_);
     handle_ = nullptr;
   }
+}
+
+// The system store plus the transport's extra CAs; libcurl's default store without extras.
+CURLcode CurlTransfer::prepareTrust() {
+  const std::string& bundle = settings_->caBundle;
+  if (bundle.empty()) return CURLE_OK;
+  if (settings_->trustStore) {
+    const CURLcode code = settings_->trustStore->attachTo(handle_);
+    if (code != CURLE_NOT_BUILT_IN && code != CURLE_UNKNOWN_OPTION) return code;
+  }
+  // The settings outlive the transfer, so libcurl may use the text in place.
+  curl_blob blob{const_cast<char*>(bundle.data()), bundle.size(), CURL_BLOB_NOCOPY};
+  return curl_easy_setopt(handle_, CURLOPT_CAINFO_BLOB, &blob);
 }
 
 CURLcode CurlTransfer::prepareMethodAndBody() {

@@ -38,6 +38,7 @@ class CurlTransfer {
   void prepare();
   CURLcode prepareMethodAndBody();
   CURLcode prepareHeaders();
+  CURLcode prepareTrust();
 
   HttpRequest request_;
   std::shared_ptr<const CurlSettings> settings_;

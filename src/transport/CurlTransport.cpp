@@ -1,5 +1,6 @@
 #include "orvane/site/internal/CurlTransport.h"
 
+#include <string>
 #include <utility>
 
 #include "transport/CaBundle.h"
@@ -16,7 +17,12 @@ struct CurlTransport::Settings {
 
 CurlTransport::CurlTransport(CurlTransportOptions options) {
   auto curl = std::make_shared<transport::CurlSettings>();
-  curl->caBundle = transport::trustedCertificatesPem(options);
+  std::string extraPem = transport::extraCertificatesPem(options);
+  if (!extraPem.empty()) {
+    curl->caBundle = transport::withSystemCertificates(extraPem);
+    curl->trustStore = transport::SharedTrustStore::create(
+        curl->caBundle, transport::systemCertificateDirectory(), std::move(extraPem));
+  }
   curl->proxy = options.proxy;
   curl->noProxy = options.noProxy;
   curl->userAgent = options.userAgent;

@@ -1,0 +1,125 @@
+#include "transport/SharedTrustStore.h"
+
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/opensslv.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace orvane::site::transport {
+namespace {
+
+constexpr unsigned long kBuiltMajor = OPENSSL_VERSION_NUMBER >> 28;
+
+// The callback hands libcurl's SSL_CTX to OpenSSL functions of this library, so libcurl must use
+// OpenSSL alone (a build with several TLS libraries names them all) and the same major version.
+bool libcurlUsesOurOpenSsl() {
+  const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+  if (!info || !info->ssl_version) return false;
+  constexpr const char* kPrefix = "OpenSSL/";
+  const char* version = info->ssl_version;
+  if (std::strncmp(version, kPrefix, std::strlen(kPrefix)) != 0) return false;
+  if (std::strchr(version, ' ') || std::strchr(version, '(')) return false;
+  const unsigned long major = std::strtoul(version + std::strlen(kPrefix), nullptr, 10);
+  return major == kBuiltMajor && (OpenSSL_version_num() >> 28) == kBuiltMajor;
+}
+
+// Adds every certificate (and CRL) in `pem` to `store`, as libcurl does with a CA blob.
+bool addPem(X509_STORE* store, const std::string& pem) {
+  if (pem.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+  if (!bio) return false;
+  STACK_OF(X509_INFO)* infos = PEM_X509_INFO_read_bio(bio, nullptr, nullptr, nullptr);
+  BIO_free(bio);
+  if (!infos) return false;
+  int added = 0;
+  bool ok = true;
+  for (int i = 0; ok && i < sk_X509_INFO_num(infos); ++i) {
+    const X509_INFO* info = sk_X509_INFO_value(infos, i);
+    if (info->x509) {
+      ok = X509_STORE_add_cert(store, info->x509) == 1;
+      ++added;
+    }
+    if (ok && info->crl) ok = X509_STORE_add_crl(store, info->crl) == 1;
+  }
+  sk_X509_INFO_pop_free(infos, X509_INFO_free);
+  return ok && added > 0;
+}
+
+bool addDirectory(X509_STORE* store, const std::string& directory) {
+  if (directory.empty()) return true;
+#if OPENSSL_VERSION_NUMBER >= 0x30000000L
+  return X509_STORE_load_path(store, directory.c_str()) == 1;
+#else
+  return X509_STORE_load_locations(store, nullptr, directory.c_str()) == 1;
+#endif
+}
+
+}  // namespace
+
+std::shared_ptr<const SharedTrustStore> SharedTrustStore::create(const std::string& trustedPem,
+                                                                 const std::string& directory,
+                                                                 std::string extraPem) {
+  static const bool usable = libcurlUsesOurOpenSsl();
+  if (!usable) return nullptr;
+  X509_STORE* store = X509_STORE_new();
+  // The flags libcurl sets on a store it makes: trusted issuers first, and intermediate CAs of
+  // the store accepted as anchors.
+  const bool ready =
+      store && addPem(store, trustedPem) && addDirectory(store, directory) &&
+      X509_STORE_set_flags(store, X509_V_FLAG_TRUSTED_FIRST | X509_V_FLAG_PARTIAL_CHAIN) == 1;
+  // Leave no parse errors behind in the calling thread's OpenSSL error queue.
+  ERR_clear_error();
+  if (!ready) {
+    X509_STORE_free(store);
+    return nullptr;
+  }
+  return std::shared_ptr<const SharedTrustStore>(new SharedTrustStore(store, std::move(extraPem)));
+}
+
+SharedTrustStore::SharedTrustStore(X509_STORE* store, std::string extraPem)
+    : store_(store), extraPem_(std::move(extraPem)) {}
+
+SharedTrustStore::~SharedTrustStore() { X509_STORE_free(store_); }
+
+CURLcode SharedTrustStore::attachTo(CURL* handle) const {
+  CURLcode code = curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
+  if (code != CURLE_OK) return code;
+  code = curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, const_cast<SharedTrustStore*>(this));
+  if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+  if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+  // libcurl still parses this blob per connection, but it holds only the few extra CAs. It keeps
+  // two things right. libcurl reuses a connection only for a transfer with the same CA blob, so
+  // a connection verified against another transport's extra CAs never carries this one's calls.
+  // And libcurl never caches a store made with a blob: its CA cache (one per multi handle) would
+  // otherwise swap in another transport's store after the callback (libcurl 7.87 to 8.2 set up
+  // their CA store after calling it). Where a libcurl loads into the store the callback set, the
+  // extras are there already and OpenSSL skips duplicates.
+  // The store outlives the handle, so libcurl may use the text in place.
+  curl_blob blob{const_cast<char*>(extraPem_.data()), extraPem_.size(), CURL_BLOB_NOCOPY};
+  if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+  if (code != CURLE_OK) curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, nullptr);
+  return code;
+}
+
+// libcurl calls this for each new connection, before the handshake.
+CURLcode SharedTrustStore::onSslContext(CURL*, void* sslContext, void* self) {
+  auto* context = static_cast<SSL_CTX*>(sslContext);
+  X509_STORE* store = static_cast<const SharedTrustStore*>(self)->store_;
+#if OPENSSL_VERSION_NUMBER >= 0x30000000L
+  SSL_CTX_set1_cert_store(context, store);
+#else
+  if (X509_STORE_up_ref(store) != 1) return CURLE_OUT_OF_MEMORY;
+  SSL_CTX_set_cert_store(context, store);
+#endif
+  return CURLE_OK;
+}
+
+}  // namespace orvane::site::transport

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+
+struct x509_store_st;
+
+namespace orvane::site::transport {
+
+/// The certificates a transport trusts, parsed once into one OpenSSL store that every TLS
+/// connection of the transport verifies against. (Given the same certificates as a CA blob,
+/// libcurl parses them into a new store for each connection: about 1 MiB and milliseconds each.)
+///
+/// Immutable once made. libcurl's callback uses it on the library thread while connecting; each
+/// connection takes its own reference on the OpenSSL store, so connections may outlive this
+/// object.
+class SharedTrustStore {
+ public:
+  /// Parses every certificate in `trustedPem` (the system's store and the extra CAs) and adds
+  /// `directory` (hashed CA files; empty: none) as a place to look up more. `extraPem` holds the
+  /// extra CAs alone. Returns nullptr when libcurl does not use the OpenSSL this library was
+  /// built with, or when `trustedPem` holds no certificate OpenSSL can read: callers then give
+  /// libcurl the PEM text instead.
+  static std::shared_ptr<const SharedTrustStore> create(const std::string& trustedPem,
+                                                        const std::string& directory,
+                                                        std::string extraPem);
+  ~SharedTrustStore();
+
+  SharedTrustStore(const SharedTrustStore&) = delete;
+  SharedTrustStore& operator=(const SharedTrustStore&) = delete;
+
+  /// Makes every new TLS connection of `handle` verify against this store, leaving verification
+  /// itself as the handle has it. libcurl reads neither its CA file nor its CA directory then.
+  /// Returns CURLE_NOT_BUILT_IN or CURLE_UNKNOWN_OPTION when this libcurl cannot hand over its
+  /// TLS context; the handle is left as it was then. The store must outlive the handle.
+  CURLcode attachTo(CURL* handle) const;
+
+ private:
+  SharedTrustStore(x509_store_st* store, std::string extraPem);
+  static CURLcode onSslContext(CURL* handle, void* sslContext, void* self);
+
+  x509_store_st* store_;
+  std::string extraPem_;
+};
+
+}  // namespace orvane::site::transport

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "orvane/site/internal/CurlTransport.h"
+#include "support/LocalHttpsServer.h"
+#include "transport/SharedTrustStore.h"
+
+namespace orvane::site::testing {
+namespace {
+
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+using Cert = std::unique_ptr<X509, decltype(&X509_free)>;
+
+void need(bool ok, const char* what) {
+  if (!ok) throw std::runtime_error(std::string("test certificate: cannot ") + what);
+}
+
+template <typename Write>
+std::string pemOf(Write write) {
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
+  need(bio && write(bio.get()) == 1, "write PEM");
+  char* data = nullptr;
+  const long size = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, static_cast<std::size_t>(size));
+}
+
+std::string pem(X509* cert) {
+  return pemOf([cert](BIO* bio) { return PEM_write_bio_X509(bio, cert); });
+}
+
+std::string pem(EVP_PKEY* key) {
+  return pemOf([key](BIO* bio) {
+    return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+  });
+}
+
+struct Issued {
+  std::string certPem;
+  std::string keyPem;
+};
+
+// A private authority that issues server certificates for exactly the names a test gives.
+class TestAuthority {
+ public:
+  TestAuthority() : key_(EVP_EC_gen("P-256"), &EVP_PKEY_free), cert_(nullptr, &X509_free) {
+    need(key_ != nullptr, "make a key");
+    cert_ = sign(key_.get(), "basicConstraints", "critical,CA:TRUE");
+  }
+
+  std::string pem() const { return testing::pem(cert_.get()); }
+
+  /// A server certificate whose subjectAltName is `names`, such as "IP:127.0.0.1".
+  Issued issue(const char* names) const {
+    Key key(EVP_EC_gen("P-256"), &EVP_PKEY_free);
+    need(key != nullptr, "make a key");
+    Cert cert = sign(key.get(), "subjectAltName", names);
+    return {testing::pem(cert.get()), testing::pem(key.get())};
+  }
+
+ private:
+  // Signs a certificate for `subjectKey` with one extension; self-signed while cert_ is unset.
+  Cert sign(EVP_PKEY* subjectKey, const char* extension, const char* value) const {
+    static long serial = 1;
+    Cert cert(X509_new(), &X509_free);
+    need(cert != nullptr, "allocate");
+    X509* issuer = cert_ ? cert_.get() : cert.get();
+    const std::string name = "orvane-site trust test " + std::to_string(serial);
+    need(X509_set_version(cert.get(), X509_VERSION_3) &&
+             ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial++) &&
+             X509_gmtime_adj(X509_getm_notBefore(cert.get()), -3600) &&
+             X509_gmtime_adj(X509_getm_notAfter(cert.get()), 86400) &&
+             X509_set_pubkey(cert.get(), subjectKey) &&
+             X509_NAME_add_entry_by_txt(X509_get_subject_name(cert.get()), "CN", MBSTRING_ASC,
+                                        reinterpret_cast<const unsigned char*>(name.c_str()), -1,
+                                        -1, 0) &&
+             X509_set_issuer_name(cert.get(), X509_get_subject_name(issuer)),
+         "fill a certificate");
+    X509V3_CTX context;
+    X509V3_set_ctx(&context, issuer, cert.get(), nullptr, nullptr, 0);
+    X509_EXTENSION* made = X509V3_EXT_conf(nullptr, &context, extension, value);
+    need(made && X509_add_ext(cert.get(), made, -1), "add an extension");
+    X509_EXTENSION_free(made);
+    need(X509_sign(cert.get(), cert_ ? key_.get() : subjectKey, EVP_sha256()) > 0, "sign");
+    return cert;
+  }
+
+  Key key_;
+  Cert cert_;
+};
+
+std::unique_ptr<LocalHttpsServer> serverWith(const Issued& issued) {
+  return std::make_unique<LocalHttpsServer>(issued.certPem, issued.keyPem,
+                                            [](const ReceivedRequest&, std::size_t) {
+                                              return ScriptedReply{200, "{}"};
+                                            });
+}
+
+std::shared_ptr<CurlTransport> transportTrusting(const std::string& caPem) {
+  CurlTransportOptions options;
+  options.caInfoPem = caPem;
+  return std::make_shared<CurlTransport>(options);
+}
+
+// The failure of one GET to `server`; none for a reply.
+HttpOutcome::Failure get(HttpTransport& transport, const LocalHttpsServer& server) {
+  HttpRequest request;
+  request.method = "GET";
+  request.url = "https://" + server.host() + "/";
+  request.timeoutSeconds = 20;
+  auto done = std::make_shared<std::promise<HttpOutcome::Failure>>();
+  std::future<HttpOutcome::Failure> failure = done->get_future();
+  transport.send(request, [done](HttpOutcome outcome) { done->set_value(outcome.failure); });
+  if (failure.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+    ADD_FAILURE() << "no outcome from " << server.host();
+    return HttpOutcome::Failure::otherFailure;
+  }
+  return failure.get();
+}
+
+TEST(SharedTrustStore, IsMadeOnlyFromReadableCertificates) {
+  TestAuthority authority;
+  EXPECT_NE(transport::SharedTrustStore::create(authority.pem(), "", authority.pem()), nullptr)
+      << "libcurl's TLS context should take the shared store here (libcurl uses OpenSSL)";
+  EXPECT_EQ(
+      transport::SharedTrustStore::create(
+          "-----BEGIN CERTIFICATE-----\nbm90IGEgY2VydA==\n-----END CERTIFICATE-----\n", "", ""),
+      nullptr);
+  EXPECT_EQ(transport::SharedTrustStore::create("", "", ""), nullptr);
+}
+
+TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
+  using Failure = HttpOutcome::Failure;
+  TestAuthority trusted;
+  TestAuthority other;
+  std::vector<std::unique_ptr<LocalHttpsServer>> good;
+  for (int i = 0; i < 3; ++i) {
+    good.push_back(serverWith(trusted.issue("IP:127.0.0.1")));
+  }
+  auto foreign = serverWith(other.issue("IP:127.0.0.1"));
+  auto misnamed = serverWith(trusted.issue("DNS:elsewhere.invalid"));
+  auto transport = transportTrusting(trusted.pem());
+
+  for (int round = 0; round < 2; ++round) {
+    for (const auto& server : good) {
+      EXPECT_EQ(get(*transport, *server), Failure::none);
+      EXPECT_EQ(get(*transport, *foreign), Failure::tlsFailure);
+      EXPECT_EQ(get(*transport, *misnamed), Failure::tlsFailure);
+    }
+  }
+  for (const auto& server : good) EXPECT_EQ(server->requestCount(), 2u);
+  EXPECT_EQ(foreign->requestCount(), 0u);
+  EXPECT_EQ(misnamed->requestCount(), 0u);
+}
+
+// All transports share one pool of connections: a connection verified against one transport's
+// CAs must not carry the calls of a transport that does not trust the server.
+TEST(TrustStoreIntegration, ConnectionsAreReusedOnlyUnderTheSameTrust) {
+  using Failure = HttpOutcome::Failure;
+  TestAuthority trusted;
+  auto server = serverWith(trusted.issue("IP:127.0.0.1"));
+  auto trusting = transportTrusting(trusted.pem());
+  auto otherCa = transportTrusting(TestAuthority().pem());
+  CurlTransport systemOnly;
+
+  EXPECT_EQ(get(*trusting, *server), Failure::none);
+  EXPECT_EQ(get(*otherCa, *server), Failure::tlsFailure);
+  EXPECT_EQ(get(systemOnly, *server), Failure::tlsFailure);
+  EXPECT_EQ(get(*trusting, *server), Failure::none);
+  EXPECT_EQ(get(*transportTrusting(trusted.pem()), *server), Failure::none);
+  EXPECT_EQ(server->requestCount(), 3u);
+}
+
+}  // namespace
+}  // namespace orvane::site::testing
