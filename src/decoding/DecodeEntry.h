@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "decoding/DecodeFailure.h"
+#include "decoding/RecordArena.h"
 #include "decoding/ReplyParser.h"
 #include "decoding/ValueReaders.h"
 #include "orvane/site/Error.h"
@@ -21,6 +22,7 @@ bool decodeInto(std::string_view json, T& record, Error& error) noexcept {
   try {
     DecodeFailure failure;
     ReplyParser parser;
+    RecordArena arena;
     simdjson::dom::element root;
     if (parser.parse(json, root, failure) && readValue(root, record, failure)) return true;
     error = failure.toError();

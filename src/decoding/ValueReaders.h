@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "decoding/DecodeFailure.h"
+#include "decoding/RecordArena.h"
 #include "orvane/site/records/Coordinate.h"
 #include "orvane/site/records/CoordinateBounds.h"
 
@@ -151,7 +152,7 @@ bool readValue(element value, std::optional<T>& out, DecodeFailure& failure) {
 
 template <class T>
 bool readValue(element value, std::shared_ptr<T>& out, DecodeFailure& failure) {
-  auto record = std::make_shared<T>();
+  auto record = makeRecord<T>();
   if (!readValue(value, *record, failure)) return false;
   out = std::move(record);
   return true;

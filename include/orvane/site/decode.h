@@ -41,6 +41,12 @@ struct IsDecodableResponse {
 ///
 /// Never throws (running out of memory is reported as dataCorrupted too). Thread-safe: each
 /// thread reuses its own parser, and `json` need not be NUL-terminated or padded.
+///
+/// Memory: the shared place records of one reply (sites, addresses, POIs, opening hours,
+/// periods...) are placed together in blocks of 8 KiB. Each record still lives exactly as long as
+/// its own references and may be dropped on any thread; a block returns to the library once all
+/// of its records are gone, so keeping one record keeps at most its block of 8 KiB. The library
+/// keeps up to 512 KiB of such blocks for later replies.
 template <class T>
 Result<T> decode(std::string_view json) noexcept {
   static_assert(detail::IsDecodableResponse<T>::value,

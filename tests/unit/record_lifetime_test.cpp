@@ -1,0 +1,104 @@
+// Records of a reply are placed together in shared blocks; each must still live exactly as long
+// as its own references, whatever happens to the reply and to later replies. Under
+// AddressSanitizer a record read after its memory went back (or was handed to a later reply)
+// is reported.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "orvane/site/decode.h"
+#include "orvane/site/records/OpeningHours.h"
+#include "orvane/site/records/Period.h"
+#include "orvane/site/records/TimeOfWeek.h"
+#include "support/ReplyFixtures.h"
+
+namespace orvane::site {
+namespace {
+
+std::shared_ptr<TextSearchResponse> decodeFixture(const std::string& reply) {
+  auto result = decode<TextSearchResponse>(reply);
+  EXPECT_TRUE(result.ok());
+  return result.ok() ? result.value() : nullptr;
+}
+
+std::shared_ptr<TimeOfWeek> lastClosing(const Site& site) {
+  return site.poi->openingHours->periods->back()->close;
+}
+
+TEST(RecordLifetime, KeptRecordsOutliveTheirReplyAndLaterReplies) {
+  const std::string reply = testing::readFixture("text_search_20_sites.json");
+  auto response = decodeFixture(reply);
+  ASSERT_NE(response, nullptr);
+  const auto& sites = *response->sites;
+  std::shared_ptr<Site> firstSite = sites.front();
+  std::shared_ptr<TimeOfWeek> closing = lastClosing(*sites.back());
+  std::shared_ptr<Poi> middlePoi = sites[sites.size() / 2]->poi;
+  const std::string siteId = *firstSite->siteId;
+  const std::string closingTime = *closing->time;
+  const auto week = *closing->week;
+  const auto poiPhone = middlePoi->phone;
+  response.reset();
+
+  // Later replies must not be placed over the records still held.
+  for (int i = 0; i < 200; ++i) {
+    auto later = decodeFixture(reply);
+    ASSERT_NE(later, nullptr);
+    later->sites->front()->siteId = "overwritten";
+    *lastClosing(*later->sites->back())->time = "9999";
+  }
+
+  EXPECT_EQ(*firstSite->siteId, siteId);
+  EXPECT_EQ(*closing->time, closingTime);
+  EXPECT_EQ(*closing->week, week);
+  EXPECT_EQ(middlePoi->phone, poiPhone);
+  EXPECT_EQ(firstSite.use_count(), 1);
+  EXPECT_EQ(closing.use_count(), 1);
+}
+
+TEST(RecordLifetime, ARecordDroppedFromItsSiteDiesWhileTheSiteLives) {
+  auto response = decodeFixture(testing::readFixture("text_search_20_sites.json"));
+  ASSERT_NE(response, nullptr);
+  std::shared_ptr<Site> site = response->sites->front();
+  std::weak_ptr<OpeningHours> hours = site->poi->openingHours;
+  std::weak_ptr<Period> period = site->poi->openingHours->periods->front();
+  response.reset();
+
+  site->poi->openingHours = nullptr;
+  EXPECT_TRUE(hours.expired());
+  EXPECT_TRUE(period.expired());
+  ASSERT_NE(site->poi, nullptr);
+  EXPECT_TRUE(site->siteId.has_value());
+}
+
+TEST(RecordLifetime, FailedDecodesGiveBackWhatTheyBuilt) {
+  // The last site fails late, after every earlier site and most of its own records were made;
+  // under LeakSanitizer anything they left behind is reported at exit.
+  std::string reply = testing::readFixture("text_search_20_sites.json");
+  const auto lastUtcOffset = reply.rfind("\"utcOffset\"");
+  ASSERT_NE(lastUtcOffset, std::string::npos);
+  reply.insert(lastUtcOffset, "\"distance\": \"far\", ");
+  for (int i = 0; i < 50; ++i) {
+    auto result = decode<TextSearchResponse>(reply);
+    ASSERT_FALSE(result.ok());
+    EXPECT_EQ(result.error().userInfo.at("codingPath"), "sites.19.distance");
+  }
+}
+
+TEST(RecordLifetime, LargeRepliesHoldEveryRecordTheyRead) {
+  const auto large = testing::makeTextSearchReply();
+  auto response = decodeFixture(large.json);
+  ASSERT_NE(response, nullptr);
+  std::vector<std::shared_ptr<TimeOfWeek>> closings;
+  for (const auto& site : *response->sites) closings.push_back(lastClosing(*site));
+  response.reset();
+  for (const auto& closing : closings) {
+    ASSERT_TRUE(closing->time.has_value());
+    EXPECT_EQ(closing->time->size(), 4U);
+  }
+}
+
+}  // namespace
+}  // namespace orvane::site
