@@ -59,6 +59,10 @@ ServiceLoop::ServiceLoop() {
   // start as connections free up; their time-out counts the wait.
   curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
   curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, kMaxConnectionsInAll);
+  // Keep every connection the limits allow. libcurl's default keeps 4 per easy handle added at
+  // that moment, and handles are added only while their calls are under way: whenever fewer
+  // calls ran, it closed idle connections that the next burst of calls had to open again.
+  curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kMaxConnectionsInAll);
 
   // The thread starts with every signal blocked, so the application's handlers run on its own
   // threads and a write to a closed connection cannot raise SIGPIPE here.

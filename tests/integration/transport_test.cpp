@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -272,6 +274,47 @@ TEST(TransportIntegration, ManyCallsReuseOneConnectionWithoutNewThreads) {
   ASSERT_EQ(allDone.get_future().wait_for(kCallBound), std::future_status::ready);
   EXPECT_EQ(misplaced.load(), 0);
   EXPECT_EQ(server.requestCount(), 70u);
+}
+
+// A burst of calls opens several connections; fewer calls in between must not close the idle
+// ones that the next burst needs again.
+TEST(TransportIntegration, ConnectionsOfABurstAreKeptForTheNextBurst) {
+  static constexpr std::size_t kBurst = 6;
+  constexpr std::size_t kSingles = 3;
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::size_t arrivals = 0;
+  // Each burst's replies wait until all of its requests are in, so it holds kBurst connections.
+  LocalHttpsServer server = serverAnswering([&](const ReceivedRequest&, std::size_t index) {
+    const bool inSecondBurst = index >= kBurst + kSingles;
+    if (index < kBurst || inSecondBurst) {
+      std::unique_lock<std::mutex> lock(mutex);
+      ++arrivals;
+      arrived.notify_all();
+      const std::size_t needed = inSecondBurst ? 2 * kBurst : kBurst;
+      arrived.wait_for(lock, kCallBound, [&] { return arrivals >= needed; });
+    }
+    return ScriptedReply{200, "{}"};
+  });
+  auto transport = trustingTransport();
+  auto burst = [&] {
+    auto answered = std::make_shared<std::atomic<std::size_t>>(0);
+    auto allDone = std::make_shared<std::promise<void>>();
+    for (std::size_t i = 0; i < kBurst; ++i) {
+      startCall(server.host(), transport, "KEY", {},
+                [answered, allDone](std::optional<Error>, std::optional<std::string> body) {
+                  if (body && ++*answered == kBurst) allDone->set_value();
+                });
+    }
+    ASSERT_EQ(allDone->get_future().wait_for(kCallBound), std::future_status::ready);
+  };
+
+  burst();
+  ASSERT_EQ(server.connectionCount(), kBurst);
+  for (std::size_t i = 0; i < kSingles; ++i) EXPECT_TRUE(call(server.host(), transport).body);
+  burst();
+  EXPECT_EQ(server.requestCount(), 2 * kBurst + kSingles);
+  EXPECT_EQ(server.connectionCount(), kBurst);
 }
 
 TEST(TransportIntegration, ProxyComesFromTheOptionNeverFromTheEnvironment) {
