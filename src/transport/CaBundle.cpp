@@ -95,4 +95,10 @@ std::string trustedCertificatesPem(const CurlTransportOptions& options) {
 
 std::string systemCertificateDirectory() { return libcurlDefault(CURLINFO_CAPATH); }
 
+std::string builtInCaFileText() {
+  const std::string path = libcurlDefault(CURLINFO_CAINFO);
+  if (path.empty()) return std::string();
+  return readFile(path).value_or(std::string());
+}
+
 }  // namespace orvane::site::transport

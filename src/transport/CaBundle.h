@@ -22,4 +22,8 @@ std::string trustedCertificatesPem(const CurlTransportOptions& options);
 /// libcurl's built-in CA directory (hashed certificate files), or empty when it has none.
 std::string systemCertificateDirectory();
 
+/// The text of libcurl's built-in CA file, exactly the file libcurl itself reads; empty when it
+/// has none or the file cannot be read.
+std::string builtInCaFileText();
+
 }  // namespace orvane::site::transport

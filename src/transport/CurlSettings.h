@@ -11,10 +11,11 @@ namespace orvane::site::transport {
 /// What every transfer of one CurlTransport needs, prepared once and shared read-only.
 struct CurlSettings {
   /// PEM text of the system's trust store followed by the extra CAs; empty when there are no
-  /// extra CAs (libcurl's own default store applies then).
+  /// extra CAs (the system's store alone applies then).
   std::string caBundle;
-  /// `caBundle` parsed once for all connections; null without extra CAs or when libcurl cannot
-  /// take it (libcurl then parses `caBundle` per connection).
+  /// The store every connection verifies against: `caBundle` parsed once. Null when libcurl
+  /// cannot take it (libcurl then parses `caBundle` per connection), and without extra CAs,
+  /// where each transfer takes the process's system store (SystemTrustStore.h).
   std::shared_ptr<const SharedTrustStore> trustStore;
   std::string proxy;
   std::string noProxy;

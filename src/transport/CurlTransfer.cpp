@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "transport/SystemTrustStore.h"
+
 namespace orvane::site::transport {
 namespace {
 
@@ -127,14 +129,18 @@ void CurlTransfer::prepare() {
   }
 }
 
-// The system store plus the transport's extra CAs; libcurl's default store without extras.
+// The system store plus the transport's extra CAs, or the system store alone; each parsed once
+// where libcurl lets the transfer share a parsed store, else libcurl's own CA settings.
 CURLcode CurlTransfer::prepareTrust() {
   const std::string& bundle = settings_->caBundle;
-  if (bundle.empty()) return CURLE_OK;
-  if (settings_->trustStore) {
-    const CURLcode code = settings_->trustStore->attachTo(handle_);
+  trustStore_ = settings_->trustStore;
+  if (!trustStore_ && bundle.empty()) trustStore_ = currentSystemTrustStore();
+  if (trustStore_) {
+    const CURLcode code = trustStore_->attachTo(handle_);
     if (code != CURLE_NOT_BUILT_IN && code != CURLE_UNKNOWN_OPTION) return code;
+    trustStore_ = nullptr;
   }
+  if (bundle.empty()) return CURLE_OK;
   // The settings outlive the transfer, so libcurl may use the text in place.
   curl_blob blob{const_cast<char*>(bundle.data()), bundle.size(), CURL_BLOB_NOCOPY};
   return curl_easy_setopt(handle_, CURLOPT_CAINFO_BLOB, &blob);

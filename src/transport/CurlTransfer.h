@@ -42,6 +42,8 @@ class CurlTransfer {
 
   HttpRequest request_;
   std::shared_ptr<const CurlSettings> settings_;
+  // Held while libcurl may call into it: the system store can be replaced meanwhile.
+  std::shared_ptr<const SharedTrustStore> trustStore_;
   HttpTransport::Completion completion_;
   CURL* handle_ = nullptr;
   curl_slist* headers_ = nullptr;

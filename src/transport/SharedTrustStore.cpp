@@ -64,9 +64,9 @@ bool addDirectory(X509_STORE* store, const std::string& directory) {
 
 }  // namespace
 
-std::shared_ptr<const SharedTrustStore> SharedTrustStore::create(const std::string& trustedPem,
-                                                                 const std::string& directory,
-                                                                 std::string extraPem) {
+std::shared_ptr<const SharedTrustStore> SharedTrustStore::make(const std::string& trustedPem,
+                                                               const std::string& directory,
+                                                               std::string extraPem) {
   static const bool usable = libcurlUsesOurOpenSsl();
   if (!usable) return nullptr;
   X509_STORE* store = X509_STORE_new();
@@ -84,6 +84,19 @@ std::shared_ptr<const SharedTrustStore> SharedTrustStore::create(const std::stri
   return std::shared_ptr<const SharedTrustStore>(new SharedTrustStore(store, std::move(extraPem)));
 }
 
+std::shared_ptr<const SharedTrustStore> SharedTrustStore::create(const std::string& trustedPem,
+                                                                 const std::string& directory,
+                                                                 std::string extraPem) {
+  // Without extra CAs the store would share connections with the system store's (attachTo).
+  if (extraPem.empty()) return nullptr;
+  return make(trustedPem, directory, std::move(extraPem));
+}
+
+std::shared_ptr<const SharedTrustStore> SharedTrustStore::forSystem(const std::string& systemPem,
+                                                                    const std::string& directory) {
+  return make(systemPem, directory, std::string());
+}
+
 SharedTrustStore::SharedTrustStore(X509_STORE* store, std::string extraPem)
     : store_(store), extraPem_(std::move(extraPem)) {}
 
@@ -95,16 +108,24 @@ CURLcode SharedTrustStore::attachTo(CURL* handle) const {
   code = curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, const_cast<SharedTrustStore*>(this));
   if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
   if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
-  // libcurl still parses this blob per connection, but it holds only the few extra CAs. It keeps
-  // two things right. libcurl reuses a connection only for a transfer with the same CA blob, so
-  // a connection verified against another transport's extra CAs never carries this one's calls.
-  // And libcurl never caches a store made with a blob: its CA cache (one per multi handle) would
-  // otherwise swap in another transport's store after the callback (libcurl 7.87 to 8.2 set up
-  // their CA store after calling it). Where a libcurl loads into the store the callback set, the
-  // extras are there already and OpenSSL skips duplicates.
+  // libcurl's CA cache (one per multi handle, keyed by the CA file alone) would otherwise keep
+  // the first store it saw without CA file and hand it to later connections after the callback
+  // (libcurl 7.87 to 8.2 set up their CA store after calling it). A libcurl without the cache
+  // does not know the option, which is as good.
+  if (code == CURLE_OK) {
+    code = curl_easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
+    if (code == CURLE_UNKNOWN_OPTION) code = CURLE_OK;
+  }
+  // libcurl reuses a connection, or a TLS session, only for a transfer with the same CA file,
+  // CA directory and CA blob. Without a blob, that is every transfer on the system store alone.
+  // With extra CAs, the blob keeps a connection verified against one transport's extras from
+  // carrying another transport's calls. libcurl still parses the blob per connection, but it
+  // holds only the few extra CAs, which are in the store already (OpenSSL skips duplicates).
   // The store outlives the handle, so libcurl may use the text in place.
-  curl_blob blob{const_cast<char*>(extraPem_.data()), extraPem_.size(), CURL_BLOB_NOCOPY};
-  if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+  if (code == CURLE_OK && !extraPem_.empty()) {
+    curl_blob blob{const_cast<char*>(extraPem_.data()), extraPem_.size(), CURL_BLOB_NOCOPY};
+    code = curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+  }
   if (code != CURLE_OK) curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, nullptr);
   return code;
 }
