@@ -11,7 +11,10 @@ namespace orvane::site {
 ///
 /// TLS verification of the server's certificate and host name is always on and cannot be
 /// turned off. The system's trust store is always used; the two `caInfo` fields only add
-/// certificate authorities to it (for a company CA or a test server's CA).
+/// certificate authorities to it (for a company CA or a test server's CA). The store is parsed
+/// once and shared by every connection: without extra CAs, the system's store is read once per
+/// process and again when a day old; with them, the system's store and the extra CAs are read
+/// when the transport is created.
 struct CurlTransportOptions {
   /// Path of a PEM file holding one or more extra CA certificates, trusted in addition to the
   /// system's store. Empty: none. Read once, when the transport is created.
