@@ -243,4 +243,13 @@ std::size_t residentBytes() {
   return 0;
 }
 
+std::size_t heapBytesInUse() {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
+  const struct mallinfo2 info = ::mallinfo2();
+  return info.uordblks + info.hblkhd;
+#else
+  return 0;
+#endif
+}
+
 }  // namespace orvane::site::testing

@@ -96,4 +96,8 @@ int threadsNamed(std::string_view name);
 /// the system; 0 when it cannot be read.
 std::size_t residentBytes();
 
+/// The bytes of heap memory the process holds allocated (glibc's count over all its arenas),
+/// whatever the allocator keeps for later; 0 where that count is not available.
+std::size_t heapBytesInUse();
+
 }  // namespace orvane::site::testing
