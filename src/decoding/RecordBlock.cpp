@@ -70,9 +70,9 @@ void RecordBlock::destroy() noexcept {
   const std::size_t capacity = capacity_;
   this->~RecordBlock();
   void* memory = this;
-  if (SpareBlocks::instance().keep(memory, capacity)) {
-    markUnusable(memory, headerSize() + capacity);
-  } else {
+  // Marked before it is kept: once kept, another thread may take it at once.
+  markUnusable(memory, headerSize() + capacity);
+  if (!SpareBlocks::instance().keep(memory, capacity)) {
     markUsable(memory, headerSize() + capacity);
     ::operator delete(memory);
   }
