@@ -108,6 +108,7 @@ CURLcode SharedTrustStore::attachTo(CURL* handle) const {
   code = curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, const_cast<SharedTrustStore*>(this));
   if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
   if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+#if LIBCURL_VERSION_NUM >= 0x075700  // the option (and the cache) came with libcurl 7.87
   // libcurl's CA cache (one per multi handle, keyed by the CA file alone) would otherwise keep
   // the first store it saw without CA file and hand it to later connections after the callback
   // (libcurl 7.87 to 8.2 set up their CA store after calling it). A libcurl without the cache
@@ -116,6 +117,7 @@ CURLcode SharedTrustStore::attachTo(CURL* handle) const {
     code = curl_easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
     if (code == CURLE_UNKNOWN_OPTION) code = CURLE_OK;
   }
+#endif
   // libcurl reuses a connection, or a TLS session, only for a transfer with the same CA file,
   // CA directory and CA blob. Without a blob, that is every transfer on the system store alone.
   // With extra CAs, the blob keeps a connection verified against one transport's extras from
