@@ -5,6 +5,7 @@
 #   tsan      ThreadSanitizer build (clang), the concurrency tests
 #   fuzz      the fuzz targets (clang, libFuzzer, ASan+UBSan) for a bounded time each
 #   format    clang-format check of every C++ file
+#   tidy      clang-tidy (the repository's .clang-tidy) over the library sources, src/**/*.cpp
 # Name jobs to run only those: scripts/test.sh build format
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ root=$(pwd)
 ./scripts/install-deps.sh
 
 jobs=("$@")
-[ "${#jobs[@]}" -gt 0 ] || jobs=(format build sanitize tsan fuzz)
+[ "${#jobs[@]}" -gt 0 ] || jobs=(format tidy build sanitize tsan fuzz)
 parallel=${ORVANE_SITE_JOBS:-$(nproc)}
 : "${FUZZ_SECONDS:=60}"
 
@@ -30,6 +31,22 @@ job_format() {
   banner "format: clang-format check"
   git ls-files -z '*.h' '*.hpp' '*.cpp' | xargs -0 -r clang-format --dry-run -Werror
   echo "format: clean"
+}
+
+job_tidy() {
+  banner "tidy: clang-tidy over the library sources"
+  # Configuring only writes the compile commands (clang, so clang-tidy reads the same flags);
+  # nothing is built. Every finding fails through WarningsAsErrors in .clang-tidy.
+  CC=clang CXX=clang++ cmake -S "$root" -B build/tidy -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DORVANE_SITE_BUILD_TESTS=OFF \
+    -DORVANE_SITE_BUILD_TOOLS=OFF >/dev/null
+  if ! run-clang-tidy -p build/tidy -j "$parallel" -quiet "^$root/src/.*\.cpp$" \
+    >build/tidy/report.txt 2>&1; then
+    sed 's/\x1b\[[0-9;]*m//g' build/tidy/report.txt | grep -vE '^clang-tidy|warnings? generated'
+    echo "tidy: findings above"
+    return 1
+  fi
+  echo "tidy: clean"
 }
 
 job_build() {
