@@ -93,6 +93,7 @@ SiteClient& SiteClient::shared() {
   return *instance;
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param): the by-value parameter is the interface
 void SiteClient::provideApiContext(std::shared_ptr<ApiContext> apiContext) {
   const std::string key = apiContext ? apiContext->apiKey() : std::string();
   if (internal::text::countScalars(key) < 2) {

@@ -16,12 +16,12 @@ inline bool sameKey(std::string_view a, std::string_view b) noexcept {
   const char* x = a.data();
   const char* y = b.data();
   const auto load64 = [](const char* p) {
-    std::uint64_t word;
+    std::uint64_t word = 0;
     std::memcpy(&word, p, sizeof word);
     return word;
   };
   const auto load32 = [](const char* p) {
-    std::uint32_t word;
+    std::uint32_t word = 0;
     std::memcpy(&word, p, sizeof word);
     return word;
   };

@@ -36,7 +36,7 @@ class SpareBlocks {
   }
 
   static SpareBlocks& instance() {
-    static SpareBlocks* const blocks = new SpareBlocks();  // never destroyed: used by any thread
+    static auto* const blocks = new SpareBlocks();  // never destroyed: used by any thread
     return *blocks;
   }
 

@@ -19,7 +19,7 @@ class RecordBlock {
   static constexpr std::size_t kAlignment = alignof(std::max_align_t);
   /// Large enough that a site and everything below it usually share one block, small enough
   /// that a record kept alive holds little memory beside it.
-  static constexpr std::size_t kUsualSize = 8 * 1024;
+  static constexpr std::size_t kUsualSize = std::size_t{8} * 1024;
 
   /// An open block with room for `capacity` bytes of records. Throws std::bad_alloc.
   static RecordBlock* open(std::size_t capacity);

@@ -26,7 +26,7 @@ template <class R>
 struct Field {
   std::string_view key;
   /// Absent or null is an error (instead of leaving the field empty).
-  bool required;
+  bool required = false;
   bool (*read)(element value, R& record, DecodeFailure& failure);
 };
 

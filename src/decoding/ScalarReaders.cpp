@@ -34,7 +34,7 @@ std::string numberText(element value) {
     return std::to_string(value.get_uint64().value_unsafe());
   }
   char text[32];
-  std::snprintf(text, sizeof text, "%.17g", value.get_double().value_unsafe());
+  (void)std::snprintf(text, sizeof text, "%.17g", value.get_double().value_unsafe());
   return text;
 }
 

@@ -170,7 +170,7 @@ bool readValue(element value, std::vector<T>& out, DecodeFailure& failure) {
   out.reserve(std::min<std::size_t>(array.size(), kMaxReservedElements));
   std::size_t index = 0;
   for (element item : array) {
-    bool ok;
+    bool ok = false;
     if (item.is_null()) {
       failNullElement(failure);
       ok = false;

@@ -27,8 +27,9 @@ void writeToStandardOutput(const std::string& line) {
   withFeed.append(line).push_back('\n');
   // One call per line: stdio locks the stream for the call, so lines of different threads never
   // mix within a line. The flush keeps lines prompt when standard output is a pipe.
-  std::fwrite(withFeed.data(), 1, withFeed.size(), stdout);
-  std::fflush(stdout);
+  // A log line that cannot be written has nowhere better to go.
+  (void)std::fwrite(withFeed.data(), 1, withFeed.size(), stdout);
+  (void)std::fflush(stdout);
 }
 
 }  // namespace

@@ -23,7 +23,10 @@ std::string numberText(double value) {
   for (char c : scientific.substr(negative ? 1 : 0, e - (negative ? 1 : 0))) {
     if (c != '.') digits.push_back(c);
   }
-  const int exponent = std::atoi(std::string(scientific.substr(e + 1)).c_str());
+  std::string_view exponentText = scientific.substr(e + 1);
+  if (!exponentText.empty() && exponentText.front() == '+') exponentText.remove_prefix(1);
+  int exponent = 0;
+  std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
 
   std::string text = negative ? "-" : "";
   if (exponent < -4 || exponent >= 16) {
@@ -43,9 +46,7 @@ std::string numberText(double value) {
   if (digits.size() <= integerDigits) {
     text.append(digits).append(integerDigits - digits.size(), '0').append(".0");
   } else {
-    text.append(digits, 0, integerDigits)
-        .append(".")
-        .append(digits, integerDigits, std::string::npos);
+    text.append(digits, 0, integerDigits).append(".").append(digits, integerDigits);
   }
   return text;
 }

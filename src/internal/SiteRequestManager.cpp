@@ -241,7 +241,8 @@ void SiteRequestManager::build(CompletionHandler completion) {
     }
   }
   if (startedBefore) {
-    if (!completion) return;
+    // Moved from only on a first start, never on this path.
+    if (!completion) return;  // NOLINT(bugprone-use-after-move)
     // A second start: its own completion learns why, and the call under way goes on.
     Error error = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                                      "this request manager was already started");

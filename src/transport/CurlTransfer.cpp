@@ -54,10 +54,9 @@ long timeoutMilliseconds(double seconds) {
 }
 
 bool hasHeader(const HttpRequest& request, const char* name) {
-  for (const auto& header : request.headers) {
-    if (strcasecmp(header.first.c_str(), name) == 0) return true;
-  }
-  return false;
+  return std::any_of(request.headers.begin(), request.headers.end(), [name](const auto& header) {
+    return strcasecmp(header.first.c_str(), name) == 0;
+  });
 }
 
 }  // namespace
@@ -157,8 +156,8 @@ CURLcode CurlTransfer::prepareMethodAndBody() {
   }
   if (code != CURLE_OK || (!request_.body && method != "POST")) return code;
   static const char kNoBody[] = "";
-  const char* data = request_.body ? request_.body->data() : kNoBody;
   const std::size_t size = request_.body ? request_.body->size() : 0;
+  const char* data = request_.body ? request_.body->data() : kNoBody;
   code = curl_easy_setopt(handle_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_POSTFIELDS, data);
   return code;
@@ -168,7 +167,10 @@ CURLcode CurlTransfer::prepareHeaders() {
   std::vector<std::string> lines;
   for (const auto& [name, value] : request_.headers) {
     // "Name;" is libcurl's way to send a header with an empty value ("Name:" would remove it).
-    lines.push_back(value.empty() ? name + ";" : name + ": " + value);
+    std::string line = name;
+    line += value.empty() ? ";" : ": ";
+    line += value;
+    lines.push_back(std::move(line));
   }
   // Send only the header fields the request names: no default "Accept: */*", no form
   // Content-Type for a body, and no "Expect: 100-continue" wait before larger bodies.

@@ -1,7 +1,7 @@
 #include "transport/ServiceLoop.h"
 
 #include <pthread.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX pthread_sigmask
 
 #include <algorithm>
 #include <atomic>
@@ -42,7 +42,7 @@ void nameThisThread() {
 }  // namespace
 
 ServiceLoop& ServiceLoop::shared() {
-  static ServiceLoop* const instance = new ServiceLoop();  // never destroyed
+  static auto* const instance = new ServiceLoop();  // never destroyed
   return *instance;
 }
 
@@ -81,7 +81,8 @@ ServiceLoop::ServiceLoop() {
 
   gLoop.store(this);
   // Registered after libcurl set up OpenSSL, so it runs before OpenSSL's own exit handler.
-  std::atexit(&ServiceLoop::parkAtExit);
+  // Without the handler (registration failed) exit merely skips the parking: nothing to undo.
+  (void)std::atexit(&ServiceLoop::parkAtExit);
 }
 
 void ServiceLoop::parkAtExit() {

@@ -23,6 +23,7 @@ class Result {
   explicit operator bool() const noexcept { return ok(); }
 
   /// The decoded record, or nullptr when decoding failed.
+  // NOLINTNEXTLINE(bugprone-exception-escape): std::get cannot throw once ok() chose the index
   const std::shared_ptr<T>& value() const& noexcept {
     static const std::shared_ptr<T> kNone;
     return ok() ? std::get<0>(state_) : kNone;
@@ -30,6 +31,7 @@ class Result {
   std::shared_ptr<T> value() && noexcept { return ok() ? std::move(std::get<0>(state_)) : nullptr; }
 
   /// The decoding error, or an empty Error when decoding succeeded.
+  // NOLINTNEXTLINE(bugprone-exception-escape): std::get cannot throw once ok() chose the index
   const Error& error() const& noexcept {
     static const Error kNone;
     return ok() ? kNone : std::get<1>(state_);

@@ -83,7 +83,7 @@ std::shared_ptr<SiteRequestManager> BaseRequestClient::createRequestManager(
   manager->setParams(parameters());
   manager->setMode(requestMode());
   // Assigning the context again is what copies its retry count, pause and time-out.
-  if (apiContext) manager->setApiContext(apiContext);
+  if (apiContext) manager->setApiContext(std::move(apiContext));
   std::optional<std::string> body = bodyDataToJson(createBodyParameters());
   if (body) {
     manager->setHeaderValue("Content-Type", kJsonMediaType);

@@ -32,7 +32,7 @@ void appendUpperCase(std::string& out, char32_t scalar) {
     out.push_back(static_cast<char>(scalar >= 'a' && scalar <= 'z' ? scalar - 0x20 : scalar));
     return;
   }
-  const auto special =
+  const auto* const special =
       std::lower_bound(std::begin(kUpperSpecials), std::end(kUpperSpecials), scalar,
                        [](const UpperSpecial& entry, char32_t cp) { return entry.from < cp; });
   if (special != std::end(kUpperSpecials) && special->from == scalar) {
@@ -42,7 +42,7 @@ void appendUpperCase(std::string& out, char32_t scalar) {
     return;
   }
   // The last run starting at or before the scalar is the only one that can hold it.
-  const auto next =
+  const auto* const next =
       std::upper_bound(std::begin(kUpperRuns), std::end(kUpperRuns), scalar,
                        [](char32_t cp, const UpperRun& run) { return cp < run.first; });
   if (next != std::begin(kUpperRuns)) {

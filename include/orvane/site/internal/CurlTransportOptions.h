@@ -30,7 +30,7 @@ struct CurlTransportOptions {
   std::string noProxy;
   /// Replies whose body grows beyond this many bytes (after content decoding) end with
   /// HttpOutcome::Failure::otherFailure instead of filling memory. 0 means no limit.
-  std::size_t maxResponseBytes = 64u * 1024u * 1024u;
+  std::size_t maxResponseBytes = std::size_t{64} * 1024 * 1024;
   /// Value of the User-Agent header.
   std::string userAgent = "orvane-site";
 };
