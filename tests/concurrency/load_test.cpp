@@ -24,6 +24,7 @@
 #include "orvane/site.h"
 #include "orvane/site/standin/standin_server.h"
 #include "support/OperationCalls.h"
+#include "transport/ServiceLoop.h"
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
@@ -159,9 +160,10 @@ class Load : public ::testing::Test {
   static void SetUpTestSuite() {
     StandinOptions options;
     // Every connection the library keeps open holds one worker of the stand-in, and the library
-    // keeps at most 32 to one host. More workers than that would only add per-thread memory of
+    // keeps only so many to one host. More workers than that would only add per-thread memory of
     // the stand-in (this process's) to the growth measured below.
-    constexpr std::size_t kLibraryConnectionsPerHost = 32;
+    constexpr auto kLibraryConnectionsPerHost =
+        static_cast<std::size_t>(transport::ServiceLoop::kMaxConnectionsPerHost);
     const std::size_t window = callWindow();
     const std::size_t connections =
         window == 0 ? kLibraryConnectionsPerHost
