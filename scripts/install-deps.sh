@@ -11,6 +11,7 @@ packages=(
   libcpp-httplib-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   tzdata iso-codes jq
+  redis-server libhiredis-dev doxygen
 )
 
 missing=()

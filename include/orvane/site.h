@@ -5,12 +5,15 @@
 // decoding, logging and the transport seam.
 
 #include "orvane/site/ApiContext.h"
+#include "orvane/site/CallObserver.h"
 #include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
 #include "orvane/site/DecodingErrorCode.h"
 #include "orvane/site/Error.h"
+#include "orvane/site/Executor.h"
 #include "orvane/site/Localization.h"
 #include "orvane/site/LogSink.h"
+#include "orvane/site/RateLimiter.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/SiteClientProtocol.h"

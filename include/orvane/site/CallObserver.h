@@ -1,0 +1,84 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
+
+namespace orvane::site {
+
+/// Told of every call of the clients it is given to (ClientOptions::setObserver): when a call
+/// starts, when each of its attempts ends and when the call ends; also of a rate limiter changing
+/// how it decides (for example a shared limiter falling back to a local bucket).
+///
+/// Events never hold the API key. The views they carry are valid only during the notification.
+/// Notifications may come from any thread, the library thread included, possibly several at
+/// once: an observer must be thread-safe and cheap. An exception it throws is caught and dropped.
+class ORVANE_SITE_EXPORT CallObserver {
+ public:
+  /// A call was accepted.
+  struct CallStart {
+    /// The operation's name: "textSearch", "nearbySearch", "detailSearch", "querySuggestion",
+    /// "queryAutocomplete", "geocode", "reverseGeocode" or "timezone".
+    std::string_view operation;
+    /// Tells the calls of one process apart; the same in every event of one call.
+    std::uint64_t callId = 0;
+  };
+
+  /// One attempt (one HTTP exchange) ended.
+  struct Attempt {
+    std::string_view operation;
+    std::uint64_t callId = 0;
+    /// 1 for the first attempt, 2 for the first retry, ...
+    int attempt = 1;
+    /// The HTTP status; 0 when no reply arrived.
+    long statusCode = 0;
+    /// Why no usable reply arrived (a TransportErrorCode as a number: connection, time-out, TLS,
+    /// cancelled, ...); empty when a reply arrived, whatever its status.
+    std::optional<std::int64_t> failure;
+    /// From the moment the request was handed to the transport to its end.
+    std::chrono::nanoseconds duration{0};
+    std::size_t bytesSent = 0;
+    std::size_t bytesReceived = 0;
+    /// Time spent waiting for a slot (the client's in-flight bound, the transport's connection
+    /// admission) before this attempt went out.
+    std::chrono::nanoseconds queueWait{0};
+    /// Time spent waiting for the rate limiter's permit before this attempt went out.
+    std::chrono::nanoseconds limiterWait{0};
+  };
+
+  /// A call ended: its handler is about to be called.
+  struct CallEnd {
+    std::string_view operation;
+    std::uint64_t callId = 0;
+    /// Null when the call succeeded; else the Error its handler receives.
+    const Error* error = nullptr;
+    /// Attempts sent.
+    int attempts = 0;
+    /// From the call's start to its end.
+    std::chrono::nanoseconds duration{0};
+  };
+
+  /// A rate limiter changed how it decides.
+  struct LimiterChange {
+    /// Names the limiter, for example the quota name of a shared limiter.
+    std::string_view limiter;
+    /// True when it now decides alone (a local fallback), false when it is back to its normal way.
+    bool fallback = false;
+    /// Why, in a few words.
+    std::string_view reason;
+  };
+
+  virtual ~CallObserver() = default;
+
+  virtual void onCallStart(const CallStart& event);
+  virtual void onAttempt(const Attempt& event);
+  virtual void onCallEnd(const CallEnd& event);
+  virtual void onLimiterChange(const LimiterChange& event);
+};
+
+}  // namespace orvane::site
