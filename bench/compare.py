@@ -84,6 +84,19 @@ def main():
               f"allocations {lib['allocs_per_decode']:.0f} vs {nl['allocs_per_decode']:.0f})")
 
     for reply in ("realistic", "large"):
+        parse = find(runs, f"decode/{reply}/simdjson_parse")
+        lib = find(runs, f"decode/{reply}/library")
+        walks = [(name, find(runs, f"decode/{reply}/{name}"))
+                 for name in ("dom_walk", "ondemand_walk_generic", "ondemand_walk_avx2")]
+        if not (parse and lib) or not any(e for _, e in walks):
+            continue
+        mb = lambda e: e["bytes_per_second"] / 1e6
+        figures = "; ".join(f"{name} {mb(e) / mb(parse):.2f} ({mb(e):.0f} MB/s)"
+                            for name, e in walks if e)
+        print(f"walks {reply}, building nothing, against simdjson parse-only "
+              f"({mb(parse):.0f} MB/s): {figures}; library {mb(lib) / mb(parse):.2f}")
+
+    for reply in ("realistic", "large"):
         call = find(runs, f"call/{reply}/facade")
         dec = find(runs, f"call/{reply}/decode_only")
         if not (call and dec):

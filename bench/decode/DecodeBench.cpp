@@ -3,6 +3,11 @@
 //   simdjson_parse   simdjson DOM parse alone, no records built (the limit)
 //   nlohmann_copy    nlohmann::json parse, then copy the same fields into the same records
 //                    (what an application would write without the library)
+// and, to show where an On-Demand decoder would stand, walks that read every key, string and
+// number but build nothing:
+//   dom_walk                 simdjson DOM parse, then the walk over its tree
+//   ondemand_walk_generic    simdjson On-Demand, compiled for any x86-64 as the library is
+//   ondemand_walk_avx2       the same code compiled for simdjson's AVX2 kernel (AVX2 CPUs only)
 
 #include <benchmark/benchmark.h>
 #include <simdjson.h>
@@ -12,6 +17,7 @@
 #include <string>
 
 #include "decode/NlohmannTextSearch.h"
+#include "decode/OnDemandWalk.h"
 #include "orvane/site/decode.h"
 #include "support/AllocationCounter.h"
 #include "support/BenchReplies.h"
@@ -57,6 +63,68 @@ void parseWithSimdjson(benchmark::State& state, const std::string* reply) {
     }
   }
   report(state, *reply, parseOnce);
+}
+
+// Reads every key, string and number of the tree, the least a DOM decoder does besides building.
+std::size_t walkTree(simdjson::dom::element value) {
+  switch (value.type()) {
+    case simdjson::dom::element_type::OBJECT: {
+      std::size_t sum = 0;
+      const simdjson::dom::object object = value.get_object().value_unsafe();
+      for (auto member : object) {
+        sum += static_cast<unsigned char>(member.key.front()) + walkTree(member.value);
+      }
+      return sum;
+    }
+    case simdjson::dom::element_type::ARRAY: {
+      std::size_t sum = 0;
+      const simdjson::dom::array array = value.get_array().value_unsafe();
+      for (auto item : array) sum += walkTree(item);
+      return sum;
+    }
+    case simdjson::dom::element_type::STRING:
+      return value.get_string().value_unsafe().size();
+    case simdjson::dom::element_type::DOUBLE:
+      return value.get_double().value_unsafe() > 0 ? 1 : 0;
+    case simdjson::dom::element_type::INT64:
+      return value.get_int64().value_unsafe() > 0 ? 1 : 0;
+    default:
+      return 0;
+  }
+}
+
+void walkWithDom(benchmark::State& state, const std::string* reply) {
+  simdjson::dom::parser parser;
+  const auto walkOnce = [&parser, reply] {
+    simdjson::dom::element root;
+    if (parser.parse(reply->data(), reply->size()).get(root) != simdjson::SUCCESS) return false;
+    benchmark::DoNotOptimize(walkTree(root));
+    return true;
+  };
+  for (auto _ : state) {
+    if (!walkOnce()) {
+      state.SkipWithError("simdjson rejected the reply");
+      break;
+    }
+  }
+  report(state, *reply, walkOnce);
+}
+
+void walkWithOnDemand(benchmark::State& state, const std::string* reply, OnDemandWalker walker) {
+  const auto walkOnce = [reply, walker] {
+    std::size_t sum = 0;
+    const bool ok = walker.walk(*reply, sum);
+    benchmark::DoNotOptimize(sum);
+    return ok;
+  };
+  for (auto _ : state) {
+    if (!walkOnce()) {
+      state.SkipWithError("simdjson On-Demand rejected the reply");
+      break;
+    }
+  }
+  state.SetLabel(walker.compiledFor);
+  report(state, *reply, walkOnce);
 }
 
 void decodeWithNlohmann(benchmark::State& state, const std::string* reply) {
@@ -118,6 +186,13 @@ void registerAll() {
                                  reply.text);
     benchmark::RegisterBenchmark((prefix + "nlohmann_copy").c_str(), decodeWithNlohmann,
                                  reply.text);
+    benchmark::RegisterBenchmark((prefix + "dom_walk").c_str(), walkWithDom, reply.text);
+    benchmark::RegisterBenchmark((prefix + "ondemand_walk_generic").c_str(), walkWithOnDemand,
+                                 reply.text, genericOnDemandWalker());
+    if (avx2RunsHere()) {
+      benchmark::RegisterBenchmark((prefix + "ondemand_walk_avx2").c_str(), walkWithOnDemand,
+                                   reply.text, avx2OnDemandWalker());
+    }
   }
 }
 

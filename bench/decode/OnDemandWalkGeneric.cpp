@@ -1,0 +1,13 @@
+#define ORVANE_SITE_BENCH_WALK_NS generic_walk
+#include "decode/OnDemandWalk.inl"
+
+namespace orvane::site::bench {
+
+OnDemandWalker genericOnDemandWalker() { return generic_walk::walker(); }
+
+bool avx2RunsHere() {
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+         __builtin_cpu_supports("pclmul");
+}
+
+}  // namespace orvane::site::bench
