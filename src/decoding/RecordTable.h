@@ -104,6 +104,35 @@ inline std::size_t slotOf(std::string_view key) noexcept {
   return slotOf<kTable>(key, std::make_index_sequence<kFieldCount<kTable>>());
 }
 
+/// What the fast path made of one member.
+enum class MemberOutcome { read, giveUp };
+
+/// Reads the member of table slot I. The slot is a constant here, so the field's reader is a
+/// direct call the compiler can inline, rather than a call through the table's pointer.
+template <const auto& kTable, std::size_t I, class R>
+inline MemberOutcome readSlot(element value, R& record, DecodeFailure& failure,
+                              std::uint32_t& seen) {
+  constexpr std::uint32_t bit = std::uint32_t{1} << I;
+  if ((seen & bit) != 0) return MemberOutcome::giveUp;  // a repeated key
+  seen |= bit;
+  if (value.is_null()) return kTable[I].required ? MemberOutcome::giveUp : MemberOutcome::read;
+  constexpr auto read = kTable[I].read;
+  return read(value, record, failure) ? MemberOutcome::read : MemberOutcome::giveUp;
+}
+
+/// Finds `key` in the table and reads its member; a key not in the table is ignored.
+template <const auto& kTable, class R, std::size_t... I>
+inline MemberOutcome readMemberByKey(std::string_view key, element value, R& record,
+                                     DecodeFailure& failure, std::uint32_t& seen,
+                                     std::index_sequence<I...>) {
+  MemberOutcome outcome = MemberOutcome::read;
+  static_cast<void>(((sameKey(kTable[I].key, key)
+                          ? (outcome = readSlot<kTable, I>(value, record, failure, seen), true)
+                          : false) ||
+                     ...));
+  return outcome;
+}
+
 /// The fast path: reads each known member as it comes, in the object's own order. Gives up
 /// (false) on anything that needs the key-ordered pass to be reported right: a fault, a repeated
 /// key, a null or missing required member. When it succeeds, the record equals what the
@@ -114,16 +143,10 @@ bool readInMemberOrder(simdjson::dom::object object, R& record, DecodeFailure& f
   static_assert(N <= 32, "seen is a 32-bit mask");
   std::uint32_t seen = 0;
   for (auto member : object) {
-    const std::size_t slot = slotOf<kTable>(member.key);
-    if (slot == N) continue;  // not ours: ignored
-    const std::uint32_t bit = std::uint32_t{1} << slot;
-    if ((seen & bit) != 0) return false;
-    seen |= bit;
-    if (member.value.is_null()) {
-      if (kTable[slot].required) return false;
-      continue;
+    if (readMemberByKey<kTable>(member.key, member.value, record, failure, seen,
+                                std::make_index_sequence<N>()) == MemberOutcome::giveUp) {
+      return false;
     }
-    if (!kTable[slot].read(member.value, record, failure)) return false;
   }
   for (std::size_t i = 0; i < N; ++i) {
     if (kTable[i].required && (seen & (std::uint32_t{1} << i)) == 0) return false;
