@@ -189,10 +189,10 @@ void registerAll() {
     benchmark::RegisterBenchmark((prefix + "dom_walk").c_str(), walkWithDom, reply.text);
     benchmark::RegisterBenchmark((prefix + "ondemand_walk_generic").c_str(), walkWithOnDemand,
                                  reply.text, genericOnDemandWalker());
-    if (avx2RunsHere()) {
-      benchmark::RegisterBenchmark((prefix + "ondemand_walk_avx2").c_str(), walkWithOnDemand,
-                                   reply.text, avx2OnDemandWalker());
-    }
+#if defined(ORVANE_SITE_BENCH_AVX2_WALK)
+    benchmark::RegisterBenchmark((prefix + "ondemand_walk_avx2").c_str(), walkWithOnDemand,
+                                 reply.text, avx2OnDemandWalker());
+#endif
   }
 }
 
@@ -200,6 +200,14 @@ void registerAll() {
 }  // namespace orvane::site::bench
 
 int main(int argc, char** argv) {
+#if defined(ORVANE_SITE_BENCH_AVX2_WALK)
+  if (!orvane::site::bench::avx2RunsHere()) {
+    std::fprintf(
+        stderr,
+        "this CPU lacks AVX2: configure with -DORVANE_SITE_BENCH_AVX2_WALK=OFF and rebuild\n");
+    return 1;
+  }
+#endif
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   orvane::site::bench::registerAll();

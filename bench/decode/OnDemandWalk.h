@@ -18,9 +18,12 @@ struct OnDemandWalker {
 
 /// Compiled for any x86-64, as the library is.
 OnDemandWalker genericOnDemandWalker();
-/// Compiled with the AVX2 kernel's target flags (OnDemandWalkAvx2.cpp). Call only when
-/// avx2RunsHere() (which is compiled for any x86-64).
+#if defined(ORVANE_SITE_BENCH_AVX2_WALK)
+/// Compiled with the AVX2 kernel's target flags (OnDemandWalkAvx2.cpp): call only when
+/// avx2RunsHere().
 OnDemandWalker avx2OnDemandWalker();
+/// Whether this CPU has what the AVX2 kernel needs (compiled for any x86-64).
 bool avx2RunsHere();
+#endif
 
 }  // namespace orvane::site::bench
