@@ -12,9 +12,9 @@
 
 #include "internal/Logger.h"
 #include "orvane/site/ApiContext.h"
+#include "orvane/site/ErrorType.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/decode.h"
-#include "orvane/site/internal/ErrorType.h"
 #include "transport/RequestUrl.h"
 
 namespace orvane::site {

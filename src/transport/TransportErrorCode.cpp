@@ -1,5 +1,6 @@
 #include "orvane/site/TransportErrorCode.h"
 
+#include "orvane/site/ErrorDomain.h"
 #include "orvane/site/Localization.h"
 
 namespace orvane::site {
@@ -37,7 +38,7 @@ const char* transportErrorDescription(TransportErrorCode code) noexcept {
 Error makeTransportError(TransportErrorCode code, std::optional<long> statusCode,
                          const std::string& detail) {
   Error error;
-  error.domain = "OrvaneSite.TransportError";
+  error.domain = std::string(ErrorDomain::transportError);
   error.code = static_cast<std::int64_t>(code);
   error.localizedDescription = localizedString(transportErrorDescription(code), std::string());
   if (statusCode && *statusCode > 0) error.userInfo["statusCode"] = std::to_string(*statusCode);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/SiteClientProtocol.h"
 
 namespace orvane::site {
@@ -44,7 +45,7 @@ class FacadeLifetime;
 /// waits for handlers of this client that are running on other threads (so do not destroy it
 /// while holding a lock that such a handler takes). Destroying it from inside one of its own
 /// handlers is allowed.
-class SiteClient : public SiteClientProtocol {
+class ORVANE_SITE_EXPORT SiteClient : public SiteClientProtocol {
  public:
   /// The instance the library offers; created on first use, never destroyed.
   static SiteClient& shared();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 
 namespace orvane::site {
 
@@ -59,12 +60,13 @@ enum class TransportErrorCode : std::int64_t {
 };
 
 /// The untranslated description of `code`, for example "Connection failed".
-const char* transportErrorDescription(TransportErrorCode code) noexcept;
+ORVANE_SITE_EXPORT const char* transportErrorDescription(TransportErrorCode code) noexcept;
 
 /// Makes the Error of `code`: domain "OrvaneSite.TransportError", the code's number, its
 /// translated description, and `userInfo["statusCode"]` / `userInfo["detail"]` when given
 /// (a status of 0 or less counts as none, an empty detail as none).
-Error makeTransportError(TransportErrorCode code, std::optional<long> statusCode = std::nullopt,
-                         const std::string& detail = std::string());
+ORVANE_SITE_EXPORT Error makeTransportError(TransportErrorCode code,
+                                            std::optional<long> statusCode = std::nullopt,
+                                            const std::string& detail = std::string());
 
 }  // namespace orvane::site

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/CurlTransportOptions.h"
 #include "orvane/site/internal/HttpTransport.h"
 
@@ -24,7 +25,7 @@ namespace orvane::site {
 /// way: they still end with their completion. `send`, `runAfter` and `post` throw
 /// std::system_error (or std::runtime_error) only when the library thread or libcurl cannot be
 /// started at all; the next call tries again.
-class CurlTransport : public HttpTransport {
+class ORVANE_SITE_EXPORT CurlTransport : public HttpTransport {
  public:
   /// The name of the library thread.
   static constexpr const char* kLibraryThreadName = "orvane-site-services";

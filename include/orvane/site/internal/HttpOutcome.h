@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// What came back from one request: an HTTP reply, or the reason why there was none.
 ///
 /// A plain value, safe to copy across threads.
-struct HttpOutcome {
+struct ORVANE_SITE_EXPORT HttpOutcome {
   /// Why no complete HTTP reply arrived.
   enum class Failure {
     /// A complete reply arrived: `statusCode` and `body` hold it.
@@ -23,6 +25,7 @@ struct HttpOutcome {
     otherFailure,
   };
 
+  /// Why no reply came; Failure::none when one did.
   Failure failure = Failure::none;
   /// The HTTP status; 0 when no status line arrived. It can be set together with a failure
   /// that happened after the status line (for example a time-out while the body arrives).

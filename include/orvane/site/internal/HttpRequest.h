@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// One HTTP request as a transport sends it.
@@ -12,7 +14,7 @@ namespace orvane::site {
 /// The request manager fills it completely: `url` is absolute and already in its wire form
 /// (nothing is escaped again), header names and values hold no line breaks, and
 /// `timeoutSeconds` is finite and positive. A plain value, safe to copy across threads.
-struct HttpRequest {
+struct ORVANE_SITE_EXPORT HttpRequest {
   /// "GET", "POST", "PUT" or "DELETE".
   std::string method;
   /// Absolute URL, sent exactly as given.

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/HttpOutcome.h"
 #include "orvane/site/internal/HttpRequest.h"
 
@@ -23,9 +24,11 @@ namespace orvane::site {
 ///   library thread). A transport may run them in any order except that `post` tasks run in
 ///   the order they were posted and a `runAfter` task never runs before its delay has passed.
 /// - Every accepted request ends with exactly one call of its completion, even when it fails.
-class HttpTransport {
+class ORVANE_SITE_EXPORT HttpTransport {
  public:
+  /// Receives the outcome of one request, once.
   using Completion = std::function<void(HttpOutcome outcome)>;
+  /// Work run later by the transport.
   using Task = std::function<void()>;
 
   virtual ~HttpTransport() = default;
@@ -42,7 +45,7 @@ class HttpTransport {
 /// The transport used by request managers that were not given one: a CurlTransport with
 /// default options, created on first use (creating it starts no thread), unless
 /// setDefaultHttpTransport() installed another. Thread-safe.
-std::shared_ptr<HttpTransport> defaultHttpTransport();
+ORVANE_SITE_EXPORT std::shared_ptr<HttpTransport> defaultHttpTransport();
 
 /// Installs the transport for request managers created from now on; a null pointer restores
 /// the curl default. Calls already under way keep theirs. Thread-safe.
@@ -53,6 +56,6 @@ std::shared_ptr<HttpTransport> defaultHttpTransport();
 /// options.proxy = "http://proxy.example:3128";
 /// orvane::site::setDefaultHttpTransport(std::make_shared<orvane::site::CurlTransport>(options));
 /// \endcode
-void setDefaultHttpTransport(std::shared_ptr<HttpTransport> transport);
+ORVANE_SITE_EXPORT void setDefaultHttpTransport(std::shared_ptr<HttpTransport> transport);
 
 }  // namespace orvane::site
