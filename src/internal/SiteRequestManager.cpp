@@ -276,6 +276,11 @@ void SiteRequestManager::generateSession(const std::string& url, const std::stri
     }
     request.body = bodyData_;
     request.timeoutSeconds = effectiveTimeout(timeoutInterval_);
+    // The time-out counts the wait for a connection too: the exchange ends by this moment,
+    // queued or not.
+    request.deadline = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(request.timeoutSeconds));
     transport = transport_;
   }
   if (problem) {
