@@ -67,6 +67,8 @@ ServiceLoop& ServiceLoop::shared() {
 
 bool ServiceLoop::isLoopThread() noexcept { return tOnLoopThread; }
 
+ServiceLoop* ServiceLoop::existing() noexcept { return gLoop.load(); }
+
 ServiceLoop::ServiceLoop() {
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     throw std::runtime_error("libcurl could not be initialised");

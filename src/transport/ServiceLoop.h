@@ -44,6 +44,9 @@ class ServiceLoop {
   /// start, or std::runtime_error when libcurl cannot be set up (the next call tries again).
   static ServiceLoop& shared();
 
+  /// The loop if it was started, else null (it is not started by asking). Thread-safe.
+  static ServiceLoop* existing() noexcept;
+
   /// True on the library thread.
   static bool isLoopThread() noexcept;
 
