@@ -75,7 +75,9 @@ std::shared_ptr<CallState> CallState::start(std::shared_ptr<ClientCore> core, Se
 
 void CallState::begin() {
   if (ended()) return;
-  // The deadline holds whatever the transport does: a timer of the call's own ends it.
+  sendAttempt();
+  // The deadline holds whatever the transport does: a timer of the call's own ends it. Armed
+  // after the first send, so a transport that runs timers at once still sees the reply first.
   std::weak_ptr<CallState> weak = weak_from_this();
   const auto left = setup_.deadline - (Clock::now() - startedAt_);
   try {
@@ -89,9 +91,7 @@ void CallState::begin() {
   } catch (const std::exception& problem) {
     end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                            std::string("the deadline could not be set: ") + problem.what()));
-    return;
   }
-  sendAttempt();
 }
 
 void CallState::sendAttempt() {
