@@ -10,11 +10,7 @@ namespace orvane::site {
 
 namespace {
 
-// Codes the option clients add after otherFailure (11). Named here by number, so that this
-// file reads them whether or not the enumeration in this build lists them yet.
-constexpr std::int64_t kDeadlineExceeded = 13;
-constexpr std::int64_t kQueueFull = 14;
-constexpr std::int64_t kLastTransportCode = 16;
+constexpr auto kLastTransportCode = static_cast<std::int64_t>(TransportErrorCode::libraryShutDown);
 
 constexpr std::int64_t kApiErrorCode = 1;
 constexpr long kTooManyRequests = 429;
@@ -60,16 +56,28 @@ std::optional<long> httpStatusCode(const Error& error) noexcept {
 
 bool isRetryable(const Error& error) noexcept {
   if (const auto code = transportErrorCode(error)) {
-    switch (static_cast<std::int64_t>(*code)) {
-      case static_cast<std::int64_t>(TransportErrorCode::connectionFailed):
-      case static_cast<std::int64_t>(TransportErrorCode::timedOut):
-      case static_cast<std::int64_t>(TransportErrorCode::serverErrorAfterRetries):
-      case kDeadlineExceeded:
-      case kQueueFull:
+    switch (*code) {
+      case TransportErrorCode::connectionFailed:
+      case TransportErrorCode::timedOut:
+      case TransportErrorCode::serverErrorAfterRetries:
+      case TransportErrorCode::deadlineExceeded:
+      case TransportErrorCode::queueFull:
         return true;
-      default:
-        return false;
+      case TransportErrorCode::invalidUrl:
+      case TransportErrorCode::invalidApiKey:
+      case TransportErrorCode::invalidHeader:
+      case TransportErrorCode::tlsFailure:
+      case TransportErrorCode::bodyNotUtf8:
+      case TransportErrorCode::errorReplyWithoutBody:
+      case TransportErrorCode::incompleteErrorEnvelope:
+      case TransportErrorCode::emptyReply:
+      case TransportErrorCode::otherFailure:
+      case TransportErrorCode::cancelled:
+      case TransportErrorCode::calledOnLibraryThread:
+      case TransportErrorCode::libraryShutDown:
+        break;
     }
+    return false;
   }
   if (isApiError(error)) return httpStatusCode(error) == kTooManyRequests;
   return false;

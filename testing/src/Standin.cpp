@@ -79,6 +79,12 @@ std::shared_ptr<HttpTransport> Standin::transport() const {
   return impl_->transport(transportOptions());
 }
 
+ClientOptions Standin::clientOptions() const {
+  ClientOptions options;
+  options.setApiKey(apiKey()).setHost(host()).setTransport(transport());
+  return options;
+}
+
 void Standin::configureProcessDefaults() const {
   setDefaultHttpTransport(transport());
   SiteClient::provideApiContext(ApiContext().setApiKey(apiKey()).setBaseUrl(host()).build());

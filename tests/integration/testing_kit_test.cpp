@@ -66,6 +66,20 @@ TEST_F(TestingKit, ProcessDefaultsReachTheStandinOverVerifiedTls) {
   EXPECT_EQ(standin_.requestsForKey(standin_.apiKey()), 1);
 }
 
+TEST_F(TestingKit, ClientOptionsReachTheStandin) {
+  SiteClient client(standin_.clientOptions());
+  const Result<TimezoneResponse> result = client.timezone(parisNewYear()).get();
+  ASSERT_TRUE(result.ok()) << result.error().localizedDescription;
+  EXPECT_EQ(result.value()->timeZoneId, "Europe/Paris");
+
+  ClientOptions refused = standin_.clientOptions();
+  refused.setApiKey("not-a-known-key");
+  SiteClient refusedClient(refused);
+  const Result<TimezoneResponse> failed = refusedClient.timezone(parisNewYear()).get();
+  ASSERT_FALSE(failed.ok());
+  EXPECT_EQ(apiReturnCode(failed.error()), std::string(ServiceReturnCode::keyRejected));
+}
+
 TEST_F(TestingKit, RefusedKeyIsAnApiErrorWithItsReturnCode) {
   setDefaultHttpTransport(standin_.transport());
   SiteClient client;

@@ -27,8 +27,8 @@ TEST(ErrorChecks, DomainsMatchTheErrorsTheLibraryMakes) {
 }
 
 TEST(ErrorChecks, RetryableTransportCodes) {
-  // The codes of an outcome that may clear up by itself; 12 to 16 come with the option clients:
-  // cancelled, deadline exceeded, queue full, called on the library thread, shut down.
+  // The codes of an outcome that may clear up by itself: connection, time-out, server errors,
+  // deadline, full queue.
   const bool expected[] = {false, false, false, true,  true, false, false, true, false,
                            false, false, false, false, true, true,  false, false};
   for (std::int64_t code = 0; code <= 16; ++code) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/ClientOptions.h"
 #include "orvane/site/Export.h"
 #include "orvane/site/internal/CurlTransportOptions.h"
 #include "orvane/site/internal/HttpTransport.h"
@@ -18,6 +19,9 @@ namespace orvane::site::testing {
 ///
 /// \code
 /// orvane::site::testing::Standin standin;
+/// orvane::site::SiteClient client(standin.clientOptions());   // an option client
+/// auto result = client.timezone(request).get();
+/// // or, for the process-wide configuration:
 /// standin.configureProcessDefaults();   // the process-wide host, key and trusted CA
 /// orvane::site::SiteClient::shared().timezone(request, nullptr, handler);
 /// \endcode
@@ -59,6 +63,9 @@ class ORVANE_SITE_EXPORT Standin {
   std::string apiKeyWithFaults(const std::vector<StandinFault>& faults,
                                const std::string& tag = std::string()) const;
 
+  /// Ready options for an option client: host(), apiKey() and transport(); the other options
+  /// keep their defaults. Change any of them on the returned copy.
+  ClientOptions clientOptions() const;
   /// Transport options trusting the stand-in's authority (and the system's store).
   CurlTransportOptions transportOptions() const;
   /// A CurlTransport made from transportOptions(), created once and shared.
