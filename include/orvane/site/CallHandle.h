@@ -20,7 +20,9 @@ class ORVANE_SITE_EXPORT CallHandle {
  public:
   /// A handle to no call: done() is false, get() returns an error at once.
   CallHandle() = default;
-  explicit CallHandle(std::shared_ptr<internal::CallState> state);
+  /// Wraps the state of a started call. Only the library makes these, so the constructor stays
+  /// out of the binary interface.
+  ORVANE_SITE_NO_EXPORT explicit CallHandle(std::shared_ptr<internal::CallState> state);
 
   /// Cancels the call (see Call::cancel).
   void cancel() const;
