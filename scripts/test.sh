@@ -101,8 +101,10 @@ project_version() {
 # The Debian packages of build/pkg-shared, installed while a consumer is built against /usr;
 # removed again however that ends.
 deb_packages=(liborvane-site0 liborvane-site-dev orvane-site-tools)
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
 remove_deb_packages() {
-  dpkg -r "${deb_packages[@]}" >/dev/null 2>&1 || true
+  "${as_root[@]}" dpkg -r "${deb_packages[@]}" >/dev/null 2>&1 || true
 }
 
 job_package() {
@@ -112,7 +114,7 @@ job_package() {
     dir=build/pkg-$linkage
     local shared=OFF
     [ "$linkage" = shared ] && shared=ON
-    # Installed to /usr by the Debian packages; to a scratch prefix below.
+    # Prefix /usr for the Debian packages; check.cmake installs into a scratch prefix.
     configure_and_build "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
       -DORVANE_SITE_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
     if [ "$linkage" = shared ]; then
@@ -132,14 +134,15 @@ job_package() {
     debs+=("$(ls "$dir"/${p}_*.deb)")
     dpkg-deb --field "${debs[-1]}" Package Version Depends
   done
-  # EXIT too: a failing step ends the whole script (set -e) without returning from here.
-  trap remove_deb_packages RETURN EXIT
-  dpkg -i "${debs[@]}"
+  # A failing step ends the whole script (set -e): the packages go with it.
+  trap remove_deb_packages EXIT
+  "${as_root[@]}" dpkg -i "${debs[@]}"
   cmake -DPREFIX=/usr -DWORK_DIR="$root/$dir/deb-consumers" -DSOURCE_DIR="$root/tests/package" \
     -DEXAMPLES_DIR="$root/examples" -DREQUIRE_TESTING_KIT=ON -P tests/package/check.cmake
-  orvane-site-standin --help | grep -q 'Faults'
+  orvane-site-standin --help >"$dir/standin-help.txt"
+  grep -q '^Faults' "$dir/standin-help.txt"
   remove_deb_packages
-  trap - RETURN EXIT
+  trap - EXIT
   echo "package: Debian packages installed, used from /usr and removed"
 }
 
