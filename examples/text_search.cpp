@@ -1,12 +1,16 @@
-// Finds places matching a free-text query near a point and prints one line per place.
+// Finds places matching a free-text query and prints one line per place.
 //
-//   text_search API_KEY [HOST [CA_FILE [QUERY]]]
+//   text_search API_KEY [HOST [CA_FILE [QUERY [LAT LNG RADIUS_M]]]]
 //
+// With LAT, LNG and RADIUS_M only places within RADIUS_M metres of that point are found,
+// nearest first; without them the query alone decides.
 // HOST and CA_FILE point the library at another server than the service, for example the local
 // stand-in started with `orvane-site-standin --port 8443 --cert-dir /tmp/standin`:
 //   text_search standin-demo-key 127.0.0.1:8443 /tmp/standin/ca.pem Tokyo
 #include <orvane/site.h>
 
+#include <cstdint>
+#include <exception>
 #include <future>
 #include <iostream>
 #include <memory>
@@ -19,7 +23,7 @@ using namespace orvane::site;
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::cerr << "usage: text_search API_KEY [HOST [CA_FILE [QUERY]]]\n";
+    std::cerr << "usage: text_search API_KEY [HOST [CA_FILE [QUERY [LAT LNG RADIUS_M]]]]\n";
     return 2;
   }
   // Trust the server's certificate authority in addition to the system's (never turn
@@ -40,7 +44,18 @@ int main(int argc, char** argv) {
 
   // Every field is passed explicitly; std::nullopt leaves it out of the request.
   const std::string query = argc > 4 ? argv[4] : "Paris";
-  TextSearchRequest request(query, Coordinate(48.8566, 2.3522), /*radius=*/50000,
+  std::optional<Coordinate> location;
+  std::optional<std::int64_t> radius;
+  if (argc > 7) {
+    try {
+      location = Coordinate(std::stod(argv[5]), std::stod(argv[6]));
+      radius = std::stoll(argv[7]);
+    } catch (const std::exception&) {
+      std::cerr << "LAT, LNG and RADIUS_M must be numbers\n";
+      return 2;
+    }
+  }
+  TextSearchRequest request(query, location, radius,
                             /*poiType=*/std::nullopt, /*ovPoiType=*/std::nullopt,
                             /*countryCode=*/std::nullopt, /*language=*/"en", /*pageSize=*/10,
                             /*pageIndex=*/1, /*children=*/std::nullopt);

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   tzdata iso-codes jq
   redis-server libhiredis-dev doxygen
+  dpkg-dev file
 )
 
 missing=()

@@ -6,6 +6,10 @@
 #   fuzz      the fuzz targets (clang, libFuzzer, ASan+UBSan) for a bounded time each
 #   format    clang-format check of every C++ file
 #   tidy      clang-tidy (the repository's .clang-tidy) over the library sources, src/**/*.cpp
+#   package   static and shared builds installed and used by consumers (CMake, pkg-config, the
+#             testing kit, the examples); the shared library's exported symbols; the Debian
+#             packages built, installed with dpkg, used from /usr and removed
+#   docs      Doxygen over the public headers, every warning an error
 # Name jobs to run only those: scripts/test.sh build format
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +18,7 @@ root=$(pwd)
 ./scripts/install-deps.sh
 
 jobs=("$@")
-[ "${#jobs[@]}" -gt 0 ] || jobs=(format tidy build sanitize tsan fuzz)
+[ "${#jobs[@]}" -gt 0 ] || jobs=(format tidy docs build package sanitize tsan fuzz)
 parallel=${ORVANE_SITE_JOBS:-$(nproc)}
 : "${FUZZ_SECONDS:=60}"
 
@@ -81,6 +85,65 @@ job_fuzz() {
   CC=clang CXX=clang++ configure_and_build build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANE_SITE_BUILD_FUZZ=ON -DORVANE_SITE_BUILD_TESTS=OFF -DORVANE_SITE_BUILD_TOOLS=OFF
   ./fuzz/run.sh build/fuzz "$FUZZ_SECONDS"
+}
+
+job_docs() {
+  banner "docs: Doxygen over the public headers, warnings as errors"
+  mkdir -p build/docs
+  (cd "$root" && ORVANE_SITE_VERSION=$(project_version) doxygen docs/Doxyfile)
+  echo "docs: clean, build/docs/html/index.html"
+}
+
+project_version() {
+  sed -n 's/^project(orvane-site VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt"
+}
+
+# The Debian packages of build/pkg-shared, installed while a consumer is built against /usr;
+# removed again however that ends.
+deb_packages=(liborvane-site0 liborvane-site-dev orvane-site-tools)
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+remove_deb_packages() {
+  "${as_root[@]}" dpkg -r "${deb_packages[@]}" >/dev/null 2>&1 || true
+}
+
+job_package() {
+  banner "package: installed builds used every way, symbols, Debian packages"
+  local linkage dir
+  for linkage in static shared; do
+    dir=build/pkg-$linkage
+    local shared=OFF
+    [ "$linkage" = shared ] && shared=ON
+    # Prefix /usr for the Debian packages; check.cmake installs into a scratch prefix.
+    configure_and_build "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
+      -DORVANE_SITE_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+    if [ "$linkage" = shared ]; then
+      ./scripts/check-symbols.sh "$dir/src/liborvane-site.so"
+    fi
+    cmake -DBUILD_DIR="$dir" -DPREFIX="$root/$dir/prefix" -DWORK_DIR="$root/$dir/consumers" \
+      -DSOURCE_DIR="$root/tests/package" -DEXAMPLES_DIR="$root/examples" \
+      -DREQUIRE_TESTING_KIT=ON -P tests/package/check.cmake
+    echo "package: $linkage build links with CMake and pkg-config"
+  done
+
+  dir=build/pkg-shared
+  rm -f "$dir"/*.deb
+  (cd "$dir" && cpack -G DEB >/dev/null)
+  local debs=()
+  for p in "${deb_packages[@]}"; do
+    debs+=("$(ls "$dir"/${p}_*.deb)")
+    dpkg-deb --field "${debs[-1]}" Package Version Depends
+  done
+  # A failing step ends the whole script (set -e): the packages go with it.
+  trap remove_deb_packages EXIT
+  "${as_root[@]}" dpkg -i "${debs[@]}"
+  cmake -DPREFIX=/usr -DWORK_DIR="$root/$dir/deb-consumers" -DSOURCE_DIR="$root/tests/package" \
+    -DEXAMPLES_DIR="$root/examples" -DREQUIRE_TESTING_KIT=ON -P tests/package/check.cmake
+  orvane-site-standin --help >"$dir/standin-help.txt"
+  grep -q '^Faults' "$dir/standin-help.txt"
+  remove_deb_packages
+  trap - EXIT
+  echo "package: Debian packages installed, used from /usr and removed"
 }
 
 for job in "${jobs[@]}"; do

@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "orvane/site/ErrorDomain.h"
+
 namespace orvane::site::decoding {
 namespace {
-
-constexpr const char* kDomain = "OrvaneSite.DecodingError";
 
 std::string localizedDescriptionFor(DecodingErrorCode code) {
   switch (code) {
@@ -50,7 +50,7 @@ Error DecodeFailure::toError() const {
 
 Error makeDecodingError(DecodingErrorCode code, std::string debugDescription) {
   Error error;
-  error.domain = kDomain;
+  error.domain = std::string(ErrorDomain::decodingError);
   error.code = static_cast<std::int64_t>(code);
   error.localizedDescription = localizedDescriptionFor(code);
   error.userInfo["codingPath"] = "";

@@ -1,7 +1,8 @@
-#include "orvane/site/internal/ErrorType.h"
+#include "orvane/site/ErrorType.h"
 
 #include <utility>
 
+#include "orvane/site/ErrorDomain.h"
 #include "orvane/site/Localization.h"
 
 namespace orvane::site {
@@ -36,7 +37,7 @@ std::string ErrorType::errorDescription() const {
 
 Error ErrorType::toError() const {
   Error error;
-  error.domain = "OrvaneSite.ErrorType";
+  error.domain = std::string(ErrorDomain::errorType);
   error.code = static_cast<std::int64_t>(kind_);
   error.localizedDescription = errorDescription();
   return error;

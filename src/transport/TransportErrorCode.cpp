@@ -1,5 +1,6 @@
 #include "orvane/site/TransportErrorCode.h"
 
+#include "orvane/site/ErrorDomain.h"
 #include "orvane/site/Localization.h"
 
 namespace orvane::site {
@@ -28,6 +29,16 @@ const char* transportErrorDescription(TransportErrorCode code) noexcept {
       return "Incomplete error reply";
     case TransportErrorCode::emptyReply:
       return "Empty reply";
+    case TransportErrorCode::cancelled:
+      return "Call cancelled";
+    case TransportErrorCode::deadlineExceeded:
+      return "Deadline exceeded";
+    case TransportErrorCode::queueFull:
+      return "Too many queued calls";
+    case TransportErrorCode::calledOnLibraryThread:
+      return "Called on the library thread";
+    case TransportErrorCode::libraryShutDown:
+      return "Library shut down";
     case TransportErrorCode::otherFailure:
       break;
   }
@@ -37,7 +48,7 @@ const char* transportErrorDescription(TransportErrorCode code) noexcept {
 Error makeTransportError(TransportErrorCode code, std::optional<long> statusCode,
                          const std::string& detail) {
   Error error;
-  error.domain = "OrvaneSite.TransportError";
+  error.domain = std::string(ErrorDomain::transportError);
   error.code = static_cast<std::int64_t>(code);
   error.localizedDescription = localizedString(transportErrorDescription(code), std::string());
   if (statusCode && *statusCode > 0) error.userInfo["statusCode"] = std::to_string(*statusCode);

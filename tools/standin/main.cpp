@@ -32,6 +32,33 @@ void blockStopSignals() {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
+// Printed after the options by --help: how a client asks for faults, and what each one does.
+constexpr const char* kFaultHelp = R"(Faults (per request, for testing a client's error handling):
+  Ask for them in the header "X-Standin-Fault: <fault>[, <fault>...]" or as suffixes of the
+  API key: <accepted key>.fault-<fault>[.fault-<fault>...][.tag-<text>], for example
+  standin-demo-key.fault-5xx-3.tag-retry1. A distinct tag gives a fresh countdown.
+
+  5xx-N[-S]        the first N requests of this key/header get status S (500-599, default 503)
+                   with an error envelope, later ones go on normally
+  delay-MS         wait MS milliseconds (0-60000) before answering
+  status-S[-RC]    error envelope with status S (200-599) and returnCode RC (default "010"+S)
+  nocode[-S]       status S (default 400), an envelope without returnCode
+  nodesc[-S]       status S (default 400), an envelope without returnDesc
+  nobody[-S]       status S (default 404), empty body
+  empty[-S]        status S (default 200), empty body
+  notjson[-S]      status S (default 200), an HTML body
+  notutf8[-S]      status S (default 200), a body that is not UTF-8
+  truncated[-S]    status S (default 200), the normal reply cut in half
+  cut              status 200, half of the announced body sent, then the connection closes
+  drop             the connection is closed without any reply
+
+Error replies (status, returnCode):
+  403 010001  the key is missing, empty or not accepted
+  400 010010  a malformed body or an unknown or malformed fault
+  404 010404  an unknown path          405 010405  a method other than POST
+  500 010500  an internal failure
+  200 010011  detail search: no place has that siteId)";
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +75,7 @@ int main(int argc, char** argv) {
                  "Directory with ca.pem, cert.pem and key.pem; made and filled when they are "
                  "missing (default: a temporary directory removed at exit)");
   app.add_option("--key", keys, "Accepted API key (repeatable; default: standin-demo-key)");
+  app.footer(kFaultHelp);
   CLI11_PARSE(app, argc, argv);
 
   if (!keys.empty()) options.apiKeys = keys;

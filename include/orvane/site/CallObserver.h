@@ -31,7 +31,9 @@ class ORVANE_SITE_EXPORT CallObserver {
 
   /// One attempt (one HTTP exchange) ended.
   struct Attempt {
+    /// The operation's name, for example "textSearch".
     std::string_view operation;
+    /// Identifies the call within the process; attempts of one call share it.
     std::uint64_t callId = 0;
     /// 1 for the first attempt, 2 for the first retry, ...
     int attempt = 1;
@@ -42,7 +44,9 @@ class ORVANE_SITE_EXPORT CallObserver {
     std::optional<std::int64_t> failure;
     /// From the moment the request was handed to the transport to its end.
     std::chrono::nanoseconds duration{0};
+    /// Bytes of the request sent in this attempt.
     std::size_t bytesSent = 0;
+    /// Bytes of the reply received in this attempt.
     std::size_t bytesReceived = 0;
     /// Time spent waiting for a slot (the client's in-flight bound, the transport's connection
     /// admission) before this attempt went out.
@@ -53,7 +57,9 @@ class ORVANE_SITE_EXPORT CallObserver {
 
   /// A call ended: its handler is about to be called.
   struct CallEnd {
+    /// The operation's name, for example "textSearch".
     std::string_view operation;
+    /// Identifies the call within the process, as in its attempts.
     std::uint64_t callId = 0;
     /// Null when the call succeeded; else the Error its handler receives.
     const Error* error = nullptr;
@@ -75,9 +81,13 @@ class ORVANE_SITE_EXPORT CallObserver {
 
   virtual ~CallObserver() = default;
 
+  /// A call was accepted. Default: does nothing.
   virtual void onCallStart(const CallStart& event);
+  /// One attempt of a call ended. Default: does nothing.
   virtual void onAttempt(const Attempt& event);
+  /// A call ended, just before its handler runs. Default: does nothing.
   virtual void onCallEnd(const CallEnd& event);
+  /// A rate limiter changed how it decides (LimiterChange). Default: does nothing.
   virtual void onLimiterChange(const LimiterChange& event);
 };
 

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// The library's default connection values. Read-only; safe to read from any thread.
-struct ClientConfig {
+struct ORVANE_SITE_EXPORT ClientConfig {
   /// "https": every call uses it.
   static const std::string ApiScheme;
   /// The service's default API host, "site-api.orvane.com".

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 class ApiContext;
@@ -14,7 +16,7 @@ class ApiContext;
 ///
 /// The cached retry count, retry pause and time-out can be read and written but no call uses
 /// them. All members are thread-safe.
-class ContextDataCache {
+class ORVANE_SITE_EXPORT ContextDataCache {
  public:
   /// The process-wide cache, created on first use with the default values.
   static std::shared_ptr<ContextDataCache> shared();
@@ -25,16 +27,26 @@ class ContextDataCache {
   /// values are copied unchecked. A null context changes nothing.
   static void set(const std::shared_ptr<ApiContext>& apiContext);
 
+  /// The cached API key.
   std::string apiKey() const;
+  /// The cached host (with its port when one was given).
   std::string baseUrl() const;
+  /// The cached API path, ClientConfig::ApiPath ("mapApi/v1/siteService/") by default.
   std::string apiPath() const;
+  /// The cached scheme, "https".
   std::string apiScheme() const;
 
+  /// The cached retry count (no call reads it).
   std::int64_t maxRetry() const;
+  /// Stores a retry count (no call reads it).
   void setMaxRetry(std::int64_t value);
+  /// The cached retry pause in seconds (no call reads it).
   double retryInterval() const;
+  /// Stores a retry pause in seconds (no call reads it).
   void setRetryInterval(double value);
+  /// The cached time-out in seconds (no call reads it).
   double timeoutInterval() const;
+  /// Stores a time-out in seconds (no call reads it).
   void setTimeoutInterval(double value);
 
   /// A cache holding the default values; applications may build one to pass to `setShared`.

@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// The error object every failed call hands to its completion handler.
@@ -16,10 +18,15 @@ namespace orvane::site {
 ///
 /// `userInfo` carries extra detail ("codingPath", "debugDescription", "statusCode", ...); it is
 /// never needed to tell kinds apart. A plain value: copy it freely, from any thread.
-struct Error {
+struct ORVANE_SITE_EXPORT Error {
+  /// Which family of errors: "OrvaneSite.ErrorType", "OrvaneSite.DecodingError" or
+  /// "OrvaneSite.TransportError" (see ErrorDomain).
   std::string domain;
+  /// The kind within the domain (ErrorType::Kind, DecodingErrorCode or TransportErrorCode).
   std::int64_t code = 0;
+  /// A sentence for people, translated through the installed LocalizedStringLookup.
   std::string localizedDescription;
+  /// Extra detail by name; never holds the API key.
   std::map<std::string, std::string> userInfo;
 };
 

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// Looks up the translation of a user-facing text. `key` is the text to translate (for example
@@ -13,9 +15,9 @@ using LocalizedStringLookup =
 
 /// Installs the translation used for ErrorType::errorDescription(). By default, and after an
 /// empty function is installed, every key translates to itself. Thread-safe.
-void setLocalizedStringLookup(LocalizedStringLookup lookup);
+ORVANE_SITE_EXPORT void setLocalizedStringLookup(LocalizedStringLookup lookup);
 
 /// The translation of `key` through the installed lookup, or `key` itself when there is none.
-std::string localizedString(const std::string& key, const std::string& comment);
+ORVANE_SITE_EXPORT std::string localizedString(const std::string& key, const std::string& comment);
 
 }  // namespace orvane::site

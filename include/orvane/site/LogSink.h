@@ -3,6 +3,8 @@
 #include <functional>
 #include <string_view>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// Receives each finished log line of the library, without its trailing line feed.
@@ -15,6 +17,6 @@ using LogSink = std::function<void(std::string_view line)>;
 /// Directs the library's log lines to `sink`; an empty function restores the default, which
 /// writes each line and a line feed to standard output with one write. Thread-safe; lines logged
 /// after the call returns go to the new sink.
-void setLogSink(LogSink sink);
+ORVANE_SITE_EXPORT void setLogSink(LogSink sink);
 
 }  // namespace orvane::site

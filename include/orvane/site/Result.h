@@ -15,11 +15,14 @@ namespace orvane::site {
 template <class T>
 class Result {
  public:
+  /// A success holding `value`.
   Result(std::shared_ptr<T> value) : state_(std::move(value)) {}  // NOLINT: implicit by design
-  Result(Error error) : state_(std::move(error)) {}               // NOLINT: implicit by design
+  /// A failure holding `error`.
+  Result(Error error) : state_(std::move(error)) {}  // NOLINT: implicit by design
 
   /// True when a record was decoded.
   bool ok() const noexcept { return state_.index() == 0; }
+  /// The same as ok().
   explicit operator bool() const noexcept { return ok(); }
 
   /// The decoded record, or nullptr when decoding failed.
@@ -28,6 +31,7 @@ class Result {
     static const std::shared_ptr<T> kNone;
     return ok() ? std::get<0>(state_) : kNone;
   }
+  /// Moves the value out; nullptr on a failure.
   std::shared_ptr<T> value() && noexcept { return ok() ? std::move(std::get<0>(state_)) : nullptr; }
 
   /// The decoding error, or an empty Error when decoding succeeded.
@@ -36,6 +40,7 @@ class Result {
     static const Error kNone;
     return ok() ? kNone : std::get<1>(state_);
   }
+  /// Moves the error out; an empty Error on a success.
   Error error() && noexcept { return ok() ? Error{} : std::move(std::get<1>(state_)); }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/handlers/DetailSearchHandler.h"
 #include "orvane/site/handlers/GeocodeHandler.h"
 #include "orvane/site/handlers/NearbySearchHandler.h"
@@ -32,32 +33,42 @@ class ApiContext;
 /// operation call, with either the response or an Error. `apiContext` may be nullptr (the
 /// process-wide configuration applies) and `completionHandler` may be empty (the result is
 /// dropped). Every operation may be called from any thread.
-class SiteClientProtocol {
+class ORVANE_SITE_EXPORT SiteClientProtocol {
  public:
   virtual ~SiteClientProtocol() = default;
 
+  /// Finds places matching a free-text query.
   virtual void textSearch(TextSearchRequest request, std::shared_ptr<ApiContext> apiContext,
                           TextSearchHandler completionHandler) = 0;
+  /// Finds places around a position.
   virtual void nearbySearch(NearbySearchRequest request, std::shared_ptr<ApiContext> apiContext,
                             NearbySearchHandler completionHandler) = 0;
+  /// Fetches one place by its site id.
   virtual void detailSearch(DetailSearchRequest request, std::shared_ptr<ApiContext> apiContext,
                             DetailSearchHandler completionHandler) = 0;
+  /// Suggests places for a partial query.
   virtual void querySuggestion(QuerySuggestionRequest request,
                                std::shared_ptr<ApiContext> apiContext,
                                QuerySuggestionHandler completionHandler) = 0;
+  /// Completes a query as it is typed.
   virtual void queryAutocomplete(QueryAutocompleteRequest request,
                                  std::shared_ptr<ApiContext> apiContext,
                                  QueryAutocompleteHandler completionHandler) = 0;
+  /// Finds places for an address text.
   virtual void geocode(GeocodeRequest request, std::shared_ptr<ApiContext> apiContext,
                        GeocodeHandler completionHandler) = 0;
+  /// Finds places at a position.
   virtual void reverseGeocode(ReverseGeocodeRequest request, std::shared_ptr<ApiContext> apiContext,
                               ReverseGeocodeHandler completionHandler) = 0;
+  /// The time zone of a position at a moment.
   virtual void timezone(TimezoneRequest request, std::shared_ptr<ApiContext> apiContext,
                         TimezoneHandler completionHandler) = 0;
 
  protected:
   SiteClientProtocol() = default;
+  /// For implementations.
   SiteClientProtocol(const SiteClientProtocol&) = default;
+  /// For implementations.
   SiteClientProtocol& operator=(const SiteClientProtocol&) = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/responses/BaseResponse.h"
 #include "orvane/site/responses/DetailSearchResponse.h"
@@ -57,22 +58,29 @@ Result<T> decode(std::string_view json) noexcept {
 }
 
 template <>
-Result<BaseResponse> decode<BaseResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<BaseResponse> decode<BaseResponse>(std::string_view json) noexcept;
 template <>
-Result<TextSearchResponse> decode<TextSearchResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<TextSearchResponse> decode<TextSearchResponse>(
+    std::string_view json) noexcept;
 template <>
-Result<NearbySearchResponse> decode<NearbySearchResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<NearbySearchResponse> decode<NearbySearchResponse>(
+    std::string_view json) noexcept;
 template <>
-Result<DetailSearchResponse> decode<DetailSearchResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<DetailSearchResponse> decode<DetailSearchResponse>(
+    std::string_view json) noexcept;
 template <>
-Result<QuerySuggestionResponse> decode<QuerySuggestionResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<QuerySuggestionResponse> decode<QuerySuggestionResponse>(
+    std::string_view json) noexcept;
 template <>
-Result<QueryAutocompleteResponse> decode<QueryAutocompleteResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<QueryAutocompleteResponse> decode<QueryAutocompleteResponse>(
+    std::string_view json) noexcept;
 template <>
-Result<GeocodeResponse> decode<GeocodeResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<GeocodeResponse> decode<GeocodeResponse>(std::string_view json) noexcept;
 template <>
-Result<ReverseGeocodeResponse> decode<ReverseGeocodeResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<ReverseGeocodeResponse> decode<ReverseGeocodeResponse>(
+    std::string_view json) noexcept;
 template <>
-Result<TimezoneResponse> decode<TimezoneResponse>(std::string_view json) noexcept;
+ORVANE_SITE_EXPORT Result<TimezoneResponse> decode<TimezoneResponse>(
+    std::string_view json) noexcept;
 
 }  // namespace orvane::site

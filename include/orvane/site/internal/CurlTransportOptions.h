@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// Settings of a CurlTransport. Nothing here is read from the environment: libcurl's proxy
@@ -15,7 +17,7 @@ namespace orvane::site {
 /// once and shared by every connection: without extra CAs, the system's store is read once per
 /// process and again when a day old; with them, the system's store and the extra CAs are read
 /// when the transport is created.
-struct CurlTransportOptions {
+struct ORVANE_SITE_EXPORT CurlTransportOptions {
   /// Path of a PEM file holding one or more extra CA certificates, trusted in addition to the
   /// system's store. Empty: none. Read once, when the transport is created.
   std::string caInfoFile;

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
+
+#include "orvane/site/Export.h"
 
 namespace orvane::site {
 
 /// What came back from one request: an HTTP reply, or the reason why there was none.
 ///
 /// A plain value, safe to copy across threads.
-struct HttpOutcome {
+struct ORVANE_SITE_EXPORT HttpOutcome {
   /// Why no complete HTTP reply arrived.
   enum class Failure {
     /// A complete reply arrived: `statusCode` and `body` hold it.
@@ -23,6 +27,7 @@ struct HttpOutcome {
     otherFailure,
   };
 
+  /// Why no reply came; Failure::none when one did.
   Failure failure = Failure::none;
   /// The HTTP status; 0 when no status line arrived. It can be set together with a failure
   /// that happened after the status line (for example a time-out while the body arrives).
@@ -32,6 +37,9 @@ struct HttpOutcome {
   /// A short human-readable account of a failure, for Error::userInfo["detail"]. A transport
   /// never puts the request URL in it.
   std::string failureDetail;
+  /// The pause a reply's Retry-After header asks for (in seconds, or an HTTP date turned into
+  /// the time from now); absent when the reply had none or it could not be read.
+  std::optional<std::chrono::seconds> retryAfter;
 };
 
 }  // namespace orvane::site

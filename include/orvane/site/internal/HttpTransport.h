@@ -3,7 +3,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/HttpOutcome.h"
 #include "orvane/site/internal/HttpRequest.h"
 
@@ -23,15 +25,37 @@ namespace orvane::site {
 ///   library thread). A transport may run them in any order except that `post` tasks run in
 ///   the order they were posted and a `runAfter` task never runs before its delay has passed.
 /// - Every accepted request ends with exactly one call of its completion, even when it fails.
-class HttpTransport {
+class ORVANE_SITE_EXPORT HttpTransport {
  public:
+  /// Receives the outcome of one request, once.
   using Completion = std::function<void(HttpOutcome outcome)>;
+  /// Work run later by the transport.
   using Task = std::function<void()>;
+
+  /// A request under way that its sender may stop (see `sendCancellable`).
+  class Exchange {
+   public:
+    virtual ~Exchange() = default;
+    /// Stops the exchange: a transport removes a waiting request from its queue and closes or
+    /// returns the connection of one under way. Idempotent and thread-safe. After it the
+    /// completion may still run once (with a late result, which the sender ignores) or never.
+    /// The default does nothing.
+    virtual void cancel() {}
+  };
 
   virtual ~HttpTransport() = default;
 
   /// Sends `request`; `completion` runs exactly once with the reply or the failure.
   virtual void send(HttpRequest request, Completion completion) = 0;
+
+  /// Sends `request` like `send`, returning a handle that can stop it. The default calls
+  /// `send` and returns a handle whose cancel does nothing, so transports written before this
+  /// member existed keep working: their cancelled calls still end at once, and the late
+  /// completion is ignored. Never returns null.
+  virtual std::shared_ptr<Exchange> sendCancellable(HttpRequest request, Completion completion) {
+    send(std::move(request), std::move(completion));
+    return std::make_shared<Exchange>();
+  }
   /// Runs `task` once after `delay` (a timer: no thread sleeps). A zero or negative delay runs
   /// it as soon as possible.
   virtual void runAfter(std::chrono::nanoseconds delay, Task task) = 0;
@@ -42,7 +66,7 @@ class HttpTransport {
 /// The transport used by request managers that were not given one: a CurlTransport with
 /// default options, created on first use (creating it starts no thread), unless
 /// setDefaultHttpTransport() installed another. Thread-safe.
-std::shared_ptr<HttpTransport> defaultHttpTransport();
+ORVANE_SITE_EXPORT std::shared_ptr<HttpTransport> defaultHttpTransport();
 
 /// Installs the transport for request managers created from now on; a null pointer restores
 /// the curl default. Calls already under way keep theirs. Thread-safe.
@@ -53,6 +77,6 @@ std::shared_ptr<HttpTransport> defaultHttpTransport();
 /// options.proxy = "http://proxy.example:3128";
 /// orvane::site::setDefaultHttpTransport(std::make_shared<orvane::site::CurlTransport>(options));
 /// \endcode
-void setDefaultHttpTransport(std::shared_ptr<HttpTransport> transport);
+ORVANE_SITE_EXPORT void setDefaultHttpTransport(std::shared_ptr<HttpTransport> transport);
 
 }  // namespace orvane::site

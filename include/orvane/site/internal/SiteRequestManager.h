@@ -9,6 +9,7 @@
 #include <string>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/HttpTransport.h"
 #include "orvane/site/internal/RequestMode.h"
 
@@ -46,7 +47,8 @@ class ApiContext;
 ///   the call (TransportErrorCode::serverErrorAfterRetries) instead.
 /// - `timeoutInterval` exactly 1.0: 60 seconds (the request default). Zero, negative or NaN:
 ///   60 seconds. Longer than kLongestTimeoutSeconds (infinity included): that longest time-out.
-class SiteRequestManager : public std::enable_shared_from_this<SiteRequestManager> {
+class ORVANE_SITE_EXPORT SiteRequestManager
+    : public std::enable_shared_from_this<SiteRequestManager> {
  public:
   /// Receives (error, body): exactly one of the two is present.
   using CompletionHandler =
@@ -66,18 +68,22 @@ class SiteRequestManager : public std::enable_shared_from_this<SiteRequestManage
   static std::shared_ptr<SiteRequestManager> create(std::string baseUrl, std::string path,
                                                     std::shared_ptr<ApiContext> apiContext);
 
+  /// The context given at creation or by setApiContext().
   std::shared_ptr<ApiContext> apiContext() const;
   /// Stores the context; a non-null one also copies its retry count, retry pause and time-out.
   void setApiContext(std::shared_ptr<ApiContext> apiContext);
 
   /// Retries that remain. Each retry takes one.
   std::int64_t maxRetry() const;
+  /// Sets the retries that remain.
   void setMaxRetry(std::int64_t value);
   /// Pause before the next retry, in seconds. Each retry multiplies it by 1.5.
   double retryInterval() const;
+  /// Sets the pause before the next retry, in seconds.
   void setRetryInterval(double value);
   /// Time-out of each attempt in seconds; exactly 1.0 stands for 60 seconds.
   double timeoutInterval() const;
+  /// Sets the time-out of each attempt, in seconds.
   void setTimeoutInterval(double value);
 
   /// The address the call goes to, "Optional(https://host/path?key=...)", or "nil" when none
@@ -91,25 +97,37 @@ class SiteRequestManager : public std::enable_shared_from_this<SiteRequestManage
   void build(CompletionHandler completion);
 
   // Filled by the request-client framework before `build`.
+  /// Query parameters ("key" and any others).
   void setParams(std::optional<std::map<std::string, std::string>> params);
+  /// The HTTP method.
   void setMode(RequestMode mode);
   /// A complete "https" URL replacing the address formed from host and path; its query is
   /// replaced by the parameters when there are any. A text that does not parse is ignored.
   void setUrl(std::optional<std::string> url);
+  /// Sets one header; a name that is not an HTTP token ends the call with invalidHeader.
   void setHeaderValue(const std::string& field, const std::string& value);
+  /// The request body; nullopt sends none.
   void setBodyData(std::optional<std::string> body);
   /// The transport this call uses; defaults to defaultHttpTransport() at creation. A null
   /// pointer restores that default.
   void setTransport(std::shared_ptr<HttpTransport> transport);
 
   // Reads take the lock and return copies, so they are safe while a call is under way.
+  /// The host given at creation.
   std::string baseUrl() const;
+  /// The path given at creation.
   std::string path() const;
+  /// The query parameters.
   std::optional<std::map<std::string, std::string>> params() const;
+  /// The HTTP method.
   RequestMode mode() const;
+  /// The URL given with setUrl(), if any.
   std::optional<std::string> url() const;
+  /// The headers set so far.
   std::map<std::string, std::string> headerValues() const;
+  /// The request body.
   std::optional<std::string> bodyData() const;
+  /// The transport this call uses.
   std::shared_ptr<HttpTransport> transport() const;
 
  private:

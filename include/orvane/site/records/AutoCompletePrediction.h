@@ -8,6 +8,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Word.h"
 
 namespace orvane::site {
@@ -16,7 +17,7 @@ namespace orvane::site {
 ///
 /// In replies, "matchedKeywords" and "matchedWords" are required (absent or null fails the
 /// decode); they may be empty lists.
-struct AutoCompletePrediction {
+struct ORVANE_SITE_EXPORT AutoCompletePrediction {
   /// "description": the display text of the prediction.
   std::optional<std::string> description;
   /// "matchedKeywords": the matched keywords, in the service's order.

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Coordinate.h"
 
 namespace orvane::site {
@@ -12,11 +13,15 @@ namespace orvane::site {
 ///
 /// Made by decoding a reply; applications may read and assign every member and may
 /// default-construct one. Held by std::shared_ptr; not synchronised.
-class ChildrenNode {
+class ORVANE_SITE_EXPORT ChildrenNode {
  public:
+  /// The reply's "siteId"; empty when absent or null.
   std::optional<std::string> siteId;
+  /// The reply's "name"; empty when absent or null.
   std::optional<std::string> name;
+  /// The reply's "formatAddress"; empty when absent or null.
   std::optional<std::string> formatAddress;
+  /// The reply's "location"; empty when absent or null.
   std::optional<Coordinate> location;
   /// POI types in the service's own vocabulary (see OvLocationType).
   std::optional<std::vector<std::string>> ovPoiTypes;

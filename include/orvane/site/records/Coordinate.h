@@ -6,6 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 
 namespace orvane::site {
 
@@ -14,10 +15,13 @@ namespace orvane::site {
 /// A plain value (copy it freely). In replies it is the object {"lat": number, "lng": number};
 /// both members are required there. There is no empty position: a field that may lack one
 /// holds a `std::optional<Coordinate>`.
-struct Coordinate {
+struct ORVANE_SITE_EXPORT Coordinate {
+  /// A position from its latitude and longitude, in degrees.
   Coordinate(double lat, double lng) noexcept : lat(lat), lng(lng) {}
 
+  /// The reply's "lat" (required).
   double lat;
+  /// The reply's "lng" (required).
   double lng;
 
   /// The JSON object {"lat": lat, "lng": lng}. Needs <nlohmann/json.hpp> at the call site.

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Coordinate.h"
 
 namespace orvane::site {
@@ -13,11 +14,14 @@ namespace orvane::site {
 ///
 /// A plain value. In replies it is {"northeast": {...}, "southwest": {...}}; both corners are
 /// required there.
-struct CoordinateBounds {
+struct ORVANE_SITE_EXPORT CoordinateBounds {
+  /// A box from its north-east and south-west corners.
   CoordinateBounds(Coordinate northeast, Coordinate southwest) noexcept
       : northeast(northeast), southwest(southwest) {}
 
+  /// The reply's "northeast" (required).
   Coordinate northeast;
+  /// The reply's "southwest" (required).
   Coordinate southwest;
 
   /// Decodes the JSON text of one bounds object by the same strict rules as replies. On

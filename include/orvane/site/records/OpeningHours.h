@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Period.h"
 
 namespace orvane::site {
@@ -13,7 +14,7 @@ namespace orvane::site {
 ///
 /// Made by decoding a reply; applications may read and assign every member and may
 /// default-construct one. Held by std::shared_ptr; not synchronised.
-class OpeningHours {
+class ORVANE_SITE_EXPORT OpeningHours {
  public:
   /// "texts": the hours written out, in the service's order and wording.
   std::optional<std::vector<std::string>> texts;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/TimeOfWeek.h"
 
 namespace orvane::site {
@@ -10,7 +11,7 @@ namespace orvane::site {
 ///
 /// Made by decoding a reply; applications may read and assign every member and may
 /// default-construct one. Held by std::shared_ptr; not synchronised.
-class Period {
+class ORVANE_SITE_EXPORT Period {
  public:
   /// "open": when the period begins; nullptr when absent.
   std::shared_ptr<TimeOfWeek> open;

@@ -8,12 +8,13 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 
 namespace orvane::site {
 
 /// One matched piece of an autocomplete prediction: a position and a text, as the service
 /// sends them. A plain value.
-struct Word {
+struct ORVANE_SITE_EXPORT Word {
   /// "offset": a whole number within the signed 64-bit range.
   std::optional<std::int64_t> offset;
   /// "value": a text.

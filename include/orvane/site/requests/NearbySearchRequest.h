@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Coordinate.h"
 
 namespace orvane::site {
@@ -17,7 +18,8 @@ namespace orvane::site {
 ///
 /// The constructor takes its arguments in the order location, radius, query, poiType, ovPoiType,
 /// language, pageSize, pageIndex, which differs from the order of the members.
-struct NearbySearchRequest {
+struct ORVANE_SITE_EXPORT NearbySearchRequest {
+  /// Takes every field, in order, with no defaults.
   NearbySearchRequest(Coordinate location, std::optional<std::int64_t> radius,
                       std::optional<std::string> query, std::optional<std::string> poiType,
                       std::optional<std::string> ovPoiType, std::optional<std::string> language,
@@ -31,13 +33,21 @@ struct NearbySearchRequest {
         ovPoiType(std::move(ovPoiType)),
         language(std::move(language)) {}
 
+  /// "location" in the request body (always sent).
   Coordinate location;
+  /// "radius" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> radius;
+  /// "query" in the request body; std::nullopt leaves it out.
   std::optional<std::string> query;
+  /// "pageSize" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> pageSize;
+  /// "pageIndex" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> pageIndex;
+  /// "poiType" in the request body; std::nullopt leaves it out.
   std::optional<std::string> poiType;
+  /// "ovPoiType" in the request body; std::nullopt leaves it out.
   std::optional<std::string> ovPoiType;
+  /// "language" in the request body; std::nullopt leaves it out.
   std::optional<std::string> language;
 };
 

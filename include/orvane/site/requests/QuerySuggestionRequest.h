@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Coordinate.h"
 #include "orvane/site/records/CoordinateBounds.h"
 
@@ -17,7 +18,8 @@ namespace orvane::site {
 /// A plain value, copied into the call. Absent fields are left out of the request body; present
 /// zero, false, empty text or an empty list are sent. Each element of `poiTypes` (LocationType
 /// values) is upper-cased before sending.
-struct QuerySuggestionRequest {
+struct ORVANE_SITE_EXPORT QuerySuggestionRequest {
+  /// Takes every field, in order, with no defaults.
   QuerySuggestionRequest(std::string query, std::optional<Coordinate> location,
                          std::optional<std::int64_t> radius, std::optional<CoordinateBounds> bounds,
                          std::optional<std::vector<std::string>> poiTypes,
@@ -32,13 +34,21 @@ struct QuerySuggestionRequest {
         language(std::move(language)),
         children(children) {}
 
+  /// "query" in the request body (always sent).
   std::string query;
+  /// "location" in the request body; std::nullopt leaves it out.
   std::optional<Coordinate> location;
+  /// "radius" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> radius;
+  /// "bounds" in the request body; std::nullopt leaves it out.
   std::optional<CoordinateBounds> bounds;
+  /// "poiTypes" in the request body; std::nullopt leaves it out.
   std::optional<std::vector<std::string>> poiTypes;
+  /// "countryCode" in the request body; std::nullopt leaves it out.
   std::optional<std::string> countryCode;
+  /// "language" in the request body; std::nullopt leaves it out.
   std::optional<std::string> language;
+  /// "children" in the request body; std::nullopt leaves it out.
   std::optional<bool> children;
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Coordinate.h"
 
 namespace orvane::site {
@@ -20,7 +21,8 @@ namespace orvane::site {
 /// TextSearchRequest req("coffee", Coordinate(48.85, 2.35), 1000, std::nullopt, std::nullopt,
 ///                       std::nullopt, "en", 20, 1, std::nullopt);
 /// \endcode
-struct TextSearchRequest {
+struct ORVANE_SITE_EXPORT TextSearchRequest {
+  /// Takes every field, in order, with no defaults.
   TextSearchRequest(std::string query, std::optional<Coordinate> location,
                     std::optional<std::int64_t> radius, std::optional<std::string> poiType,
                     std::optional<std::string> ovPoiType, std::optional<std::string> countryCode,
@@ -37,15 +39,25 @@ struct TextSearchRequest {
         pageIndex(pageIndex),
         children(children) {}
 
+  /// "query" in the request body (always sent).
   std::string query;
+  /// "location" in the request body; std::nullopt leaves it out.
   std::optional<Coordinate> location;
+  /// "radius" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> radius;
+  /// "poiType" in the request body; std::nullopt leaves it out.
   std::optional<std::string> poiType;
+  /// "ovPoiType" in the request body; std::nullopt leaves it out.
   std::optional<std::string> ovPoiType;
+  /// "countryCode" in the request body; std::nullopt leaves it out.
   std::optional<std::string> countryCode;
+  /// "language" in the request body; std::nullopt leaves it out.
   std::optional<std::string> language;
+  /// "pageSize" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> pageSize;
+  /// "pageIndex" in the request body; std::nullopt leaves it out.
   std::optional<std::int64_t> pageIndex;
+  /// "children" in the request body; std::nullopt leaves it out.
   std::optional<bool> children;
 };
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/AutoCompletePrediction.h"
 #include "orvane/site/records/Site.h"
 #include "orvane/site/responses/BaseResponse.h"
@@ -15,7 +16,7 @@ namespace orvane::site {
 /// Made by decode<QueryAutocompleteResponse>() from the reply; the envelope (returnCode,
 /// returnDesc) is kept as received. Applications may read and assign every member and may
 /// default-construct one (for example to build fake replies in tests). Not synchronised.
-class QueryAutocompleteResponse : public BaseResponse {
+class ORVANE_SITE_EXPORT QueryAutocompleteResponse : public BaseResponse {
  public:
   /// "predictions": the proposed completions, in the service's order.
   std::optional<std::vector<AutoCompletePrediction>> predictions;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Site.h"
 #include "orvane/site/responses/BaseResponse.h"
 
@@ -14,7 +15,7 @@ namespace orvane::site {
 /// Made by decode<QuerySuggestionResponse>() from the reply; the envelope (returnCode, returnDesc)
 /// is kept as received. Applications may read and assign every member and may default-construct one
 /// (for example to build fake replies in tests). Not synchronised.
-class QuerySuggestionResponse : public BaseResponse {
+class ORVANE_SITE_EXPORT QuerySuggestionResponse : public BaseResponse {
  public:
   /// "sites": the places found, in the service's order.
   std::optional<std::vector<std::shared_ptr<Site>>> sites;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <vector>
+#include "orvane/site/Export.h"
 #include "orvane/site/records/Site.h"
 #include "orvane/site/responses/BaseResponse.h"
 
@@ -14,7 +15,7 @@ namespace orvane::site {
 /// Made by decode<TextSearchResponse>() from the reply; the envelope (returnCode, returnDesc) is
 /// kept as received. Applications may read and assign every member and may default-construct one
 /// (for example to build fake replies in tests). Not synchronised.
-class TextSearchResponse : public BaseResponse {
+class ORVANE_SITE_EXPORT TextSearchResponse : public BaseResponse {
  public:
   /// "totalCount": the total number of matches.
   std::optional<std::int64_t> totalCount;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/responses/BaseResponse.h"
 
 namespace orvane::site {
@@ -13,7 +14,7 @@ namespace orvane::site {
 /// Made by decode<TimezoneResponse>() from the reply; the envelope (returnCode, returnDesc) is
 /// kept as received. Applications may read and assign every member and may default-construct
 /// one (for example to build fake replies in tests). Not synchronised.
-class TimezoneResponse : public BaseResponse {
+class ORVANE_SITE_EXPORT TimezoneResponse : public BaseResponse {
  public:
   /// "dstOffset": the daylight-saving offset, as the integer received.
   std::optional<std::int64_t> dstOffset;

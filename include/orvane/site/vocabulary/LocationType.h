@@ -24,12 +24,14 @@ namespace orvane::site {
 /// after every static destructor, so those may read them too. No lock guards them: reading from
 /// several threads is safe, but an application that assigns them while other threads read them
 /// must order those accesses itself.
-class LocationType {
+class ORVANE_SITE_EXPORT LocationType {
  public:
   LocationType() = delete;
 
 #define ORVANE_SITE_LOCATION_TYPE(name, value) static std::string name;
 #include <orvane/site/vocabulary/LocationTypeList.inc>
+
+#include "orvane/site/Export.h"
 
   /// Every constant with its name, in declaration order (148 entries). The list is built on
   /// first use and never changes or goes away; calling this from any thread is safe. The entries

@@ -31,12 +31,14 @@ namespace orvane::site {
 /// after every static destructor, so those may read them too. No lock guards them: reading from
 /// several threads is safe, but an application that assigns them while other threads read them
 /// must order those accesses itself.
-class OvLocationType {
+class ORVANE_SITE_EXPORT OvLocationType {
  public:
   OvLocationType() = delete;
 
 #define ORVANE_SITE_OV_LOCATION_TYPE(name, value) static std::string name;
 #include <orvane/site/vocabulary/OvLocationTypeList.inc>
+
+#include "orvane/site/Export.h"
 
   /// ASCII spelling of `PROVENÇAL_RESTAURANT`, bound to the same variable: an assignment through
   /// either name is seen through the other.

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "orvane/site/Export.h"
+
 namespace orvane::site {
 
 /// One named constant of a POI-type vocabulary, as listed by `LocationType::all()` and
@@ -10,7 +12,7 @@ namespace orvane::site {
 ///
 /// Lets applications list the constants or check a text against the current values without
 /// naming each constant in their code.
-struct VocabularyEntry {
+struct ORVANE_SITE_EXPORT VocabularyEntry {
   /// The constant's identifier in UTF-8, for example "ZOO" or "PROVENÇAL_RESTAURANT".
   std::string_view name;
   /// The constant itself: reading `*variable` gives its current value, and assigning through it

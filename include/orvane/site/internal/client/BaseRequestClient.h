@@ -12,6 +12,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/Export.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/decode.h"
 #include "orvane/site/internal/RequestMode.h"
@@ -36,7 +37,8 @@ class ApiContext;
 ///
 /// The library keeps one client per operation for the whole process (see SiteClient);
 /// applications normally have no need to make their own.
-class BaseRequestClient : public std::enable_shared_from_this<BaseRequestClient> {
+class ORVANE_SITE_EXPORT BaseRequestClient
+    : public std::enable_shared_from_this<BaseRequestClient> {
  public:
   /// Receives the decoded response record (a subclass of BaseResponse) or an Error; exactly
   /// one of the two is present.
@@ -49,10 +51,12 @@ class BaseRequestClient : public std::enable_shared_from_this<BaseRequestClient>
 
   /// Where the result of the next call goes (empty: the result is dropped).
   Completion completion() const;
+  /// Replaces the callback of the current call.
   void completion(Completion value);
 
   /// The per-call context; nullptr means the process-wide ContextDataCache applies.
   std::shared_ptr<ApiContext> _apiContext() const;
+  /// Replaces the per-call context of the current call (nullptr: the process-wide values).
   void _apiContext(std::shared_ptr<ApiContext> value);
 
   /// Builds a manager from the current `_apiContext()` and starts it. When the reply arrives,

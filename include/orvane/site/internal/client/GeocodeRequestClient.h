@@ -5,6 +5,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/client/OperationRequestClient.h"
 #include "orvane/site/requests/GeocodeRequest.h"
 #include "orvane/site/responses/GeocodeResponse.h"
@@ -13,7 +14,8 @@ namespace orvane::site {
 
 /// The request client of the geocoding: its path and its body dictionary. The facade keeps one
 /// for the whole process. Thread-safe (see BaseRequestClient).
-class GeocodeRequestClient : public OperationRequestClient<GeocodeRequest, GeocodeResponse> {
+class ORVANE_SITE_EXPORT GeocodeRequestClient
+    : public OperationRequestClient<GeocodeRequest, GeocodeResponse> {
  public:
   /// ContextDataCache::shared()->apiPath() (read at each call) followed by "geocode";
   /// "mapApi/v1/siteService/geocode" by default.

@@ -17,7 +17,9 @@ namespace orvane::site {
 template <class Request, class Response>
 class OperationRequestClient : public BaseRequestClient {
  public:
+  /// The operation's request record.
   using RequestType = Request;
+  /// The operation's response record.
   using ResponseType = Response;
 
   /// The request of the latest call (absent until the first one).
@@ -25,6 +27,7 @@ class OperationRequestClient : public BaseRequestClient {
     std::lock_guard<std::recursive_mutex> lock(fieldsMutex());
     return request_;
   }
+  /// Replaces the request record of the current call.
   void _request(std::optional<Request> value) {
     std::lock_guard<std::recursive_mutex> lock(fieldsMutex());
     request_ = std::move(value);

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/client/OperationRequestClient.h"
 #include "orvane/site/requests/TextSearchRequest.h"
 #include "orvane/site/responses/TextSearchResponse.h"
@@ -13,7 +14,7 @@ namespace orvane::site {
 
 /// The request client of the text search: its path and its body dictionary. The facade keeps one
 /// for the whole process. Thread-safe (see BaseRequestClient).
-class TextSearchRequestClient
+class ORVANE_SITE_EXPORT TextSearchRequestClient
     : public OperationRequestClient<TextSearchRequest, TextSearchResponse> {
  public:
   /// ContextDataCache::shared()->apiPath() (read at each call) followed by "searchByText";

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "orvane/site/Export.h"
 #include "orvane/site/internal/client/OperationRequestClient.h"
 #include "orvane/site/requests/TimezoneRequest.h"
 #include "orvane/site/responses/TimezoneResponse.h"
@@ -13,7 +14,8 @@ namespace orvane::site {
 
 /// The request client of the time-zone lookup: its path and its body dictionary. The facade keeps
 /// one for the whole process. Thread-safe (see BaseRequestClient).
-class TimezoneRequestClient : public OperationRequestClient<TimezoneRequest, TimezoneResponse> {
+class ORVANE_SITE_EXPORT TimezoneRequestClient
+    : public OperationRequestClient<TimezoneRequest, TimezoneResponse> {
  public:
   /// "mapApi/v1/timezoneService/getTimezone", whatever API path the cache holds.
   std::string path() const override;

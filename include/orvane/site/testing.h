@@ -1,0 +1,10 @@
+#pragma once
+
+// The testing kit for applications (CMake target OrvaneSite::Testing): the local stand-in of
+// the service started in-process, its faults, and a GoogleMock of SiteClientProtocol.
+// In test files, write `namespace site = orvane::site;` rather than `using namespace
+// orvane::site;`: orvane::site::testing would otherwise meet GoogleTest's ::testing.
+
+#include "orvane/site/testing/MockSiteClient.h"
+#include "orvane/site/testing/Standin.h"
+#include "orvane/site/testing/StandinFault.h"

@@ -1,0 +1,163 @@
+// The testing kit as an application uses it: the in-process stand-in with its faults, the error
+// vocabulary on real replies, and the mock of SiteClientProtocol.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "orvane/site.h"
+#include "orvane/site/testing.h"
+
+namespace orvane::site {
+namespace {
+
+using testing::MockSiteClient;
+using testing::Standin;
+using testing::StandinFault;
+
+TimezoneRequest parisNewYear() {
+  return TimezoneRequest(Coordinate(48.8566, 2.3522), 1767225600, "en");
+}
+
+struct TimezoneDelivery {
+  std::shared_ptr<TimezoneResponse> response;
+  std::optional<Error> error;
+};
+
+TimezoneDelivery callTimezone(SiteClientProtocol& client, std::shared_ptr<ApiContext> context) {
+  auto promise = std::make_shared<std::promise<TimezoneDelivery>>();
+  auto future = promise->get_future();
+  client.timezone(
+      parisNewYear(), std::move(context),
+      [promise](std::shared_ptr<TimezoneResponse> response, std::optional<Error> error) {
+        promise->set_value({std::move(response), std::move(error)});
+      });
+  if (future.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+    ADD_FAILURE() << "no delivery within 60 seconds";
+    return {};
+  }
+  return future.get();
+}
+
+class TestingKit : public ::testing::Test {
+ protected:
+  void TearDown() override { setDefaultHttpTransport(nullptr); }
+
+  // A context of its own for one call: the stand-in's host, the given key, no retries.
+  std::shared_ptr<ApiContext> contextWithKey(const std::string& key) {
+    return ApiContext().setApiKey(key).setBaseUrl(standin_.host()).setMaxRetry(0).build();
+  }
+
+  Standin standin_;
+};
+
+TEST_F(TestingKit, ProcessDefaultsReachTheStandinOverVerifiedTls) {
+  standin_.configureProcessDefaults();
+  SiteClient client;
+  const TimezoneDelivery delivery = callTimezone(client, nullptr);
+  ASSERT_FALSE(delivery.error) << delivery.error->localizedDescription;
+  ASSERT_TRUE(delivery.response);
+  EXPECT_EQ(delivery.response->timeZoneId, "Europe/Paris");
+  EXPECT_EQ(delivery.response->returnCode, std::string(ServiceReturnCode::success));
+  EXPECT_EQ(standin_.requestsForKey(standin_.apiKey()), 1);
+}
+
+TEST_F(TestingKit, ClientOptionsReachTheStandin) {
+  SiteClient client(standin_.clientOptions());
+  const Result<TimezoneResponse> result = client.timezone(parisNewYear()).get();
+  ASSERT_TRUE(result.ok()) << result.error().localizedDescription;
+  EXPECT_EQ(result.value()->timeZoneId, "Europe/Paris");
+
+  ClientOptions refused = standin_.clientOptions();
+  refused.setApiKey("not-a-known-key");
+  SiteClient refusedClient(refused);
+  const Result<TimezoneResponse> failed = refusedClient.timezone(parisNewYear()).get();
+  ASSERT_FALSE(failed.ok());
+  EXPECT_EQ(apiReturnCode(failed.error()), std::string(ServiceReturnCode::keyRejected));
+}
+
+TEST_F(TestingKit, RefusedKeyIsAnApiErrorWithItsReturnCode) {
+  setDefaultHttpTransport(standin_.transport());
+  SiteClient client;
+  const TimezoneDelivery delivery = callTimezone(client, contextWithKey("not-a-known-key"));
+  ASSERT_TRUE(delivery.error);
+  const Error& error = *delivery.error;
+  EXPECT_EQ(error.domain, ErrorDomain::errorType);
+  EXPECT_TRUE(isApiError(error));
+  EXPECT_EQ(apiReturnCode(error), std::string(ServiceReturnCode::keyRejected));
+  EXPECT_EQ(httpStatusCode(error), 403);
+  EXPECT_FALSE(transportErrorCode(error));
+  EXPECT_FALSE(isRetryable(error));
+}
+
+TEST_F(TestingKit, FaultSwitchesGiveTheirDocumentedErrors) {
+  setDefaultHttpTransport(standin_.transport());
+  SiteClient client;
+
+  const std::string failing = standin_.apiKeyWithFaults({StandinFault::serverErrors(5)}, "kit");
+  TimezoneDelivery delivery = callTimezone(client, contextWithKey(failing));
+  ASSERT_TRUE(delivery.error);
+  EXPECT_EQ(transportErrorCode(*delivery.error), TransportErrorCode::serverErrorAfterRetries);
+  EXPECT_EQ(httpStatusCode(*delivery.error), 503);
+  EXPECT_TRUE(isRetryable(*delivery.error));
+  EXPECT_EQ(standin_.requestsForKey(failing), 1);
+
+  delivery = callTimezone(
+      client, contextWithKey(standin_.apiKeyWithFaults({StandinFault::errorReply(400, "010099")})));
+  ASSERT_TRUE(delivery.error);
+  EXPECT_EQ(apiReturnCode(*delivery.error), "010099");
+  EXPECT_FALSE(isRetryable(*delivery.error));
+
+  delivery =
+      callTimezone(client, contextWithKey(standin_.apiKeyWithFaults({StandinFault::notUtf8()})));
+  ASSERT_TRUE(delivery.error);
+  EXPECT_EQ(transportErrorCode(*delivery.error), TransportErrorCode::bodyNotUtf8);
+
+  delivery =
+      callTimezone(client, contextWithKey(standin_.apiKeyWithFaults({StandinFault::notJson()})));
+  ASSERT_TRUE(delivery.error);
+  EXPECT_EQ(decodingErrorCode(*delivery.error), DecodingErrorCode::dataCorrupted);
+  EXPECT_FALSE(isRetryable(*delivery.error));
+}
+
+TEST_F(TestingKit, StoppedStandinRefusesConnections) {
+  setDefaultHttpTransport(standin_.transport());
+  const std::string host = standin_.host();
+  standin_.stop();
+  SiteClient client;
+  const TimezoneDelivery delivery = callTimezone(
+      client, ApiContext().setApiKey(standin_.apiKey()).setBaseUrl(host).setMaxRetry(0).build());
+  ASSERT_TRUE(delivery.error);
+  EXPECT_EQ(transportErrorCode(*delivery.error), TransportErrorCode::connectionFailed);
+  EXPECT_TRUE(isRetryable(*delivery.error));
+}
+
+// Application code under test: depends on the protocol, so a mock can stand in for the client.
+std::string zoneOrFallback(SiteClientProtocol& client) {
+  const TimezoneDelivery delivery = callTimezone(client, nullptr);
+  if (delivery.error) return isRetryable(*delivery.error) ? "try later" : "unknown";
+  return delivery.response->timeZoneId.value_or("unknown");
+}
+
+TEST(MockSiteClientKit, AnswersThroughTheHandler) {
+  MockSiteClient client;
+  EXPECT_CALL(client, timezone)
+      .WillOnce([](TimezoneRequest request, std::shared_ptr<ApiContext>, TimezoneHandler handler) {
+        EXPECT_EQ(request.location.lat, 48.8566);
+        auto response = std::make_shared<TimezoneResponse>();
+        response->timeZoneId = "Europe/Paris";
+        handler(response, std::nullopt);
+      })
+      .WillOnce([](TimezoneRequest, std::shared_ptr<ApiContext>, TimezoneHandler handler) {
+        handler(nullptr, makeTransportError(TransportErrorCode::timedOut));
+      });
+  EXPECT_EQ(zoneOrFallback(client), "Europe/Paris");
+  EXPECT_EQ(zoneOrFallback(client), "try later");
+}
+
+}  // namespace
+}  // namespace orvane::site
