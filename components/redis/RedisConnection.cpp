@@ -91,7 +91,6 @@ bool RedisConnection::pipeline(const std::vector<std::vector<std::string>>& comm
                                std::chrono::milliseconds timeout, std::vector<Reply>& replies,
                                std::string& error) {
   if (context_ == nullptr) return fail("not connected", error);
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
 
   std::vector<const char*> argv;
   std::vector<std::size_t> lengths;
@@ -117,8 +116,9 @@ bool RedisConnection::pipeline(const std::vector<std::vector<std::string>>& comm
   replies.clear();
   replies.reserve(commands.size());
   for (std::size_t i = 0; i < commands.size(); ++i) {
+    // Each reply has the whole time-out: a long batch is fine while Redis keeps answering.
     Reply reply;
-    if (!readReply(deadline, reply, error)) return false;
+    if (!readReply(std::chrono::steady_clock::now() + timeout, reply, error)) return false;
     replies.push_back(std::move(reply));
   }
   return true;

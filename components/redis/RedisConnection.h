@@ -46,7 +46,8 @@ class RedisConnection {
 
   void close() noexcept;
 
-  /// Sends every command at once and reads one reply per command, all within `timeout`.
+  /// Sends every command at once and reads one reply per command, each within `timeout` of the
+  /// one before.
   /// Error replies are replies; a broken or slow connection returns false, sets `error` and
   /// closes the connection.
   bool pipeline(const std::vector<std::vector<std::string>>& commands,

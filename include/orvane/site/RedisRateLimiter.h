@@ -65,7 +65,8 @@ class ORVANE_SITE_EXPORT RedisRateLimiter final : public RateLimiter {
     /// Burst of the local bucket while Redis is unavailable; at least 1.
     std::size_t fallbackBurst = 1;
 
-    /// Longest wait for one batch of Redis replies before the limiter falls back.
+    /// Longest wait for one reply of Redis (in a pipelined batch, for each next reply) before
+    /// the limiter falls back.
     std::chrono::milliseconds requestTimeout{50};
     /// Longest wait to connect (and authenticate) to Redis.
     std::chrono::milliseconds connectTimeout{200};
