@@ -1,12 +1,12 @@
 #include "orvane/site/RedisRateLimiter.h"
 
 #include <pthread.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <deque>
 #include <mutex>
 #include <random>
