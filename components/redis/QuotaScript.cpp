@@ -13,6 +13,9 @@ local permits = tonumber(ARGV[4])
 local clock = redis.call('TIME')
 local now = tonumber(clock[1]) * 1000000 + tonumber(clock[2])
 local stored = tonumber(redis.call('GET', KEYS[1]))
+-- This script always writes the key with an expiry; a value without one was written by
+-- something else and could hold every permit back for ever: start afresh instead.
+if stored ~= nil and redis.call('PTTL', KEYS[1]) < 0 then stored = nil end
 local slot = now
 if stored ~= nil and stored > now then slot = stored end
 if pause > 0 and slot < now + pause + tolerance then slot = now + pause + tolerance end

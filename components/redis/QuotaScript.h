@@ -11,7 +11,8 @@ namespace orvane::site::redis {
 /// KEYS[1]: the bucket's key. ARGV: interval between permits (us), tolerance ((burst - 1)
 /// intervals, us), a pause that nobody's permits may precede (us from now, 0 for none), permits.
 /// The key holds the next permit's slot (us since the epoch) and expires when the bucket is full
-/// again, so a lost key means a full bucket, nothing worse.
+/// again, so a lost key means a full bucket, nothing worse; a value without an expiry (not the
+/// script's) is ignored.
 const std::string& quotaScript();
 
 /// What one request asks of the script.

@@ -49,6 +49,7 @@ void RedisConnection::close() noexcept {
 }
 
 bool RedisConnection::fail(std::string what, std::string& error) {
+  timedOut_ = what == "timed out";
   error = std::move(what);
   close();
   return false;

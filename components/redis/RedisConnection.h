@@ -44,6 +44,10 @@ class RedisConnection {
 
   bool isOpen() const noexcept { return context_ != nullptr; }
 
+  /// True when the last failure was a time-out (Redis slow or gone silent), false when the
+  /// connection broke or was refused.
+  bool timedOut() const noexcept { return timedOut_; }
+
   void close() noexcept;
 
   /// Sends every command at once and reads one reply per command, each within `timeout` of the
@@ -58,6 +62,7 @@ class RedisConnection {
   bool readReply(std::chrono::steady_clock::time_point deadline, Reply& reply, std::string& error);
 
   redisContext* context_ = nullptr;
+  bool timedOut_ = false;
 };
 
 }  // namespace orvane::site::redis

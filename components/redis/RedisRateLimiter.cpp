@@ -196,22 +196,25 @@ class RedisRateLimiter::Impl {
 
   // Connects when needed, loads the script and checks that the quota's key can be used.
   bool reachRedis(std::string& error) {
-    if (!connection_.isOpen()) {
-      if (!connection_.open(settings_, error)) return false;
-      std::vector<redis::Reply> replies;
-      if (!connection_.pipeline({{"SCRIPT", "LOAD", redis::quotaScript()}}, options_.requestTimeout,
-                                replies, error)) {
-        return false;
-      }
-      if (replies.front().kind != redis::Reply::Kind::text) {
-        error = "cannot load the script: " + replies.front().text;
-        connection_.close();
-        return false;
-      }
-      scriptSha_ = replies.front().text;
-    }
+    if (!connection_.isOpen() && !openAndLoad(error)) return false;
     std::vector<long long> waits;
     return runScript({redis::QuotaRequest{0, 0}}, waits, error);
+  }
+
+  bool openAndLoad(std::string& error) {
+    if (!connection_.open(settings_, error)) return false;
+    std::vector<redis::Reply> replies;
+    if (!connection_.pipeline({{"SCRIPT", "LOAD", redis::quotaScript()}}, options_.requestTimeout,
+                              replies, error)) {
+      return false;
+    }
+    if (replies.front().kind != redis::Reply::Kind::text) {
+      error = "cannot load the script: " + replies.front().text;
+      connection_.close();
+      return false;
+    }
+    scriptSha_ = replies.front().text;
+    return true;
   }
 
   // One pipelined round trip for every permit waiting now (and a pending slow-down).
@@ -239,7 +242,13 @@ class RedisRateLimiter::Impl {
 
     std::vector<long long> waits;
     std::string error;
-    if (!runScript(requests, waits, error)) {
+    bool answered = runScript(requests, waits, error);
+    if (!answered && !connection_.isOpen() && !connection_.timedOut()) {
+      // A connection closed while it was idle (Redis restarted, or its idle time-out): one
+      // fresh connection before falling back. Scripts the old one ran only make permits scarcer.
+      answered = openAndLoad(error) && runScript(requests, waits, error);
+    }
+    if (!answered) {
       enterFallback(error);
       grantLocally(batch);
       return;

@@ -224,6 +224,16 @@ TEST(RedisRateLimiter, ScriptErrorsFallBackAndLostScriptsOrKeysDoNot) {
   // The key is evicted or deleted: the bucket starts full again.
   EXPECT_EQ(server.command({"DEL", "orvane-site:quota:damaged"}), ":1");
   ASSERT_TRUE(takePermit(limiter));
+  // A value the script did not write (no expiry) does not hold permits back.
+  EXPECT_EQ(server.command({"SET", "orvane-site:quota:damaged", "99999999999999999"}), "+OK");
+  const auto asked = PermitClock::now();
+  const auto useAt = takePermit(limiter);
+  ASSERT_TRUE(useAt);
+  EXPECT_LT(*useAt - asked, milliseconds(500));
+  // Redis restarted while the limiter was idle: a fresh connection, no fallback.
+  server.stop();
+  server.start();
+  ASSERT_TRUE(takePermit(limiter));
   EXPECT_FALSE(limiter.usingFallback());
   EXPECT_TRUE(changes->changes().empty());
 
