@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <sstream>
@@ -85,7 +86,7 @@ void deliver(const RateLimiter::Grant& grant, nanoseconds wait) {
 
 }  // namespace
 
-class RedisRateLimiter::Impl {
+class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimiter::Impl> {
  public:
   explicit Impl(Options options)
       : options_(std::move(options)),
@@ -101,7 +102,13 @@ class RedisRateLimiter::Impl {
     settings_.password = options_.password;
     settings_.database = options_.database;
     settings_.connectTimeout = options_.connectTimeout;
+  }
 
+  ~Impl() = default;
+
+  // Starts the limiter's thread, which keeps the Impl alive until it ends: the limiter may be
+  // destroyed on that very thread (a grant holding its last reference).
+  void start() {
     // The thread starts with every signal blocked: a write to a connection Redis closed must
     // not raise SIGPIPE, and the application's handlers belong on its own threads.
     sigset_t all;
@@ -109,7 +116,7 @@ class RedisRateLimiter::Impl {
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &previous);
     try {
-      thread_ = std::thread([this] { run(); });
+      thread_ = std::thread([self = shared_from_this()] { self->run(); });
     } catch (...) {
       pthread_sigmask(SIG_SETMASK, &previous, nullptr);
       throw;
@@ -117,13 +124,19 @@ class RedisRateLimiter::Impl {
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   }
 
-  ~Impl() {
+  // Ends the limiter's thread and grants what still waits from the local bucket.
+  void stop() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      // Called from a grant on the limiter's own thread: it ends once that grant returns.
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
     grantWaitingLocally();
   }
 
@@ -429,10 +442,11 @@ class RedisRateLimiter::Impl {
 
 RedisRateLimiter::RedisRateLimiter(Options options) {
   checkOptions(options);
-  impl_ = std::make_unique<Impl>(std::move(options));
+  impl_ = std::make_shared<Impl>(std::move(options));
+  impl_->start();
 }
 
-RedisRateLimiter::~RedisRateLimiter() = default;
+RedisRateLimiter::~RedisRateLimiter() { impl_->stop(); }
 
 void RedisRateLimiter::acquire(Grant grant) { impl_->acquire(std::move(grant)); }
 

@@ -312,5 +312,22 @@ TEST(RedisRateLimiter, DestroyingTheLimiterGrantsEveryWaitingPermitOnce) {
   server.thaw();
 }
 
+// Grants that hold the limiter (as a client's completion would) may drop its last reference on
+// the limiter's own thread.
+TEST(RedisRateLimiter, GrantsMayHoldTheLastReference) {
+  RedisServer server;
+  std::atomic<int> calls{0};
+  {
+    auto limiter = std::make_shared<RedisRateLimiter>(quotaOn(server, "owned", 10000.0, 100));
+    ASSERT_TRUE(takePermit(*limiter));
+    for (int i = 0; i < 20; ++i) {
+      limiter->acquire([&calls, held = limiter](nanoseconds) { ++calls; });
+    }
+  }
+  const auto deadline = PermitClock::now() + seconds(2);
+  while (calls < 20 && PermitClock::now() < deadline) std::this_thread::sleep_for(milliseconds(1));
+  EXPECT_EQ(calls, 20);
+}
+
 }  // namespace
 }  // namespace orvane::site::testing

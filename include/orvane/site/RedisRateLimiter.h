@@ -31,7 +31,8 @@ namespace orvane::site {
 ///
 /// Thread-safe. Grants run on the limiter's own thread, or inside `acquire` while the limiter
 /// decides locally; a grant must return quickly. Destroying the limiter grants every permit
-/// still waiting for Redis from the local bucket, then stops its thread.
+/// still waiting for Redis from the local bucket and stops its thread; it may be destroyed
+/// anywhere, a grant holding its last reference included.
 class ORVANE_SITE_EXPORT RedisRateLimiter final : public RateLimiter {
  public:
   /// Where Redis is, which quota to share and how to behave without Redis.
@@ -109,7 +110,7 @@ class ORVANE_SITE_EXPORT RedisRateLimiter final : public RateLimiter {
 
  private:
   class Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace orvane::site
