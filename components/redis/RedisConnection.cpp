@@ -1,7 +1,9 @@
 #include "RedisConnection.h"
 
 #include <hiredis/hiredis.h>
+#include <netdb.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <utility>
@@ -42,6 +44,20 @@ Reply toReply(const redisReply& raw) {
 }  // namespace
 
 RedisConnection::~RedisConnection() { close(); }
+
+std::string RedisConnection::peerAddress() const {
+  if (context_ == nullptr) return {};
+  sockaddr_storage peer{};
+  socklen_t length = sizeof(peer);
+  if (getpeername(context_->fd, reinterpret_cast<sockaddr*>(&peer), &length) != 0) return {};
+  if (peer.ss_family != AF_INET && peer.ss_family != AF_INET6) return {};
+  char text[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<sockaddr*>(&peer), length, text, sizeof(text), nullptr, 0,
+                  NI_NUMERICHOST) != 0) {
+    return {};
+  }
+  return text;
+}
 
 void RedisConnection::close() noexcept {
   if (context_ != nullptr) redisFree(context_);

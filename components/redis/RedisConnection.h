@@ -10,6 +10,7 @@ namespace orvane::site::redis {
 
 /// Where and how to reach Redis.
 struct ConnectionSettings {
+  /// A name is looked up by hiredis (without a time-out); an address connects at once.
   std::string host;
   int port = 0;
   std::string unixSocket;
@@ -43,6 +44,10 @@ class RedisConnection {
   bool open(const ConnectionSettings& settings, std::string& error);
 
   bool isOpen() const noexcept { return context_ != nullptr; }
+
+  /// The numeric address of the server this connection reached over TCP; empty for a Unix
+  /// socket or when it cannot be told.
+  std::string peerAddress() const;
 
   /// True when the last failure was a time-out (Redis slow or gone silent), false when the
   /// connection broke or was refused.

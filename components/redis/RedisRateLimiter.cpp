@@ -209,13 +209,20 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
 
   // Connects when needed, loads the script and checks that the quota's key can be used.
   bool reachRedis(std::string& error) {
-    if (!connection_.isOpen() && !openAndLoad(error)) return false;
+    if (!connection_.isOpen()) {
+      if (!openAndLoad(settings_, error)) return false;
+      // A connection that breaks while permits wait is made again to this address: hiredis
+      // looks names up without a time-out, and those permits must not wait for a resolver.
+      lastAddress_ = settings_;
+      const std::string address = connection_.peerAddress();
+      if (!address.empty()) lastAddress_.host = address;
+    }
     std::vector<long long> waits;
     return runScript({redis::QuotaRequest{0, 0}}, waits, error);
   }
 
-  bool openAndLoad(std::string& error) {
-    if (!connection_.open(settings_, error)) return false;
+  bool openAndLoad(const redis::ConnectionSettings& settings, std::string& error) {
+    if (!connection_.open(settings, error)) return false;
     std::vector<redis::Reply> replies;
     if (!connection_.pipeline({{"SCRIPT", "LOAD", redis::quotaScript()}}, options_.requestTimeout,
                               replies, error)) {
@@ -259,7 +266,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
     if (!answered && !connection_.isOpen() && !connection_.timedOut()) {
       // A connection closed while it was idle (Redis restarted, or its idle time-out): one
       // fresh connection before falling back. Scripts the old one ran only make permits scarcer.
-      answered = openAndLoad(error) && runScript(requests, waits, error);
+      answered = openAndLoad(lastAddress_, error) && runScript(requests, waits, error);
     }
     if (!answered) {
       enterFallback(error);
@@ -434,6 +441,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
 
   // Used by the limiter's thread only.
   redis::RedisConnection connection_;
+  redis::ConnectionSettings lastAddress_;
   std::string scriptSha_;
   std::minstd_rand jitter_;
 
