@@ -55,6 +55,12 @@ double perSecond(const std::vector<PermitClock::time_point>& times) {
   return static_cast<double>(times.size() - 1) / span.count();
 }
 
+// Never above the rate (10% for the measurement); a busy machine may make a run slower.
+void expectRate(double measured, double rate) {
+  EXPECT_LE(measured, rate * 1.1);
+  EXPECT_GE(measured, rate * 0.8);
+}
+
 TEST(RedisRateLimiterOptions, BadSettingsAreRefusedWithAClearMessage) {
   struct Case {
     const char* what;
@@ -141,14 +147,14 @@ TEST(RedisRateLimiter, FallsBackWhenRedisStopsAndReturnsWhenItIsBack) {
 
   const auto shared = usePermits(limiter, 60);
   EXPECT_FALSE(limiter.usingFallback());
-  EXPECT_NEAR(perSecond({shared.begin() + 5, shared.end()}), 100.0, 10.0);
+  expectRate(perSecond({shared.begin() + 5, shared.end()}), 100.0);
 
   server.stop();
   const auto started = PermitClock::now();
   const auto local = usePermits(limiter, 40);  // no hang: each grant within 2 s
   EXPECT_TRUE(limiter.usingFallback());
   // The fallback holds 25 per second from the moment the shared permits ran out.
-  EXPECT_NEAR(perSecond(local), 25.0, 3.0);
+  expectRate(perSecond(local), 25.0);
   EXPECT_LE(mostInWindow(local, seconds(1)), 26U);
   EXPECT_GE(PermitClock::now() - started, milliseconds(1400));
 
@@ -156,7 +162,7 @@ TEST(RedisRateLimiter, FallsBackWhenRedisStopsAndReturnsWhenItIsBack) {
   ASSERT_TRUE(changes->waitForChanges(2, milliseconds(2000)));
   const auto back = usePermits(limiter, 60);
   EXPECT_FALSE(limiter.usingFallback());
-  EXPECT_NEAR(perSecond({back.begin() + 5, back.end()}), 100.0, 10.0);
+  expectRate(perSecond({back.begin() + 5, back.end()}), 100.0);
 
   const auto told = changes->changes();
   ASSERT_EQ(told.size(), 2U);
@@ -183,8 +189,8 @@ TEST(RedisRateLimiter, AFrozenRedisCostsAtMostTheTimeOutPerGrant) {
     std::this_thread::sleep_for(milliseconds(1));
   }
   EXPECT_EQ(granted, 50);
-  // One request time-out (50 ms) for the batch under way, and a little for the machine.
-  EXPECT_LT(PermitClock::now() - asked, milliseconds(250));
+  // One request time-out (50 ms) for the batch under way, and room for a busy machine.
+  EXPECT_LT(PermitClock::now() - asked, milliseconds(500));
   EXPECT_TRUE(limiter.usingFallback());
 
   server.thaw();
