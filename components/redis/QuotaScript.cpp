@@ -6,6 +6,9 @@ const std::string& quotaScript() {
   // Numbers stay whole microseconds (below 2^53), so Lua's doubles hold them exactly;
   // %.0f writes them back without an exponent.
   static const std::string script = R"lua(
+-- Redis before 5 replicates scripts verbatim and then refuses writes after TIME; replicating
+-- the script's effects instead makes them allowed (Redis 5 and later always do that).
+if redis.replicate_commands then redis.replicate_commands() end
 local interval = tonumber(ARGV[1])
 local tolerance = tonumber(ARGV[2])
 local pause = tonumber(ARGV[3])
