@@ -81,7 +81,9 @@ class ORVANE_SITE_EXPORT RedisRateLimiter final : public RateLimiter {
   };
 
   /// Starts the limiter's thread, which connects to Redis; permits requested before the first
-  /// connection is made wait for it (at most the connect time-out) or come from the fallback.
+  /// connection is made wait for it (about the connect time-out plus two request time-outs at
+  /// most, and a host name's look-up, which has no time-out of its own: prefer an address or a
+  /// Unix socket), then come from Redis or from the fallback.
   /// Throws std::invalid_argument when an option is out of range (empty quota name, a rate that
   /// is not positive, a zero burst, a time-out that is not positive, a port out of range).
   explicit RedisRateLimiter(Options options);
