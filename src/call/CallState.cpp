@@ -448,14 +448,20 @@ void CallState::deliver(Result<BaseResponse> result) {
     handler = std::move(setup_.handler);
     setup_.handler = nullptr;
   }
-  delivered_.notify_all();
-  if (!handler) return;
-  DeliveryScope scope;
-  try {
-    handler(std::move(result));
-  } catch (...) {
-    // A handler's exception goes no further: the library thread serves every other call.
+  if (handler) {
+    DeliveryScope scope;
+    try {
+      handler(std::move(result));
+    } catch (...) {
+      // A handler's exception goes no further: the library thread serves every other call.
+    }
   }
+  // Waiters wake once the handler has returned, so what it did is visible to them.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  delivered_.notify_all();
 }
 
 bool CallState::ended() const {
@@ -465,31 +471,32 @@ bool CallState::ended() const {
 
 bool CallState::done() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return result_.has_value();
+  return finished_;
 }
 
 Result<BaseResponse> CallState::get() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (result_) return *result_;
+  if (finished_) return *result_;
   if (DeliveryScope::active()) {
+    // Inside this call's own handler the result is known already.
+    if (result_) return *result_;
     return makeTransportError(TransportErrorCode::calledOnLibraryThread, std::nullopt,
                               "waiting here would keep the call from ever ending");
   }
-  delivered_.wait(lock, [this] { return result_.has_value(); });
+  delivered_.wait(lock, [this] { return finished_; });
   return *result_;
 }
 
 std::optional<Result<BaseResponse>> CallState::waitFor(std::chrono::nanoseconds wait) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (result_) return *result_;
+  if (finished_) return *result_;
   if (DeliveryScope::active()) {
+    if (result_) return *result_;
     return Result<BaseResponse>(
         makeTransportError(TransportErrorCode::calledOnLibraryThread, std::nullopt,
                            "waiting here would keep the call from ever ending"));
   }
-  if (!delivered_.wait_for(lock, wait, [this] { return result_.has_value(); })) {
-    return std::nullopt;
-  }
+  if (!delivered_.wait_for(lock, wait, [this] { return finished_; })) return std::nullopt;
   return *result_;
 }
 

@@ -88,6 +88,8 @@ class CallState : public std::enable_shared_from_this<CallState> {
   std::condition_variable delivered_;
   std::optional<Result<BaseResponse>> result_;
   bool ended_ = false;
+  // The handler has returned (or there was none): get() and waitFor() may return.
+  bool finished_ = false;
   bool tracked_ = false;
   bool holdsSlot_ = false;
   bool waitingForSlot_ = false;
