@@ -17,6 +17,7 @@
 #include <string>
 
 #include "orvane/site/ApiContext.h"
+#include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/decode.h"
 #include "orvane/site/internal/HttpTransport.h"
@@ -70,6 +71,40 @@ void callThroughFacade(benchmark::State& state, const std::string* reply) {
   setDefaultHttpTransport(nullptr);
 }
 
+enum class OptionCall { callback, get, cancelled };
+
+// One call of an option client, run to its end on the benchmark thread; true when it ended as
+// `kind` expects (a response, or "cancelled").
+bool optionCallOnce(SiteClient& client, ImmediateTransport& transport, OptionCall kind) {
+  bool delivered = false;
+  if (kind == OptionCall::get) {
+    auto call = client.textSearch(typicalRequest());
+    transport.drain();
+    return call.get().ok();
+  }
+  auto call = client.textSearch(typicalRequest(), CallOptions(),
+                                [&delivered](Result<TextSearchResponse> result) {
+                                  delivered = result.ok() || result.error().code == 12;
+                                });
+  if (kind == OptionCall::cancelled) call.cancel();
+  transport.drain();
+  return delivered;
+}
+
+void callThroughOptionClient(benchmark::State& state, const std::string* reply, OptionCall kind) {
+  auto transport = std::make_shared<ImmediateTransport>(*reply);
+  SiteClient client(ClientOptions().setApiKey("KEY").setTransport(transport));
+  for (auto _ : state) {
+    if (!optionCallOnce(client, *transport, kind)) {
+      state.SkipWithError("the call did not end as expected");
+      break;
+    }
+  }
+  CountAllocations counter;
+  for (int i = 0; i < kCountingCalls; ++i) optionCallOnce(client, *transport, kind);
+  state.counters["allocs_per_call"] = static_cast<double>(counter.count()) / kCountingCalls;
+}
+
 void decodeOnly(benchmark::State& state, const std::string* reply) {
   for (auto _ : state) {
     if (!decode<TextSearchResponse>(*reply).ok()) {
@@ -98,6 +133,19 @@ void registerAll() {
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((prefix + "decode_only").c_str(), decodeOnly, reply.text)
         ->Unit(benchmark::kMicrosecond);
+    // Side by side: an option client's callback form, get() on its handle, and a call
+    // cancelled right after it started.
+    const struct {
+      const char* name;
+      OptionCall kind;
+    } forms[] = {{"option_callback", OptionCall::callback},
+                 {"option_get", OptionCall::get},
+                 {"option_cancelled", OptionCall::cancelled}};
+    for (const auto& form : forms) {
+      benchmark::RegisterBenchmark((prefix + form.name).c_str(), callThroughOptionClient,
+                                   reply.text, form.kind)
+          ->Unit(benchmark::kMicrosecond);
+    }
   }
 }
 

@@ -2,7 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
+#include <chrono>
+#include <list>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "orvane/site/internal/HttpTransport.h"
@@ -27,6 +31,29 @@ class CurlTransfer {
   /// Why the handle could not be prepared.
   const std::string& preparationFailure() const noexcept { return preparationFailure_; }
 
+  /// "host[:port]" of the request's URL: the key of the per-host connection limit.
+  const std::string& hostKey() const noexcept { return hostKey_; }
+  /// The request's deadline, if any.
+  const std::optional<std::chrono::steady_clock::time_point>& deadline() const noexcept {
+    return request_.deadline;
+  }
+
+  /// Sets the time-out the transfer gets when it starts at `now`: the request's time-out,
+  /// bounded by what is left of its deadline. False when the deadline has already passed.
+  bool setTimeoutFrom(std::chrono::steady_clock::time_point now);
+
+  /// Marks the transfer cancelled; true for the first call only. Thread-safe.
+  bool markCancelled() noexcept { return !cancelled_.exchange(true); }
+  bool cancelled() const noexcept { return cancelled_.load(); }
+
+  using WaitingPlace = std::list<std::shared_ptr<CurlTransfer>>::iterator;
+  /// Its place in the loop's queue of transfers waiting for a connection (library thread only).
+  const std::optional<WaitingPlace>& waitingAt() const noexcept { return waitingAt_; }
+  void setWaitingAt(std::optional<WaitingPlace> place) noexcept { waitingAt_ = place; }
+  /// True while libcurl runs it (library thread only).
+  bool running() const noexcept { return running_; }
+  void setRunning(bool value) noexcept { running_ = value; }
+
   /// The outcome of the finished transfer, given libcurl's result for it.
   HttpOutcome outcome(CURLcode result);
 
@@ -35,6 +62,7 @@ class CurlTransfer {
 
  private:
   static std::size_t onData(char* data, std::size_t size, std::size_t count, void* self);
+  static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
   void prepare();
   CURLcode prepareMethodAndBody();
   CURLcode prepareHeaders();
@@ -50,6 +78,11 @@ class CurlTransfer {
   std::string body_;
   bool bodyTooLarge_ = false;
   std::string preparationFailure_;
+  std::string hostKey_;
+  std::optional<std::chrono::seconds> retryAfter_;
+  std::atomic<bool> cancelled_{false};
+  std::optional<WaitingPlace> waitingAt_;
+  bool running_ = false;
   char errorBuffer_[CURL_ERROR_SIZE] = {};
 };
 

@@ -83,7 +83,8 @@ struct LocalHttpsServer::Impl {
 };
 
 LocalHttpsServer::LocalHttpsServer(const std::string& certificatePem,
-                                   const std::string& privateKeyPem, Script script)
+                                   const std::string& privateKeyPem, Script script,
+                                   std::size_t workerThreads)
     : impl_(std::make_unique<Impl>()) {
   impl_->script = std::move(script);
   BIO* certBio = BIO_new_mem_buf(certificatePem.data(), static_cast<int>(certificatePem.size()));
@@ -102,6 +103,9 @@ LocalHttpsServer::LocalHttpsServer(const std::string& certificatePem,
     return;
   }
   httplib::SSLServer& server = *impl_->server;
+  if (workerThreads > 0) {
+    server.new_task_queue = [workerThreads] { return new httplib::ThreadPool(workerThreads); };
+  }
   server.set_keep_alive_max_count(100000);
   server.set_tcp_nodelay(true);
   // Short, so that destroying the server does not wait long for idle kept-alive connections.

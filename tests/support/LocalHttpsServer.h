@@ -41,8 +41,10 @@ class LocalHttpsServer {
   using Script = std::function<ScriptedReply(const ReceivedRequest& request, std::size_t index)>;
 
   /// Serves with the server certificate and key given as PEM. Fails the test when it cannot.
+  /// `workerThreads` above 0 sets how many requests it serves at once (default: the HTTP
+  /// library's own pool size).
   LocalHttpsServer(const std::string& certificatePem, const std::string& privateKeyPem,
-                   Script script);
+                   Script script, std::size_t workerThreads = 0);
   ~LocalHttpsServer();
 
   LocalHttpsServer(const LocalHttpsServer&) = delete;
