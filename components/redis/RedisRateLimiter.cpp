@@ -84,6 +84,12 @@ void deliver(const RateLimiter::Grant& grant, nanoseconds wait) {
   }
 }
 
+// The wait is counted when the grant is called, so that a grant called late (after slow grants
+// before it, or a busy machine) does not push its permit later still.
+void deliverAt(const RateLimiter::Grant& grant, Clock::time_point useAt) {
+  deliver(grant, std::max(useAt - Clock::now(), nanoseconds::zero()));
+}
+
 }  // namespace
 
 class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimiter::Impl> {
@@ -273,17 +279,17 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
       grantLocally(batch);
       return;
     }
-    std::vector<nanoseconds> granted(batch.size());
+    std::vector<Clock::time_point> useAt(batch.size());
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      const Clock::time_point now = Clock::now();
+      const Clock::time_point answered = Clock::now();
       for (std::size_t i = 0; i < batch.size(); ++i) {
-        const nanoseconds wait = microseconds(waits[firstPermit + i]);
-        lastSharedUse_ = std::max(lastSharedUse_, now + wait);
-        granted[i] = std::max(wait, pausedUntil_ - now);
+        useAt[i] = answered + microseconds(waits[firstPermit + i]);
+        lastSharedUse_ = std::max(lastSharedUse_, useAt[i]);
+        useAt[i] = std::max(useAt[i], pausedUntil_);
       }
     }
-    for (std::size_t i = 0; i < batch.size(); ++i) deliver(batch[i], granted[i]);
+    for (std::size_t i = 0; i < batch.size(); ++i) deliverAt(batch[i], useAt[i]);
   }
 
   // Runs the script once per request (EVALSHA; EVAL where Redis no longer has the script).
@@ -401,13 +407,13 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
 
   void grantLocally(const std::vector<Grant>& batch) {
     if (batch.empty()) return;
-    std::vector<nanoseconds> granted(batch.size());
+    std::vector<Clock::time_point> useAt(batch.size());
     {
       std::lock_guard<std::mutex> lock(mutex_);
       const Clock::time_point now = Clock::now();
-      for (nanoseconds& wait : granted) wait = localWait(now);
+      for (Clock::time_point& slot : useAt) slot = now + localWait(now);
     }
-    for (std::size_t i = 0; i < batch.size(); ++i) deliver(batch[i], granted[i]);
+    for (std::size_t i = 0; i < batch.size(); ++i) deliverAt(batch[i], useAt[i]);
   }
 
   // Called with the lock held.

@@ -71,15 +71,19 @@ TEST(FleetQuota, CallsOfFourProcessesReachTheServerWithinTheQuota) {
   std::remove(caFile.c_str());
 
   std::lock_guard<std::mutex> lock(mutex);
-  ASSERT_EQ(arrivals.size(), static_cast<std::size_t>(kProcesses * kCalls));
+  // Every attempt, retries included, took a permit.
+  ASSERT_GE(arrivals.size(), static_cast<std::size_t>(kProcesses * kCalls));
   // Rate plus burst, plus what the spread of the time from permit to arrival (TLS handshakes of
   // first calls, a busy machine: up to 50 ms) can crowd into a second: 5 more. Per-process
   // limiters would let about 400 arrive.
   EXPECT_LE(mostInWindow(arrivals, seconds(1)), 110U);
   std::sort(arrivals.begin(), arrivals.end());
   const double span = std::chrono::duration<double>(arrivals.back() - arrivals.front()).count();
-  const double expected = (kProcesses * kCalls - 5) / 100.0;
-  EXPECT_NEAR(span, expected, 0.05 * expected);
+  const double expected = static_cast<double>(arrivals.size() - 5) / 100.0;
+  // Never faster than the quota; slower only as far as a busy machine makes each process's
+  // calls (one after another) slower than its share of the quota.
+  EXPECT_GE(span, 0.95 * expected);
+  EXPECT_LE(span, 1.25 * expected);
 }
 
 }  // namespace

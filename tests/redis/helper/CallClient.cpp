@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
   options.setApiKey("KEY")
       .setHost(argv[7])
       .setTransport(std::make_shared<orvane::site::CurlTransport>(trust))
-      .setRetryPolicy(orvane::site::RetryPolicy().setMaxAttempts(1))
+      // A kept connection the server closed fails an attempt; the retry takes a permit too.
+      .setRetryPolicy(orvane::site::RetryPolicy().setMaxAttempts(3))
       .setAttemptTimeout(30s)
       .setDeadline(60s)
       .setRateLimiter(std::make_shared<orvane::site::RedisRateLimiter>(limits));
