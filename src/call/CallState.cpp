@@ -3,6 +3,7 @@
 #include <simdjson.h>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <utility>
 
@@ -10,6 +11,8 @@
 #include "call/DeliveryScope.h"
 #include "call/Lifecycle.h"
 #include "internal/ReplyErrors.h"
+#include "orvane/site/CallObserver.h"
+#include "orvane/site/RateLimiter.h"
 #include "orvane/site/TransportErrorCode.h"
 
 namespace orvane::site::internal {
@@ -32,6 +35,17 @@ TransportErrorCode codeOf(HttpOutcome::Failure failure) {
   return TransportErrorCode::otherFailure;
 }
 
+// Tells an observer of an event; whatever it throws is dropped.
+template <class Tell>
+void notify(const std::shared_ptr<CallObserver>& observer, Tell tell) {
+  if (!observer) return;
+  try {
+    tell(*observer);
+  } catch (...) {
+    // An observer's failure must not change the call.
+  }
+}
+
 std::string millisecondsText(std::chrono::nanoseconds time) {
   return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(time).count()) +
          " ms";
@@ -44,8 +58,10 @@ CallState::CallState(std::shared_ptr<ClientCore> core, Setup setup)
 
 std::shared_ptr<CallState> CallState::start(std::shared_ptr<ClientCore> core, Setup setup,
                                             std::optional<Error> failure) {
+  static std::atomic<std::uint64_t> nextCallId{1};
   auto call = std::make_shared<CallState>(std::move(core), std::move(setup));
   call->startedAt_ = Clock::now();
+  call->callId_ = nextCallId.fetch_add(1, std::memory_order_relaxed);
   if (!failure && !Lifecycle::instance().accepting()) {
     failure = makeTransportError(TransportErrorCode::libraryShutDown);
   }
@@ -58,14 +74,44 @@ std::shared_ptr<CallState> CallState::start(std::shared_ptr<ClientCore> core, Se
     if (failure) {
       call->tracked_ = false;
       Lifecycle::instance().callEnded();
+    } else {
+      // Observers see every accepted call, a refused one (queue full) included, start and end.
+      notify(call->core_->options().observer(), [&](CallObserver& observer) {
+        observer.onCallStart(CallObserver::CallStart{call->setup_.operation, call->callId_});
+      });
     }
+  }
+  ClientCore::Admission admission = ClientCore::Admission::granted;
+  if (!failure) {
+    {
+      // Marked first: the place may be handed over from another thread at once.
+      std::lock_guard<std::mutex> lock(call->mutex_);
+      call->waitingForSlot_ = true;
+    }
+    admission = call->core_->admit(call);
+    std::lock_guard<std::mutex> lock(call->mutex_);
+    if (admission == ClientCore::Admission::granted) {
+      call->waitingForSlot_ = false;
+      call->holdsSlot_ = true;
+    } else if (admission == ClientCore::Admission::full) {
+      call->waitingForSlot_ = false;
+    }
+  }
+  if (!failure && admission == ClientCore::Admission::full) {
+    failure = makeTransportError(
+        TransportErrorCode::queueFull, std::nullopt,
+        std::to_string(call->core_->options().maxQueuedCalls()) + " calls wait already");
   }
   if (failure) {
     call->end(std::move(*failure));
     return call;
   }
   try {
-    call->transport_->post([call] { call->begin(); });
+    if (admission == ClientCore::Admission::queued) {
+      call->armDeadline();  // the wait for a place counts towards the deadline
+    } else {
+      call->transport_->post([call] { call->begin(); });
+    }
   } catch (const std::exception& problem) {
     call->end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                                  std::string("the call could not be started: ") + problem.what()));
@@ -73,11 +119,39 @@ std::shared_ptr<CallState> CallState::start(std::shared_ptr<ClientCore> core, Se
   return call;
 }
 
+bool CallState::takeSlot() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_ || !waitingForSlot_) return false;
+    waitingForSlot_ = false;
+    holdsSlot_ = true;
+    queueWait_ = Clock::now() - startedAt_;
+  }
+  auto self = shared_from_this();
+  try {
+    transport_->post([self] { self->begin(); });
+  } catch (const std::exception& problem) {
+    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                           std::string("the call could not be started: ") + problem.what()));
+  }
+  return true;
+}
+
 void CallState::begin() {
   if (ended()) return;
   sendAttempt();
-  // The deadline holds whatever the transport does: a timer of the call's own ends it. Armed
-  // after the first send, so a transport that runs timers at once still sees the reply first.
+  armDeadline();
+}
+
+void CallState::armDeadline() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (deadlineArmed_ || ended_) return;
+    deadlineArmed_ = true;
+  }
+  // The deadline holds whatever the transport does: a timer of the call's own ends it. For a
+  // call that got its place at once it is armed after the first send, so a transport that runs
+  // timers at once still sees the reply first.
   std::weak_ptr<CallState> weak = weak_from_this();
   const auto left = setup_.deadline - (Clock::now() - startedAt_);
   try {
@@ -100,7 +174,44 @@ void CallState::sendAttempt() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;
     attempt = ++attempts_;
+    permitAskedAt_ = Clock::now();
   }
+  const std::shared_ptr<RateLimiter>& limiter = core_->options().rateLimiter();
+  if (!limiter) {
+    transmit(attempt);
+    return;
+  }
+  // One permit per attempt. The grant may come inside acquire or later on any thread; the
+  // send itself always goes through the transport (a timer for a wait), never inside acquire.
+  std::weak_ptr<CallState> weak = weak_from_this();
+  try {
+    limiter->acquire([weak, attempt](std::chrono::nanoseconds wait) {
+      if (auto call = weak.lock()) call->afterPermit(attempt, wait);
+    });
+  } catch (const std::exception& problem) {
+    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                           std::string("the rate limiter failed: ") + problem.what()));
+  }
+}
+
+void CallState::afterPermit(int attempt, std::chrono::nanoseconds wait) {
+  std::weak_ptr<CallState> weak = weak_from_this();
+  auto send = [weak, attempt] {
+    if (auto call = weak.lock()) call->transmit(attempt);
+  };
+  try {
+    if (wait > std::chrono::nanoseconds::zero()) {
+      transport_->runAfter(wait, std::move(send));
+    } else {
+      transport_->post(std::move(send));
+    }
+  } catch (const std::exception& problem) {
+    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                           std::string("the send could not be scheduled: ") + problem.what()));
+  }
+}
+
+void CallState::transmit(int attempt) {
   HttpRequest request;
   request.method = "POST";
   request.url = setup_.url;
@@ -108,6 +219,13 @@ void CallState::sendAttempt() {
   request.body = setup_.body;
   request.timeoutSeconds = std::chrono::duration<double>(setup_.attemptTimeout).count();
   request.deadline = startedAt_ + std::chrono::duration_cast<Clock::duration>(setup_.deadline);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_ || attempt != attempts_) return;
+    attemptSentAt_ = Clock::now();
+    limiterWait_ = attemptSentAt_ - permitAskedAt_;
+    bytesSent_ = request.url.size() + setup_.body.size();
+  }
   auto self = shared_from_this();
   std::shared_ptr<HttpTransport::Exchange> exchange;
   try {
@@ -134,8 +252,22 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     if (ended_ || attempt != attempts_) return;  // a late reply of a cancelled exchange
     exchange_.reset();
   }
+  reportAttempt(attempt, outcome);
   const RetryPolicy& policy = setup_.retryPolicy;
   const long status = outcome.statusCode;
+  if (status == 429 || outcome.retryAfter) {
+    // The service asks its callers to slow down: every client sharing the limiter does.
+    if (const auto& limiter = core_->options().rateLimiter()) {
+      const std::chrono::nanoseconds pause =
+          outcome.retryAfter ? std::chrono::nanoseconds(*outcome.retryAfter)
+                             : std::chrono::nanoseconds(std::chrono::seconds(1));
+      try {
+        limiter->slowDown(pause);
+      } catch (...) {
+        // A limiter's failure to slow down must not end the call.
+      }
+    }
+  }
   if (outcome.failure != HttpOutcome::Failure::none) {
     const TransportErrorCode code = codeOf(outcome.failure);
     Error error = makeTransportError(code, status, redacted(outcome.failureDetail));
@@ -232,23 +364,80 @@ void CallState::cancel() { end(makeTransportError(TransportErrorCode::cancelled)
 
 void CallState::end(Result<BaseResponse> result) {
   std::shared_ptr<HttpTransport::Exchange> exchange;
+  bool heldSlot = false;
+  bool wasWaiting = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;
     ended_ = true;
     exchange = std::move(exchange_);
+    heldSlot = std::exchange(holdsSlot_, false);
+    wasWaiting = std::exchange(waitingForSlot_, false);
   }
   if (exchange) exchange->cancel();
-  auto self = shared_from_this();
+  if (wasWaiting) core_->forgetWaiting(this);
+  if (heldSlot) core_->releaseSlot();
   if (tracked_) {
+    reportEnd(result);
     core_->untrack(this);
     Lifecycle::instance().callEnded();
   }
-  try {
-    transport_->post([self, result]() mutable { self->deliver(std::move(result)); });
-  } catch (...) {
-    deliver(std::move(result));  // no delivery thread could be reached: answering late beats never
+  handOver(std::move(result));
+}
+
+void CallState::handOver(Result<BaseResponse> result) {
+  auto self = shared_from_this();
+  auto task = [self, result]() mutable { self->deliver(std::move(result)); };
+  if (const Executor& executor = core_->options().handlerExecutor()) {
+    try {
+      executor(task);
+      return;
+    } catch (...) {
+      // An executor that cannot take the task: the library thread delivers instead.
+    }
   }
+  try {
+    transport_->post(std::move(task));
+  } catch (...) {
+    task();  // no delivery thread could be reached: answering late beats never
+  }
+}
+
+void CallState::reportAttempt(int attempt, const HttpOutcome& outcome) {
+  const std::shared_ptr<CallObserver>& observer = core_->options().observer();
+  if (!observer) return;
+  CallObserver::Attempt event;
+  event.operation = setup_.operation;
+  event.callId = callId_;
+  event.attempt = attempt;
+  event.statusCode = outcome.statusCode;
+  if (outcome.failure != HttpOutcome::Failure::none) {
+    event.failure = static_cast<std::int64_t>(codeOf(outcome.failure));
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    event.duration = Clock::now() - attemptSentAt_;
+    event.bytesSent = bytesSent_;
+    event.queueWait = attempt == 1 ? queueWait_ : std::chrono::nanoseconds::zero();
+    event.limiterWait = limiterWait_;
+  }
+  event.bytesReceived = outcome.body.size();
+  notify(observer, [&](CallObserver& o) { o.onAttempt(event); });
+}
+
+void CallState::reportEnd(const Result<BaseResponse>& result) {
+  const std::shared_ptr<CallObserver>& observer = core_->options().observer();
+  if (!observer) return;
+  CallObserver::CallEnd event;
+  event.operation = setup_.operation;
+  event.callId = callId_;
+  event.error = result.ok() ? nullptr : &result.error();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    event.attempts = attempts_;
+  }
+  event.duration = Clock::now() - startedAt_;
+  notify(observer, [&](CallObserver& o) { o.onCallEnd(event); });
 }
 
 void CallState::deliver(Result<BaseResponse> result) {
@@ -259,14 +448,20 @@ void CallState::deliver(Result<BaseResponse> result) {
     handler = std::move(setup_.handler);
     setup_.handler = nullptr;
   }
-  delivered_.notify_all();
-  if (!handler) return;
-  DeliveryScope scope;
-  try {
-    handler(std::move(result));
-  } catch (...) {
-    // A handler's exception goes no further: the library thread serves every other call.
+  if (handler) {
+    DeliveryScope scope;
+    try {
+      handler(std::move(result));
+    } catch (...) {
+      // A handler's exception goes no further: the library thread serves every other call.
+    }
   }
+  // Waiters wake once the handler has returned, so what it did is visible to them.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+  }
+  delivered_.notify_all();
 }
 
 bool CallState::ended() const {
@@ -276,31 +471,32 @@ bool CallState::ended() const {
 
 bool CallState::done() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return result_.has_value();
+  return finished_;
 }
 
 Result<BaseResponse> CallState::get() {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (result_) return *result_;
+  if (finished_) return *result_;
   if (DeliveryScope::active()) {
+    // Inside this call's own handler the result is known already.
+    if (result_) return *result_;
     return makeTransportError(TransportErrorCode::calledOnLibraryThread, std::nullopt,
                               "waiting here would keep the call from ever ending");
   }
-  delivered_.wait(lock, [this] { return result_.has_value(); });
+  delivered_.wait(lock, [this] { return finished_; });
   return *result_;
 }
 
 std::optional<Result<BaseResponse>> CallState::waitFor(std::chrono::nanoseconds wait) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (result_) return *result_;
+  if (finished_) return *result_;
   if (DeliveryScope::active()) {
+    if (result_) return *result_;
     return Result<BaseResponse>(
         makeTransportError(TransportErrorCode::calledOnLibraryThread, std::nullopt,
                            "waiting here would keep the call from ever ending"));
   }
-  if (!delivered_.wait_for(lock, wait, [this] { return result_.has_value(); })) {
-    return std::nullopt;
-  }
+  if (!delivered_.wait_for(lock, wait, [this] { return finished_; })) return std::nullopt;
   return *result_;
 }
 

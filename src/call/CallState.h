@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -54,6 +56,9 @@ class CallState : public std::enable_shared_from_this<CallState> {
 
   void cancel();
   bool done() const;
+  /// Takes the in-flight place the client hands over and starts the call; false when the call
+  /// has ended meanwhile (the place then goes to the next one).
+  bool takeSlot();
   Result<BaseResponse> get();
   std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait);
 
@@ -61,8 +66,14 @@ class CallState : public std::enable_shared_from_this<CallState> {
 
  private:
   void begin();
+  void armDeadline();
   void sendAttempt();
+  void afterPermit(int attempt, std::chrono::nanoseconds wait);
+  void transmit(int attempt);
   void onOutcome(int attempt, HttpOutcome outcome);
+  void reportAttempt(int attempt, const HttpOutcome& outcome);
+  void reportEnd(const Result<BaseResponse>& result);
+  void handOver(Result<BaseResponse> result);
   void retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter);
   void end(Result<BaseResponse> result);
   void deliver(Result<BaseResponse> result);
@@ -77,10 +88,22 @@ class CallState : public std::enable_shared_from_this<CallState> {
   std::condition_variable delivered_;
   std::optional<Result<BaseResponse>> result_;
   bool ended_ = false;
+  // The handler has returned (or there was none): get() and waitFor() may return.
+  bool finished_ = false;
   bool tracked_ = false;
+  bool holdsSlot_ = false;
+  bool waitingForSlot_ = false;
+  bool deadlineArmed_ = false;
   int attempts_ = 0;
   std::chrono::nanoseconds paused_{0};
   Clock::time_point startedAt_;
+  // For observers: one number per call, the waits before the current attempt and its start.
+  std::uint64_t callId_ = 0;
+  std::chrono::nanoseconds queueWait_{0};
+  std::chrono::nanoseconds limiterWait_{0};
+  Clock::time_point permitAskedAt_;
+  Clock::time_point attemptSentAt_;
+  std::size_t bytesSent_ = 0;
   std::shared_ptr<HttpTransport::Exchange> exchange_;
 };
 

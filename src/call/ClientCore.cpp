@@ -62,4 +62,46 @@ void ClientCore::cancelAll(bool close) {
   for (const auto& call : calls) call->cancel();
 }
 
+ClientCore::Admission ClientCore::admit(const std::shared_ptr<CallState>& call) {
+  const std::size_t bound = options_.maxInFlight();
+  if (bound == 0) return Admission::granted;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (inFlight_ < bound) {
+    ++inFlight_;
+    return Admission::granted;
+  }
+  if (waiting_.size() >= options_.maxQueuedCalls()) return Admission::full;
+  waiting_.push_back(call);
+  return Admission::queued;
+}
+
+void ClientCore::releaseSlot() {
+  if (options_.maxInFlight() == 0) return;
+  for (;;) {
+    std::shared_ptr<CallState> next;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (waiting_.empty()) {
+        if (inFlight_ > 0) --inFlight_;
+        return;
+      }
+      next = std::move(waiting_.front());
+      waiting_.pop_front();
+    }
+    // The place passes on unless that call has ended meanwhile.
+    if (next->takeSlot()) return;
+  }
+}
+
+void ClientCore::forgetWaiting(const CallState* call) {
+  std::shared_ptr<CallState> released;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto at = waiting_.begin(); at != waiting_.end(); ++at) {
+    if (at->get() != call) continue;
+    released = std::move(*at);
+    waiting_.erase(at);
+    return;
+  }
+}
+
 }  // namespace orvane::site::internal

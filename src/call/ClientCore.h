@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,6 +35,16 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   /// Refuses later calls (when `close`) and cancels those under way.
   void cancelAll(bool close);
 
+  /// The answer of the client's in-flight bound to a new call.
+  enum class Admission { granted, queued, full };
+  /// Gives `call` one of the `maxInFlight` places, or queues it in order (it is started by
+  /// `releaseSlot` later), or refuses it when `maxQueuedCalls` already wait.
+  Admission admit(const std::shared_ptr<CallState>& call);
+  /// Hands the place of a call that ended to the oldest waiting call still alive.
+  void releaseSlot();
+  /// Forgets a waiting call that ended before it got a place.
+  void forgetWaiting(const CallState* call);
+
  private:
   explicit ClientCore(ClientOptions options);
 
@@ -42,6 +53,8 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   std::mutex mutex_;
   bool closed_ = false;
   std::unordered_map<const CallState*, std::shared_ptr<CallState>> calls_;
+  std::size_t inFlight_ = 0;
+  std::deque<std::shared_ptr<CallState>> waiting_;
 };
 
 }  // namespace orvane::site::internal

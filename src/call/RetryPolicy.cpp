@@ -93,8 +93,8 @@ RetryPolicy& RetryPolicy::setRandomSource(RandomSource value) {
 
 std::chrono::nanoseconds RetryPolicy::backoff(int retry) const noexcept {
   // In floating point, so that many retries or a large multiplier cannot overflow.
-  const double longest = static_cast<double>(longestPause_.count());
-  double pause = static_cast<double>(initialPause_.count());
+  const auto longest = static_cast<double>(longestPause_.count());
+  auto pause = static_cast<double>(initialPause_.count());
   for (int n = 1; n < retry && pause < longest; ++n) pause *= multiplier_;
   return std::chrono::nanoseconds(static_cast<std::int64_t>(std::min(pause, longest)));
 }

@@ -46,10 +46,13 @@ class CurlTransfer {
   bool markCancelled() noexcept { return !cancelled_.exchange(true); }
   bool cancelled() const noexcept { return cancelled_.load(); }
 
+  using WaitingPlace = std::list<std::shared_ptr<CurlTransfer>>::iterator;
   /// Its place in the loop's queue of transfers waiting for a connection (library thread only).
-  std::optional<std::list<std::shared_ptr<CurlTransfer>>::iterator> waitingAt;
+  const std::optional<WaitingPlace>& waitingAt() const noexcept { return waitingAt_; }
+  void setWaitingAt(std::optional<WaitingPlace> place) noexcept { waitingAt_ = place; }
   /// True while libcurl runs it (library thread only).
-  bool running = false;
+  bool running() const noexcept { return running_; }
+  void setRunning(bool value) noexcept { running_ = value; }
 
   /// The outcome of the finished transfer, given libcurl's result for it.
   HttpOutcome outcome(CURLcode result);
@@ -78,6 +81,8 @@ class CurlTransfer {
   std::string hostKey_;
   std::optional<std::chrono::seconds> retryAfter_;
   std::atomic<bool> cancelled_{false};
+  std::optional<WaitingPlace> waitingAt_;
+  bool running_ = false;
   char errorBuffer_[CURL_ERROR_SIZE] = {};
 };
 

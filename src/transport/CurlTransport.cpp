@@ -67,7 +67,7 @@ std::shared_ptr<HttpTransport::Exchange> CurlTransport::sendCancellable(HttpRequ
                                                             std::move(completion));
   auto exchange = std::make_shared<CurlExchange>(transfer);
   transport::ServiceLoop& loop = transport::ServiceLoop::shared();
-  loop.post([&loop, transfer = std::move(transfer)]() mutable { loop.start(std::move(transfer)); });
+  loop.post([&loop, transfer = std::move(transfer)] { loop.start(transfer); });
   return exchange;
 }
 

@@ -157,7 +157,7 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
   runOnOwnThread(std::move(task));
 }
 
-void ServiceLoop::start(std::shared_ptr<CurlTransfer> transfer) {
+void ServiceLoop::start(const std::shared_ptr<CurlTransfer>& transfer) {
   if (transfer->cancelled()) return;
   if (!transfer->handle()) {
     transfer->complete(
@@ -175,7 +175,7 @@ void ServiceLoop::start(std::shared_ptr<CurlTransfer> transfer) {
     return;
   }
   waiting_.push_back(transfer);
-  transfer->waitingAt = std::prev(waiting_.end());
+  transfer->setWaitingAt(std::prev(waiting_.end()));
   if (const auto& deadline = transfer->deadline()) {
     std::weak_ptr<CurlTransfer> weak = transfer;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -203,15 +203,15 @@ void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
         std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added)));
     return;
   }
-  transfer->running = true;
+  transfer->setRunning(true);
   ++runningPerHost_[transfer->hostKey()];
   ++runningInAll_;
   transfers_.emplace(handle, transfer);
 }
 
 void ServiceLoop::release(const std::shared_ptr<CurlTransfer>& transfer) {
-  if (!transfer->running) return;
-  transfer->running = false;
+  if (!transfer->running()) return;
+  transfer->setRunning(false);
   --runningInAll_;
   const auto found = runningPerHost_.find(transfer->hostKey());
   if (found != runningPerHost_.end() && --found->second <= 0) runningPerHost_.erase(found);
@@ -226,28 +226,28 @@ void ServiceLoop::admitWaiting() {
     }
     std::shared_ptr<CurlTransfer> transfer = std::move(*next);
     next = waiting_.erase(next);
-    transfer->waitingAt.reset();
+    transfer->setWaitingAt(std::nullopt);
     begin(transfer);
   }
 }
 
 void ServiceLoop::expire(const std::weak_ptr<CurlTransfer>& weak) {
   std::shared_ptr<CurlTransfer> transfer = weak.lock();
-  if (!transfer || !transfer->waitingAt) return;
-  waiting_.erase(*transfer->waitingAt);
-  transfer->waitingAt.reset();
+  if (!transfer || !transfer->waitingAt()) return;
+  waiting_.erase(*transfer->waitingAt());
+  transfer->setWaitingAt(std::nullopt);
   transfer->complete(
       failedOutcome(HttpOutcome::Failure::timedOut, "no connection was free before the deadline"));
 }
 
 void ServiceLoop::cancel(const std::shared_ptr<CurlTransfer>& transfer) {
   if (stopped()) return;
-  if (transfer->waitingAt) {
-    waiting_.erase(*transfer->waitingAt);
-    transfer->waitingAt.reset();
+  if (transfer->waitingAt()) {
+    waiting_.erase(*transfer->waitingAt());
+    transfer->setWaitingAt(std::nullopt);
     return;
   }
-  if (!transfer->running) return;
+  if (!transfer->running()) return;
   // Removing a transfer under way closes its connection (or, between two exchanges, returns it
   // to the pool), so the slot serves the next transfer at once.
   curl_multi_remove_handle(multi_, transfer->handle());
@@ -279,13 +279,13 @@ void ServiceLoop::drainAtStop() {
   for (int round = 0; round < 100; ++round) {
     std::vector<std::shared_ptr<CurlTransfer>> ending;
     for (auto& waiting : waiting_) {
-      waiting->waitingAt.reset();
+      waiting->setWaitingAt(std::nullopt);
       ending.push_back(std::move(waiting));
     }
     waiting_.clear();
     for (auto& [handle, transfer] : transfers_) {
       curl_multi_remove_handle(multi_, handle);
-      transfer->running = false;
+      transfer->setRunning(false);
       ending.push_back(std::move(transfer));
     }
     transfers_.clear();

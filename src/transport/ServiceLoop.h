@@ -56,7 +56,7 @@ class ServiceLoop {
   void postAfter(std::chrono::nanoseconds delay, Task task);
 
   /// Starts a prepared transfer, or queues it until a connection is free. Library thread only.
-  void start(std::shared_ptr<CurlTransfer> transfer);
+  void start(const std::shared_ptr<CurlTransfer>& transfer);
   /// Stops a transfer, queued or running; its completion is dropped. Library thread only.
   void cancel(const std::shared_ptr<CurlTransfer>& transfer);
 

@@ -69,6 +69,15 @@ foreach(mode plain static)
   run(${program})
 endforeach()
 
+# Where the Redis component was built: OrvaneSite::Redis and orvane-site-redis.pc work too.
+if(EXISTS ${prefix}/lib/cmake/OrvaneSite/OrvaneSiteRedisTargets.cmake)
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/redis-consumer -B ${WORK_DIR}/redis-consumer -G Ninja
+      -DCMAKE_PREFIX_PATH=${prefix})
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/redis-consumer)
+  run(${WORK_DIR}/redis-consumer/redis-consumer)
+  run(pkg-config --exists --print-errors orvane-site-redis)
+endif()
+
 # The examples compile against the installed package.
 if(EXAMPLES_DIR AND EXISTS ${EXAMPLES_DIR}/CMakeLists.txt)
   run(${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${WORK_DIR}/examples -G Ninja

@@ -35,12 +35,14 @@ class Call {
   /// runs later, on the client's handler thread).
   void cancel() const { handle_.cancel(); }
 
-  /// True once the result is known (get() then returns at once).
+  /// True once the call has ended and its handler (if any) has returned; get() then returns
+  /// at once.
   bool done() const { return handle_.done(); }
 
-  /// Waits for the result and returns it. On the library thread, or inside a handler run by
-  /// the library, for a call not yet ended, it returns TransportErrorCode::calledOnLibraryThread
-  /// at once instead of waiting forever.
+  /// Waits until the call has ended and its handler (if any) has returned, then returns the
+  /// result. On the library thread, or inside a handler run by the library, for a call not yet
+  /// ended, it returns TransportErrorCode::calledOnLibraryThread at once instead of waiting
+  /// forever (inside the call's own handler it returns the result).
   Result<T> get() const { return cast(handle_.get()); }
 
   /// The result if it is known within `wait`, else nothing. The same rule as get() on the
