@@ -4,11 +4,14 @@
 #include <string>
 #include <utility>
 
+#include "call/ClientCore.h"
+#include "call/OperationCall.h"
 #include "internal/Logger.h"
 #include "internal/client/FacadeLifetime.h"
 #include "internal/client/HandlerWrapper.h"
 #include "internal/text/Utf8.h"
 #include "orvane/site/ApiContext.h"
+#include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/internal/HttpTransport.h"
@@ -86,6 +89,14 @@ void runOperation(
   }
 }
 
+// The client whose Call-returning operations a SiteClient without options uses: every call
+// ends at once with an error that says why.
+const std::shared_ptr<internal::ClientCore>& withoutOptionsCore() {
+  static const auto* core = new std::shared_ptr<internal::ClientCore>(
+      internal::ClientCore::create(ClientOptions().setTransport(defaultHttpTransport())));
+  return *core;
+}
+
 }  // namespace
 
 SiteClient& SiteClient::shared() {
@@ -106,7 +117,16 @@ void SiteClient::provideApiContext(std::shared_ptr<ApiContext> apiContext) {
 
 SiteClient::SiteClient() : lifetime_(std::make_shared<internal::FacadeLifetime>()) {}
 
-SiteClient::~SiteClient() { lifetime_->end(); }
+SiteClient::SiteClient(ClientOptions options)
+    : lifetime_(std::make_shared<internal::FacadeLifetime>()),
+      core_(internal::ClientCore::create(std::move(options))) {}
+
+SiteClient::~SiteClient() {
+  // An option client's calls end now, each handler once with "cancelled"; facade calls keep
+  // their documented rule (handlers suppressed).
+  if (core_) core_->cancelAll(true);
+  lifetime_->end();
+}
 
 void SiteClient::textSearch(TextSearchRequest request, std::shared_ptr<ApiContext> apiContext,
                             TextSearchHandler completionHandler) {
@@ -165,6 +185,148 @@ void SiteClient::timezone(TimezoneRequest request, std::shared_ptr<ApiContext> a
   runOperation<TimezoneRequestClient>("timezone(with:apiContext:completionHandler:)", lifetime_,
                                       std::move(request), std::move(apiContext),
                                       std::move(completionHandler));
+}
+
+Call<TextSearchResponse> SiteClient::textSearch(TextSearchRequest request) {
+  return textSearch(std::move(request), CallOptions(), nullptr);
+}
+
+Call<TextSearchResponse> SiteClient::textSearch(TextSearchRequest request,
+                                                const CallOptions& callOptions) {
+  return textSearch(std::move(request), callOptions, nullptr);
+}
+
+Call<TextSearchResponse> SiteClient::textSearch(
+    TextSearchRequest request, const CallOptions& callOptions,
+    std::function<void(Result<TextSearchResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "searchByText";
+  return Call<TextSearchResponse>(internal::startOperationCall<TextSearchRequestClient>(
+      "textSearch", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
+      std::move(request), callOptions, std::move(handler)));
+}
+
+Call<NearbySearchResponse> SiteClient::nearbySearch(NearbySearchRequest request) {
+  return nearbySearch(std::move(request), CallOptions(), nullptr);
+}
+
+Call<NearbySearchResponse> SiteClient::nearbySearch(NearbySearchRequest request,
+                                                    const CallOptions& callOptions) {
+  return nearbySearch(std::move(request), callOptions, nullptr);
+}
+
+Call<NearbySearchResponse> SiteClient::nearbySearch(
+    NearbySearchRequest request, const CallOptions& callOptions,
+    std::function<void(Result<NearbySearchResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "nearbySearch";
+  return Call<NearbySearchResponse>(internal::startOperationCall<NearbySearchRequestClient>(
+      "nearbySearch", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
+      std::move(request), callOptions, std::move(handler)));
+}
+
+Call<DetailSearchResponse> SiteClient::detailSearch(DetailSearchRequest request) {
+  return detailSearch(std::move(request), CallOptions(), nullptr);
+}
+
+Call<DetailSearchResponse> SiteClient::detailSearch(DetailSearchRequest request,
+                                                    const CallOptions& callOptions) {
+  return detailSearch(std::move(request), callOptions, nullptr);
+}
+
+Call<DetailSearchResponse> SiteClient::detailSearch(
+    DetailSearchRequest request, const CallOptions& callOptions,
+    std::function<void(Result<DetailSearchResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "searchById";
+  return Call<DetailSearchResponse>(internal::startOperationCall<DetailSearchRequestClient>(
+      "detailSearch", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
+      std::move(request), callOptions, std::move(handler)));
+}
+
+Call<QuerySuggestionResponse> SiteClient::querySuggestion(QuerySuggestionRequest request) {
+  return querySuggestion(std::move(request), CallOptions(), nullptr);
+}
+
+Call<QuerySuggestionResponse> SiteClient::querySuggestion(QuerySuggestionRequest request,
+                                                          const CallOptions& callOptions) {
+  return querySuggestion(std::move(request), callOptions, nullptr);
+}
+
+Call<QuerySuggestionResponse> SiteClient::querySuggestion(
+    QuerySuggestionRequest request, const CallOptions& callOptions,
+    std::function<void(Result<QuerySuggestionResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "querySuggestion";
+  return Call<QuerySuggestionResponse>(internal::startOperationCall<QuerySuggestionRequestClient>(
+      "querySuggestion", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
+      std::move(request), callOptions, std::move(handler)));
+}
+
+Call<QueryAutocompleteResponse> SiteClient::queryAutocomplete(QueryAutocompleteRequest request) {
+  return queryAutocomplete(std::move(request), CallOptions(), nullptr);
+}
+
+Call<QueryAutocompleteResponse> SiteClient::queryAutocomplete(QueryAutocompleteRequest request,
+                                                              const CallOptions& callOptions) {
+  return queryAutocomplete(std::move(request), callOptions, nullptr);
+}
+
+Call<QueryAutocompleteResponse> SiteClient::queryAutocomplete(
+    QueryAutocompleteRequest request, const CallOptions& callOptions,
+    std::function<void(Result<QueryAutocompleteResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "queryAutoComplete";
+  return Call<QueryAutocompleteResponse>(
+      internal::startOperationCall<QueryAutocompleteRequestClient>(
+          "queryAutocomplete", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
+          std::move(request), callOptions, std::move(handler)));
+}
+
+Call<GeocodeResponse> SiteClient::geocode(GeocodeRequest request) {
+  return geocode(std::move(request), CallOptions(), nullptr);
+}
+
+Call<GeocodeResponse> SiteClient::geocode(GeocodeRequest request, const CallOptions& callOptions) {
+  return geocode(std::move(request), callOptions, nullptr);
+}
+
+Call<GeocodeResponse> SiteClient::geocode(GeocodeRequest request, const CallOptions& callOptions,
+                                          std::function<void(Result<GeocodeResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "geocode";
+  return Call<GeocodeResponse>(internal::startOperationCall<GeocodeRequestClient>(
+      "geocode", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path, std::move(request),
+      callOptions, std::move(handler)));
+}
+
+Call<ReverseGeocodeResponse> SiteClient::reverseGeocode(ReverseGeocodeRequest request) {
+  return reverseGeocode(std::move(request), CallOptions(), nullptr);
+}
+
+Call<ReverseGeocodeResponse> SiteClient::reverseGeocode(ReverseGeocodeRequest request,
+                                                        const CallOptions& callOptions) {
+  return reverseGeocode(std::move(request), callOptions, nullptr);
+}
+
+Call<ReverseGeocodeResponse> SiteClient::reverseGeocode(
+    ReverseGeocodeRequest request, const CallOptions& callOptions,
+    std::function<void(Result<ReverseGeocodeResponse>)> handler) {
+  static const std::string path = ClientConfig::ApiPath + "reverseGeocode";
+  return Call<ReverseGeocodeResponse>(internal::startOperationCall<ReverseGeocodeRequestClient>(
+      "reverseGeocode", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
+      std::move(request), callOptions, std::move(handler)));
+}
+
+Call<TimezoneResponse> SiteClient::timezone(TimezoneRequest request) {
+  return timezone(std::move(request), CallOptions(), nullptr);
+}
+
+Call<TimezoneResponse> SiteClient::timezone(TimezoneRequest request,
+                                            const CallOptions& callOptions) {
+  return timezone(std::move(request), callOptions, nullptr);
+}
+
+Call<TimezoneResponse> SiteClient::timezone(TimezoneRequest request, const CallOptions& callOptions,
+                                            std::function<void(Result<TimezoneResponse>)> handler) {
+  static const std::string path = std::string("mapApi/v1/timezoneService/getTimezone");
+  return Call<TimezoneResponse>(internal::startOperationCall<TimezoneRequestClient>(
+      "timezone", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path, std::move(request),
+      callOptions, std::move(handler)));
 }
 
 }  // namespace orvane::site

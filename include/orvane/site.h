@@ -5,8 +5,12 @@
 // decoding, logging and the transport seam.
 
 #include "orvane/site/ApiContext.h"
+#include "orvane/site/Call.h"
+#include "orvane/site/CallHandle.h"
 #include "orvane/site/CallObserver.h"
+#include "orvane/site/CallOptions.h"
 #include "orvane/site/ClientConfig.h"
+#include "orvane/site/ClientOptions.h"
 #include "orvane/site/ContextDataCache.h"
 #include "orvane/site/DecodingErrorCode.h"
 #include "orvane/site/Error.h"
@@ -15,6 +19,8 @@
 #include "orvane/site/LogSink.h"
 #include "orvane/site/RateLimiter.h"
 #include "orvane/site/Result.h"
+#include "orvane/site/RetryPolicy.h"
+#include "orvane/site/Shutdown.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/SiteClientProtocol.h"
 #include "orvane/site/TransportErrorCode.h"

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "internal/Logger.h"
+#include "internal/ReplyErrors.h"
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/decode.h"
@@ -276,6 +277,11 @@ void SiteRequestManager::generateSession(const std::string& url, const std::stri
     }
     request.body = bodyData_;
     request.timeoutSeconds = effectiveTimeout(timeoutInterval_);
+    // The time-out counts the wait for a connection too: the exchange ends by this moment,
+    // queued or not.
+    request.deadline = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(request.timeoutSeconds));
     transport = transport_;
   }
   if (problem) {
@@ -370,33 +376,12 @@ void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& m
 }
 
 void SiteRequestManager::handleErrorReply(long statusCode, const std::string& body) {
-  if (body.empty()) {
-    finish(makeTransportError(TransportErrorCode::errorReplyWithoutBody, statusCode), std::nullopt);
-    return;
-  }
-  Result<BaseResponse> envelope = decode<BaseResponse>(body);
-  if (!envelope.ok()) {
+  bool notAnEnvelope = false;
+  Error error = internal::errorOfReply(statusCode, body, notAnEnvelope);
+  if (notAnEnvelope) {
     ORVANE_SITE_LOG(kGenerateSession, "httpResponse StatusCode: " + std::to_string(statusCode),
                     internal::kError);
-    Error error = envelope.error();
-    error.userInfo["statusCode"] = std::to_string(statusCode);
-    finish(std::move(error), std::nullopt);
-    return;
   }
-  const std::shared_ptr<BaseResponse>& reply = envelope.value();
-  if (reply->returnCode && reply->returnDesc) {
-    // The service's own code and text travel in userInfo: the description alone ("API Error")
-    // would leave the application no way to tell why the call was refused.
-    Error error = ErrorType::apiError(*reply->returnCode, *reply->returnDesc).toError();
-    error.userInfo["statusCode"] = std::to_string(statusCode);
-    error.userInfo["returnCode"] = *reply->returnCode;
-    error.userInfo["returnDesc"] = *reply->returnDesc;
-    finish(std::move(error), std::nullopt);
-    return;
-  }
-  Error error = makeTransportError(TransportErrorCode::incompleteErrorEnvelope, statusCode);
-  if (reply->returnCode) error.userInfo["returnCode"] = *reply->returnCode;
-  if (reply->returnDesc) error.userInfo["returnDesc"] = *reply->returnDesc;
   finish(std::move(error), std::nullopt);
 }
 

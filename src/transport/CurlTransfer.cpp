@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,37 @@ long timeoutMilliseconds(double seconds) {
   return std::max(1L, std::lround(std::ceil(seconds * 1000.0)));
 }
 
+// "host[:port]" of an absolute URL (any user part dropped); the whole text when it has no "//".
+std::string hostOf(const std::string& url) {
+  std::size_t from = url.find("://");
+  from = from == std::string::npos ? 0 : from + 3;
+  const std::size_t to = url.find_first_of("/?#", from);
+  std::string authority = url.substr(from, to == std::string::npos ? std::string::npos : to - from);
+  const std::size_t at = authority.rfind('@');
+  if (at != std::string::npos) authority.erase(0, at + 1);
+  return authority;
+}
+
+// Retry-After as a number of seconds; an HTTP date is read as "retry soon" (one second), since
+// the two clocks need not agree.
+std::optional<std::chrono::seconds> parseRetryAfter(const char* data, std::size_t size) {
+  static constexpr char kName[] = "retry-after:";
+  constexpr std::size_t kNameSize = sizeof(kName) - 1;
+  if (size <= kNameSize || strncasecmp(data, kName, kNameSize) != 0) return std::nullopt;
+  std::size_t at = kNameSize;
+  while (at < size && (data[at] == ' ' || data[at] == '\t')) ++at;
+  if (at == size || data[at] == '\r' || data[at] == '\n') return std::nullopt;
+  long long seconds = 0;
+  bool digits = false;
+  while (at < size && data[at] >= '0' && data[at] <= '9') {
+    digits = true;
+    seconds = std::min<long long>(seconds * 10 + (data[at] - '0'), 24LL * 3600);
+    ++at;
+  }
+  if (!digits) return std::chrono::seconds(1);
+  return std::chrono::seconds(seconds);
+}
+
 bool hasHeader(const HttpRequest& request, const char* name) {
   return std::any_of(request.headers.begin(), request.headers.end(), [name](const auto& header) {
     return strcasecmp(header.first.c_str(), name) == 0;
@@ -65,8 +97,19 @@ CurlTransfer::CurlTransfer(HttpRequest request, std::shared_ptr<const CurlSettin
                            HttpTransport::Completion completion)
     : request_(std::move(request)),
       settings_(std::move(settings)),
-      completion_(std::move(completion)) {
+      completion_(std::move(completion)),
+      hostKey_(hostOf(request_.url)) {
   prepare();
+}
+
+bool CurlTransfer::setTimeoutFrom(std::chrono::steady_clock::time_point now) {
+  long timeoutMs = timeoutMilliseconds(request_.timeoutSeconds);
+  if (request_.deadline) {
+    if (*request_.deadline <= now) return false;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*request_.deadline - now);
+    timeoutMs = std::min<long>(timeoutMs, std::max<long>(1L, static_cast<long>(left.count())));
+  }
+  return handle_ && curl_easy_setopt(handle_, CURLOPT_TIMEOUT_MS, timeoutMs) == CURLE_OK;
 }
 
 CurlTransfer::~CurlTransfer() {
@@ -117,6 +160,8 @@ void CurlTransfer::prepare() {
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_ERRORBUFFER, errorBuffer_);
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_WRITEFUNCTION, &onData);
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_WRITEDATA, this);
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_HEADERFUNCTION, &onHeader);
+  if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_HEADERDATA, this);
   if (code == CURLE_OK) code = curl_easy_setopt(handle_, CURLOPT_PRIVATE, this);
   if (code == CURLE_OK) code = prepareTrust();
   if (code == CURLE_OK) code = prepareMethodAndBody();
@@ -201,8 +246,18 @@ std::size_t CurlTransfer::onData(char* data, std::size_t size, std::size_t count
   return bytes;
 }
 
+std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
+  auto* transfer = static_cast<CurlTransfer*>(self);
+  const std::size_t bytes = size * count;
+  // A status line starts the headers of a new reply (after an interim one): forget older ones.
+  if (bytes >= 5 && std::string_view(data, 5) == "HTTP/") transfer->retryAfter_.reset();
+  if (auto pause = parseRetryAfter(data, bytes)) transfer->retryAfter_ = pause;
+  return bytes;
+}
+
 HttpOutcome CurlTransfer::outcome(CURLcode result) {
   HttpOutcome outcome;
+  outcome.retryAfter = retryAfter_;
   long status = 0;
   if (handle_ && curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
     outcome.statusCode = status;

@@ -2,7 +2,11 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
+#include <chrono>
+#include <list>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "orvane/site/internal/HttpTransport.h"
@@ -27,6 +31,26 @@ class CurlTransfer {
   /// Why the handle could not be prepared.
   const std::string& preparationFailure() const noexcept { return preparationFailure_; }
 
+  /// "host[:port]" of the request's URL: the key of the per-host connection limit.
+  const std::string& hostKey() const noexcept { return hostKey_; }
+  /// The request's deadline, if any.
+  const std::optional<std::chrono::steady_clock::time_point>& deadline() const noexcept {
+    return request_.deadline;
+  }
+
+  /// Sets the time-out the transfer gets when it starts at `now`: the request's time-out,
+  /// bounded by what is left of its deadline. False when the deadline has already passed.
+  bool setTimeoutFrom(std::chrono::steady_clock::time_point now);
+
+  /// Marks the transfer cancelled; true for the first call only. Thread-safe.
+  bool markCancelled() noexcept { return !cancelled_.exchange(true); }
+  bool cancelled() const noexcept { return cancelled_.load(); }
+
+  /// Its place in the loop's queue of transfers waiting for a connection (library thread only).
+  std::optional<std::list<std::shared_ptr<CurlTransfer>>::iterator> waitingAt;
+  /// True while libcurl runs it (library thread only).
+  bool running = false;
+
   /// The outcome of the finished transfer, given libcurl's result for it.
   HttpOutcome outcome(CURLcode result);
 
@@ -35,6 +59,7 @@ class CurlTransfer {
 
  private:
   static std::size_t onData(char* data, std::size_t size, std::size_t count, void* self);
+  static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
   void prepare();
   CURLcode prepareMethodAndBody();
   CURLcode prepareHeaders();
@@ -50,6 +75,9 @@ class CurlTransfer {
   std::string body_;
   bool bodyTooLarge_ = false;
   std::string preparationFailure_;
+  std::string hostKey_;
+  std::optional<std::chrono::seconds> retryAfter_;
+  std::atomic<bool> cancelled_{false};
   char errorBuffer_[CURL_ERROR_SIZE] = {};
 };
 

@@ -35,11 +35,40 @@ CurlTransport::CurlTransport(CurlTransportOptions options) {
 
 CurlTransport::~CurlTransport() = default;
 
+namespace {
+
+// Cancels one transfer on the library thread; holds it weakly, so a finished transfer is not
+// kept alive by its handle.
+class CurlExchange final : public HttpTransport::Exchange {
+ public:
+  explicit CurlExchange(std::weak_ptr<transport::CurlTransfer> transfer)
+      : transfer_(std::move(transfer)) {}
+
+  void cancel() override {
+    std::shared_ptr<transport::CurlTransfer> transfer = transfer_.lock();
+    if (!transfer || !transfer->markCancelled()) return;
+    transport::ServiceLoop& loop = transport::ServiceLoop::shared();
+    loop.post([&loop, transfer = std::move(transfer)] { loop.cancel(transfer); });
+  }
+
+ private:
+  std::weak_ptr<transport::CurlTransfer> transfer_;
+};
+
+}  // namespace
+
 void CurlTransport::send(HttpRequest request, Completion completion) {
+  (void)sendCancellable(std::move(request), std::move(completion));
+}
+
+std::shared_ptr<HttpTransport::Exchange> CurlTransport::sendCancellable(HttpRequest request,
+                                                                        Completion completion) {
   auto transfer = std::make_shared<transport::CurlTransfer>(std::move(request), settings_->curl,
                                                             std::move(completion));
+  auto exchange = std::make_shared<CurlExchange>(transfer);
   transport::ServiceLoop& loop = transport::ServiceLoop::shared();
   loop.post([&loop, transfer = std::move(transfer)]() mutable { loop.start(std::move(transfer)); });
+  return exchange;
 }
 
 void CurlTransport::runAfter(std::chrono::nanoseconds delay, Task task) {

@@ -33,6 +33,25 @@ void runGuarded(const ServiceLoop::Task& task) {
   }
 }
 
+// After stop there is no library thread: work still handed over (the end of a call, a late
+// retry) runs at once on a short-lived thread, never inside the call that handed it over.
+void runOnOwnThread(ServiceLoop::Task task) {
+  try {
+    std::thread([task = std::move(task)] { runGuarded(task); }).detach();
+  } catch (...) {
+    runGuarded(task);  // no thread to be had: answering here beats never
+  }
+}
+
+HttpOutcome failedOutcome(HttpOutcome::Failure failure, std::string detail) {
+  HttpOutcome outcome;
+  outcome.failure = failure;
+  outcome.failureDetail = std::move(detail);
+  return outcome;
+}
+
+constexpr const char* kShutDownDetail = "the library was shut down";
+
 void nameThisThread() {
   // Linux keeps at most 15 characters of a thread name.
   const std::string name = std::string(CurlTransport::kLibraryThreadName).substr(0, 15);
@@ -48,6 +67,8 @@ ServiceLoop& ServiceLoop::shared() {
 
 bool ServiceLoop::isLoopThread() noexcept { return tOnLoopThread; }
 
+ServiceLoop* ServiceLoop::existing() noexcept { return gLoop.load(); }
+
 ServiceLoop::ServiceLoop() {
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     throw std::runtime_error("libcurl could not be initialised");
@@ -55,8 +76,9 @@ ServiceLoop::ServiceLoop() {
   multi_ = curl_multi_init();
   if (!multi_) throw std::runtime_error("libcurl could not create its multi handle");
   // A burst of calls must queue rather than open a connection each: thousands of simultaneous
-  // handshakes exhaust file descriptors and memory and make most of them fail. Queued transfers
-  // start as connections free up; their time-out counts the wait.
+  // handshakes exhaust file descriptors and memory and make most of them fail. The loop's own
+  // queue (see `start`) keeps within these limits, so libcurl never queues a transfer where no
+  // time-out of ours would reach it; the limits stay as a backstop.
   curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
   curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, kMaxConnectionsInAll);
   // Keep every connection the limits allow. libcurl's default keeps 4 per easy handle added at
@@ -71,7 +93,7 @@ ServiceLoop::ServiceLoop() {
   sigfillset(&all);
   pthread_sigmask(SIG_SETMASK, &all, &previous);
   try {
-    std::thread([this] { run(); }).detach();
+    thread_ = std::thread([this] { run(); });
   } catch (...) {
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     curl_multi_cleanup(multi_);
@@ -90,9 +112,11 @@ void ServiceLoop::parkAtExit() {
   // exit() called from a completion on the library thread: that thread runs no further step.
   if (!loop || tOnLoopThread) return;
   std::unique_lock<std::mutex> lock(loop->mutex_);
+  if (loop->stopped_) return;  // stop() ended the thread already
   loop->exiting_ = true;
   curl_multi_wakeup(loop->multi_);
-  loop->parkedChanged_.wait_for(lock, kParkWait, [loop] { return loop->parked_; });
+  loop->parkedChanged_.wait_for(lock, kParkWait,
+                                [loop] { return loop->parked_ || loop->stopped_; });
 }
 
 void ServiceLoop::parkForever(std::unique_lock<std::mutex>& lock) {
@@ -104,9 +128,14 @@ void ServiceLoop::parkForever(std::unique_lock<std::mutex>& lock) {
 void ServiceLoop::post(Task task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back(std::move(task));
+    if (!stopped_) {
+      tasks_.push_back(std::move(task));
+      // Under the lock: once stopped_ is set the multi handle may be gone.
+      curl_multi_wakeup(multi_);
+      return;
+    }
   }
-  curl_multi_wakeup(multi_);
+  runOnOwnThread(std::move(task));
 }
 
 void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
@@ -119,30 +148,176 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
+    if (!stopped_) {
+      timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
+      curl_multi_wakeup(multi_);
+      return;
+    }
   }
-  curl_multi_wakeup(multi_);
+  runOnOwnThread(std::move(task));
 }
 
 void ServiceLoop::start(std::shared_ptr<CurlTransfer> transfer) {
-  CURL* handle = transfer->handle();
-  if (!handle) {
-    HttpOutcome failed;
-    failed.failure = HttpOutcome::Failure::otherFailure;
-    failed.failureDetail = transfer->preparationFailure();
-    transfer->complete(std::move(failed));
+  if (transfer->cancelled()) return;
+  if (!transfer->handle()) {
+    transfer->complete(
+        failedOutcome(HttpOutcome::Failure::otherFailure, transfer->preparationFailure()));
     return;
   }
+  if (stopped()) {
+    transfer->complete(failedOutcome(HttpOutcome::Failure::otherFailure, kShutDownDetail));
+    return;
+  }
+  // Nothing waits while there is room (every release admits what fits), so room for this host
+  // means it is not overtaking an earlier transfer to the same host.
+  if (hasRoomFor(transfer->hostKey())) {
+    begin(transfer);
+    return;
+  }
+  waiting_.push_back(transfer);
+  transfer->waitingAt = std::prev(waiting_.end());
+  if (const auto& deadline = transfer->deadline()) {
+    std::weak_ptr<CurlTransfer> weak = transfer;
+    std::lock_guard<std::mutex> lock(mutex_);
+    timers_.push(Timer{*deadline, nextTimerOrder_++, [this, weak] { expire(weak); }});
+  }
+}
+
+bool ServiceLoop::hasRoomFor(const std::string& host) const {
+  if (runningInAll_ >= kMaxConnectionsInAll) return false;
+  const auto found = runningPerHost_.find(host);
+  return found == runningPerHost_.end() || found->second < kMaxConnectionsPerHost;
+}
+
+void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
+  if (!transfer->setTimeoutFrom(Clock::now())) {
+    transfer->complete(failedOutcome(HttpOutcome::Failure::timedOut,
+                                     "the deadline passed before the transfer could start"));
+    return;
+  }
+  CURL* handle = transfer->handle();
   const CURLMcode added = curl_multi_add_handle(multi_, handle);
   if (added != CURLM_OK) {
-    HttpOutcome failed;
-    failed.failure = HttpOutcome::Failure::otherFailure;
-    failed.failureDetail =
-        std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added);
-    transfer->complete(std::move(failed));
+    transfer->complete(failedOutcome(
+        HttpOutcome::Failure::otherFailure,
+        std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added)));
     return;
   }
-  transfers_.emplace(handle, std::move(transfer));
+  transfer->running = true;
+  ++runningPerHost_[transfer->hostKey()];
+  ++runningInAll_;
+  transfers_.emplace(handle, transfer);
+}
+
+void ServiceLoop::release(const std::shared_ptr<CurlTransfer>& transfer) {
+  if (!transfer->running) return;
+  transfer->running = false;
+  --runningInAll_;
+  const auto found = runningPerHost_.find(transfer->hostKey());
+  if (found != runningPerHost_.end() && --found->second <= 0) runningPerHost_.erase(found);
+}
+
+void ServiceLoop::admitWaiting() {
+  for (auto next = waiting_.begin();
+       next != waiting_.end() && runningInAll_ < kMaxConnectionsInAll;) {
+    if (!hasRoomFor((*next)->hostKey())) {
+      ++next;
+      continue;
+    }
+    std::shared_ptr<CurlTransfer> transfer = std::move(*next);
+    next = waiting_.erase(next);
+    transfer->waitingAt.reset();
+    begin(transfer);
+  }
+}
+
+void ServiceLoop::expire(const std::weak_ptr<CurlTransfer>& weak) {
+  std::shared_ptr<CurlTransfer> transfer = weak.lock();
+  if (!transfer || !transfer->waitingAt) return;
+  waiting_.erase(*transfer->waitingAt);
+  transfer->waitingAt.reset();
+  transfer->complete(
+      failedOutcome(HttpOutcome::Failure::timedOut, "no connection was free before the deadline"));
+}
+
+void ServiceLoop::cancel(const std::shared_ptr<CurlTransfer>& transfer) {
+  if (stopped()) return;
+  if (transfer->waitingAt) {
+    waiting_.erase(*transfer->waitingAt);
+    transfer->waitingAt.reset();
+    return;
+  }
+  if (!transfer->running) return;
+  // Removing a transfer under way closes its connection (or, between two exchanges, returns it
+  // to the pool), so the slot serves the next transfer at once.
+  curl_multi_remove_handle(multi_, transfer->handle());
+  transfers_.erase(transfer->handle());
+  release(transfer);
+  admitWaiting();
+}
+
+bool ServiceLoop::stopped() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stopping_ || stopped_;
+}
+
+void ServiceLoop::stop() {
+  std::lock_guard<std::mutex> stopLock(stopMutex_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_ || stopped_) return;
+    stopping_ = true;
+    curl_multi_wakeup(multi_);
+  }
+  // On the library thread itself (shutdown from a handler) the loop ends after this pass.
+  if (!tOnLoopThread && thread_.joinable()) thread_.join();
+}
+
+void ServiceLoop::drainAtStop() {
+  // Every transfer ends with its completion; what those post or schedule runs too (timers at
+  // once), a bounded number of rounds, so that each call still ends exactly once.
+  for (int round = 0; round < 100; ++round) {
+    std::vector<std::shared_ptr<CurlTransfer>> ending;
+    for (auto& waiting : waiting_) {
+      waiting->waitingAt.reset();
+      ending.push_back(std::move(waiting));
+    }
+    waiting_.clear();
+    for (auto& [handle, transfer] : transfers_) {
+      curl_multi_remove_handle(multi_, handle);
+      transfer->running = false;
+      ending.push_back(std::move(transfer));
+    }
+    transfers_.clear();
+    runningPerHost_.clear();
+    runningInAll_ = 0;
+    std::deque<Task> tasks;
+    std::vector<Task> timers;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      tasks.swap(tasks_);
+      while (!timers_.empty()) {
+        timers.push_back(std::move(const_cast<Timer&>(timers_.top()).task));
+        timers_.pop();
+      }
+    }
+    if (ending.empty() && tasks.empty() && timers.empty()) break;
+    for (auto& transfer : ending) {
+      runGuarded([&] {
+        transfer->complete(failedOutcome(HttpOutcome::Failure::otherFailure, kShutDownDetail));
+      });
+    }
+    for (const Task& task : tasks) runGuarded(task);
+    for (const Task& task : timers) runGuarded(task);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopped_ = true;
+    parkedChanged_.notify_all();
+  }
+  // No one wakes the handle any more (post checks stopped_ under the lock).
+  curl_multi_cleanup(multi_);
+  multi_ = nullptr;
 }
 
 void ServiceLoop::run() {
@@ -153,6 +328,7 @@ void ServiceLoop::run() {
     {
       std::unique_lock<std::mutex> lock(mutex_);
       if (exiting_) parkForever(lock);
+      if (stopping_) break;
       tasks.swap(tasks_);
     }
     // Several wake-ups can merge into one, so every pass takes all queued tasks.
@@ -166,6 +342,7 @@ void ServiceLoop::run() {
 
     curl_multi_poll(multi_, nullptr, 0, pollTimeoutMilliseconds(), nullptr);
   }
+  drainAtStop();
 }
 
 void ServiceLoop::runDueTimers() {
@@ -193,9 +370,11 @@ void ServiceLoop::finishTransfers() {
     if (found == transfers_.end()) continue;
     std::shared_ptr<CurlTransfer> transfer = std::move(found->second);
     transfers_.erase(found);
+    release(transfer);
     HttpOutcome outcome = transfer->outcome(result);
     runGuarded([&] { transfer->complete(std::move(outcome)); });
   }
+  admitWaiting();
 }
 
 int ServiceLoop::pollTimeoutMilliseconds() {
@@ -204,7 +383,7 @@ int ServiceLoop::pollTimeoutMilliseconds() {
   long wait =
       curlTimeout < 0 ? kIdlePollMilliseconds : std::min<long>(curlTimeout, kIdlePollMilliseconds);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!tasks_.empty() || exiting_) return 0;
+  if (!tasks_.empty() || exiting_ || stopping_) return 0;
   if (!timers_.empty()) {
     const auto untilTimer = timers_.top().deadline - Clock::now();
     if (untilTimer <= Clock::duration::zero()) return 0;

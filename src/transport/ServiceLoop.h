@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <queue>
+#include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -20,9 +23,14 @@ class CurlTransfer;
 /// The one library thread "orvane-site-services": a libcurl multi handle, a queue of tasks and
 /// a timer heap, served by one loop around curl_multi_poll.
 ///
-/// Made on first use and never destroyed; its thread is detached. At process exit it parks the
-/// thread (between two steps of its loop) before the TLS library and other process-wide state
-/// are torn down.
+/// Made on first use and never destroyed. At process exit it parks the thread (between two
+/// steps of its loop) before the TLS library and other process-wide state are torn down;
+/// `stop` ends and joins it earlier.
+///
+/// The loop, not libcurl, decides when a transfer starts: at most kMaxConnectionsPerHost run to
+/// one host and kMaxConnectionsInAll in all; the others wait in arrival order in the loop's own
+/// queue, where a transfer whose deadline passes ends at once without being sent. A transfer's
+/// time-out starts when it starts.
 class ServiceLoop {
  public:
   using Task = std::function<void()>;
@@ -36,6 +44,9 @@ class ServiceLoop {
   /// start, or std::runtime_error when libcurl cannot be set up (the next call tries again).
   static ServiceLoop& shared();
 
+  /// The loop if it was started, else null (it is not started by asking). Thread-safe.
+  static ServiceLoop* existing() noexcept;
+
   /// True on the library thread.
   static bool isLoopThread() noexcept;
 
@@ -44,8 +55,17 @@ class ServiceLoop {
   /// Runs `task` on the library thread once `delay` has passed. Thread-safe.
   void postAfter(std::chrono::nanoseconds delay, Task task);
 
-  /// Starts a prepared transfer. Library thread only.
+  /// Starts a prepared transfer, or queues it until a connection is free. Library thread only.
   void start(std::shared_ptr<CurlTransfer> transfer);
+  /// Stops a transfer, queued or running; its completion is dropped. Library thread only.
+  void cancel(const std::shared_ptr<CurlTransfer>& transfer);
+
+  /// Ends every transfer still under way with a failure, runs what is queued, then ends the
+  /// thread and joins it (unless called on it). Afterwards posted tasks and timers run at once
+  /// on a short-lived thread of their own and transfers fail without being sent. Thread-safe.
+  void stop();
+  /// True once `stop` has begun.
+  bool stopped();
 
   ServiceLoop(const ServiceLoop&) = delete;
   ServiceLoop& operator=(const ServiceLoop&) = delete;
@@ -66,8 +86,15 @@ class ServiceLoop {
   static void parkAtExit();
 
   void run();
+  void drainAtStop();
   void runDueTimers();
   void finishTransfers();
+  void admit(const std::shared_ptr<CurlTransfer>& transfer);
+  void begin(const std::shared_ptr<CurlTransfer>& transfer);
+  void release(const std::shared_ptr<CurlTransfer>& transfer);
+  void admitWaiting();
+  bool hasRoomFor(const std::string& host) const;
+  void expire(const std::weak_ptr<CurlTransfer>& weak);
   int pollTimeoutMilliseconds();
   void parkForever(std::unique_lock<std::mutex>& lock);
 
@@ -80,9 +107,16 @@ class ServiceLoop {
   std::uint64_t nextTimerOrder_ = 0;
   bool exiting_ = false;
   bool parked_ = false;
+  bool stopping_ = false;
+  bool stopped_ = false;
+  std::thread thread_;
+  std::mutex stopMutex_;
 
   // Library thread only.
   std::unordered_map<CURL*, std::shared_ptr<CurlTransfer>> transfers_;
+  std::list<std::shared_ptr<CurlTransfer>> waiting_;
+  std::unordered_map<std::string, long> runningPerHost_;
+  long runningInAll_ = 0;
 };
 
 }  // namespace orvane::site::transport

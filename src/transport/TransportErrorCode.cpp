@@ -28,6 +28,16 @@ const char* transportErrorDescription(TransportErrorCode code) noexcept {
       return "Incomplete error reply";
     case TransportErrorCode::emptyReply:
       return "Empty reply";
+    case TransportErrorCode::cancelled:
+      return "Call cancelled";
+    case TransportErrorCode::deadlineExceeded:
+      return "Deadline exceeded";
+    case TransportErrorCode::queueFull:
+      return "Too many queued calls";
+    case TransportErrorCode::calledOnLibraryThread:
+      return "Called on the library thread";
+    case TransportErrorCode::libraryShutDown:
+      return "Library shut down";
     case TransportErrorCode::otherFailure:
       break;
   }

@@ -27,6 +27,46 @@ void FakeTransport::send(HttpRequest request, Completion completion) {
   pending_.push_back(Pending{requests_.size() - 1, std::move(completion)});
 }
 
+class FakeTransport::FakeExchange final : public HttpTransport::Exchange {
+ public:
+  FakeExchange(FakeTransport& transport, std::size_t index)
+      : transport_(transport), index_(index) {}
+  void cancel() override { transport_.cancelRequest(index_); }
+
+ private:
+  FakeTransport& transport_;
+  std::size_t index_;
+};
+
+std::shared_ptr<HttpTransport::Exchange> FakeTransport::sendCancellable(HttpRequest request,
+                                                                        Completion completion) {
+  std::size_t index = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.push_back(std::move(request));
+    index = requests_.size() - 1;
+    pending_.push_back(Pending{index, std::move(completion)});
+  }
+  return std::make_shared<FakeExchange>(*this, index);
+}
+
+void FakeTransport::cancelRequest(std::size_t index) {
+  Completion dropped;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto at = pending_.begin(); at != pending_.end(); ++at) {
+    if (at->index != index) continue;
+    dropped = std::move(at->completion);
+    pending_.erase(at);
+    cancelled_.push_back(index);
+    return;
+  }
+}
+
+std::vector<std::size_t> FakeTransport::cancelledRequests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return cancelled_;
+}
+
 void FakeTransport::runAfter(std::chrono::nanoseconds delay, Task task) {
   std::lock_guard<std::mutex> lock(mutex_);
   delays_.push_back(delay);

@@ -28,6 +28,9 @@ HttpOutcome httpFailure(HttpOutcome::Failure failure, std::string detail = "simu
 class FakeTransport final : public HttpTransport {
  public:
   void send(HttpRequest request, Completion completion) override;
+  /// Like `send`; cancelling the handle drops the request's completion (it never runs) and
+  /// records the cancellation.
+  std::shared_ptr<Exchange> sendCancellable(HttpRequest request, Completion completion) override;
   void runAfter(std::chrono::nanoseconds delay, Task task) override;
   void post(Task task) override;
 
@@ -38,6 +41,8 @@ class FakeTransport final : public HttpTransport {
   HttpRequest lastRequest() const;
   /// Requests sent and not answered yet.
   std::size_t pendingRequestCount() const;
+  /// Requests whose exchange was cancelled while unanswered (their index in `requests()`).
+  std::vector<std::size_t> cancelledRequests() const;
 
   /// Answers the oldest unanswered request; returns false when there is none.
   bool answer(HttpOutcome outcome);
@@ -70,6 +75,8 @@ class FakeTransport final : public HttpTransport {
     std::size_t index;
     Completion completion;
   };
+  class FakeExchange;
+  void cancelRequest(std::size_t index);
   struct Timer {
     std::chrono::nanoseconds deadline;
     std::size_t order;
@@ -79,6 +86,7 @@ class FakeTransport final : public HttpTransport {
   mutable std::mutex mutex_;
   std::vector<HttpRequest> requests_;
   std::deque<Pending> pending_;
+  std::vector<std::size_t> cancelled_;
   std::vector<std::chrono::nanoseconds> delays_;
   std::vector<Timer> timers_;
   std::deque<Task> tasks_;

@@ -1,7 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
+#include "orvane/site/Call.h"
+#include "orvane/site/CallOptions.h"
+#include "orvane/site/ClientOptions.h"
+#include "orvane/site/Export.h"
+#include "orvane/site/Result.h"
 #include "orvane/site/SiteClientProtocol.h"
 
 namespace orvane::site {
@@ -9,6 +15,7 @@ namespace orvane::site {
 class ApiContext;
 
 namespace internal {
+class ClientCore;
 class FacadeLifetime;
 }  // namespace internal
 
@@ -57,6 +64,8 @@ class SiteClient : public SiteClientProtocol {
 
   /// An independent facade; it shares the process-wide request clients and configuration.
   SiteClient();
+  /// A client that uses only `options` (copied). Starts nothing; values are checked per call.
+  explicit SiteClient(ClientOptions options);
   ~SiteClient() override;
   SiteClient(const SiteClient&) = delete;
   SiteClient& operator=(const SiteClient&) = delete;
@@ -94,8 +103,78 @@ class SiteClient : public SiteClientProtocol {
   void timezone(TimezoneRequest request, std::shared_ptr<ApiContext> apiContext,
                 TimezoneHandler completionHandler) override;
 
+  // Option-client forms: each returns a handle to the call it starts (see Call). The form with
+  // a handler calls it exactly once with the result.
+  /// textSearch on an option client; see the three-argument form for what it does.
+  Call<TextSearchResponse> textSearch(TextSearchRequest request);
+  /// textSearch with per-call options.
+  Call<TextSearchResponse> textSearch(TextSearchRequest request, const CallOptions& callOptions);
+  /// textSearch with per-call options and a handler.
+  Call<TextSearchResponse> textSearch(TextSearchRequest request, const CallOptions& callOptions,
+                                      std::function<void(Result<TextSearchResponse>)> handler);
+  /// nearbySearch on an option client; see the three-argument form for what it does.
+  Call<NearbySearchResponse> nearbySearch(NearbySearchRequest request);
+  /// nearbySearch with per-call options.
+  Call<NearbySearchResponse> nearbySearch(NearbySearchRequest request,
+                                          const CallOptions& callOptions);
+  /// nearbySearch with per-call options and a handler.
+  Call<NearbySearchResponse> nearbySearch(
+      NearbySearchRequest request, const CallOptions& callOptions,
+      std::function<void(Result<NearbySearchResponse>)> handler);
+  /// detailSearch on an option client; see the three-argument form for what it does.
+  Call<DetailSearchResponse> detailSearch(DetailSearchRequest request);
+  /// detailSearch with per-call options.
+  Call<DetailSearchResponse> detailSearch(DetailSearchRequest request,
+                                          const CallOptions& callOptions);
+  /// detailSearch with per-call options and a handler.
+  Call<DetailSearchResponse> detailSearch(
+      DetailSearchRequest request, const CallOptions& callOptions,
+      std::function<void(Result<DetailSearchResponse>)> handler);
+  /// querySuggestion on an option client; see the three-argument form for what it does.
+  Call<QuerySuggestionResponse> querySuggestion(QuerySuggestionRequest request);
+  /// querySuggestion with per-call options.
+  Call<QuerySuggestionResponse> querySuggestion(QuerySuggestionRequest request,
+                                                const CallOptions& callOptions);
+  /// querySuggestion with per-call options and a handler.
+  Call<QuerySuggestionResponse> querySuggestion(
+      QuerySuggestionRequest request, const CallOptions& callOptions,
+      std::function<void(Result<QuerySuggestionResponse>)> handler);
+  /// queryAutocomplete on an option client; see the three-argument form for what it does.
+  Call<QueryAutocompleteResponse> queryAutocomplete(QueryAutocompleteRequest request);
+  /// queryAutocomplete with per-call options.
+  Call<QueryAutocompleteResponse> queryAutocomplete(QueryAutocompleteRequest request,
+                                                    const CallOptions& callOptions);
+  /// queryAutocomplete with per-call options and a handler.
+  Call<QueryAutocompleteResponse> queryAutocomplete(
+      QueryAutocompleteRequest request, const CallOptions& callOptions,
+      std::function<void(Result<QueryAutocompleteResponse>)> handler);
+  /// geocode on an option client; see the three-argument form for what it does.
+  Call<GeocodeResponse> geocode(GeocodeRequest request);
+  /// geocode with per-call options.
+  Call<GeocodeResponse> geocode(GeocodeRequest request, const CallOptions& callOptions);
+  /// geocode with per-call options and a handler.
+  Call<GeocodeResponse> geocode(GeocodeRequest request, const CallOptions& callOptions,
+                                std::function<void(Result<GeocodeResponse>)> handler);
+  /// reverseGeocode on an option client; see the three-argument form for what it does.
+  Call<ReverseGeocodeResponse> reverseGeocode(ReverseGeocodeRequest request);
+  /// reverseGeocode with per-call options.
+  Call<ReverseGeocodeResponse> reverseGeocode(ReverseGeocodeRequest request,
+                                              const CallOptions& callOptions);
+  /// reverseGeocode with per-call options and a handler.
+  Call<ReverseGeocodeResponse> reverseGeocode(
+      ReverseGeocodeRequest request, const CallOptions& callOptions,
+      std::function<void(Result<ReverseGeocodeResponse>)> handler);
+  /// timezone on an option client; see the three-argument form for what it does.
+  Call<TimezoneResponse> timezone(TimezoneRequest request);
+  /// timezone with per-call options.
+  Call<TimezoneResponse> timezone(TimezoneRequest request, const CallOptions& callOptions);
+  /// timezone with per-call options and a handler.
+  Call<TimezoneResponse> timezone(TimezoneRequest request, const CallOptions& callOptions,
+                                  std::function<void(Result<TimezoneResponse>)> handler);
+
  private:
   std::shared_ptr<internal::FacadeLifetime> lifetime_;
+  std::shared_ptr<internal::ClientCore> core_;
 };
 
 }  // namespace orvane::site

@@ -56,6 +56,21 @@ enum class TransportErrorCode : std::int64_t {
   /// "Transport failure": any other failure of the exchange (a reply larger than the
   /// transport accepts, a request manager started twice, a transport that could not start).
   otherFailure = 11,
+  /// "Call cancelled": the call was cancelled (Call::cancel, the destruction of its SiteClient,
+  /// or shutdown()) before its result was delivered. Whatever was under way was stopped.
+  cancelled = 12,
+  /// "Deadline exceeded": the call's deadline (ClientOptions::setDeadline,
+  /// CallOptions::setDeadline) passed before a result arrived. The deadline covers waiting in
+  /// queues, every attempt and every pause between attempts.
+  deadlineExceeded = 13,
+  /// "Too many queued calls": the client already holds as many waiting calls as
+  /// ClientOptions::setMaxQueuedCalls allows. Nothing was sent.
+  queueFull = 14,
+  /// "Called on the library thread": Call::get() was called on the library thread (or inside a
+  /// handler of the library) for a call not yet finished; waiting there could never end.
+  calledOnLibraryThread = 15,
+  /// "Library shut down": the call was made after orvane::site::shutdown(). Nothing was sent.
+  libraryShutDown = 16,
 };
 
 /// The untranslated description of `code`, for example "Connection failed".

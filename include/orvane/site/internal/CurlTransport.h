@@ -15,10 +15,13 @@ namespace orvane::site {
 /// task of any of them and never stopped. That thread runs every transfer, every `runAfter`
 /// timer and every `post` task, and calls every completion. The number of threads does not grow
 /// with the number of calls. Connections are kept and reused between requests to the same host,
-/// at most 32 to one host and 128 in all: further requests wait for a free connection (the
-/// wait counts towards their time-out). HTTP/2 is used where the server offers it, redirects are
-/// not followed, and only "https" and "http" URLs are fetched. SIGPIPE and the application's other
-/// signals are blocked on the library thread.
+/// at most 32 to one host and 128 in all: further requests wait in arrival order for a free
+/// connection. A request's time-out starts when its transfer starts; a request still waiting at
+/// its deadline (HttpRequest::deadline) ends with a time-out without being sent.
+/// `sendCancellable` handles stop a waiting request or a transfer under way (its connection is
+/// closed), and the completion of a cancelled request is dropped. HTTP/2 is used where the server
+/// offers it, redirects are not followed, and only "https" and "http" URLs are fetched. SIGPIPE and
+/// the application's other signals are blocked on the library thread.
 ///
 /// All members are thread-safe. A CurlTransport may be destroyed while its requests are under
 /// way: they still end with their completion. `send`, `runAfter` and `post` throw
@@ -38,6 +41,7 @@ class CurlTransport : public HttpTransport {
   CurlTransport& operator=(const CurlTransport&) = delete;
 
   void send(HttpRequest request, Completion completion) override;
+  std::shared_ptr<Exchange> sendCancellable(HttpRequest request, Completion completion) override;
   void runAfter(std::chrono::nanoseconds delay, Task task) override;
   void post(Task task) override;
 

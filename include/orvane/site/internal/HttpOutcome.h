@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace orvane::site {
@@ -32,6 +34,9 @@ struct HttpOutcome {
   /// A short human-readable account of a failure, for Error::userInfo["detail"]. A transport
   /// never puts the request URL in it.
   std::string failureDetail;
+  /// The pause a reply's Retry-After header asks for (in seconds, or an HTTP date turned into
+  /// the time from now); absent when the reply had none or it could not be read.
+  std::optional<std::chrono::seconds> retryAfter;
 };
 
 }  // namespace orvane::site

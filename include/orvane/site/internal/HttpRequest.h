@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,8 +22,14 @@ struct HttpRequest {
   std::vector<std::pair<std::string, std::string>> headers;
   /// The request body; absent sends none.
   std::optional<std::string> body;
-  /// Time-out of the whole exchange in seconds, connection set-up included.
+  /// Time-out of the exchange in seconds, connection set-up included. It runs from the moment
+  /// the transport starts the transfer, not from `send`: a request waiting for a free
+  /// connection does not use it up.
   double timeoutSeconds = 60.0;
+  /// The latest moment the exchange may end, or none. A transfer still waiting for a connection
+  /// at that moment ends with a time-out without being sent; one that starts earlier gets at
+  /// most the time that is left as its time-out.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
 }  // namespace orvane::site

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "orvane/site/internal/HttpOutcome.h"
 #include "orvane/site/internal/HttpRequest.h"
@@ -28,10 +29,30 @@ class HttpTransport {
   using Completion = std::function<void(HttpOutcome outcome)>;
   using Task = std::function<void()>;
 
+  /// A request under way that its sender may stop (see `sendCancellable`).
+  class Exchange {
+   public:
+    virtual ~Exchange() = default;
+    /// Stops the exchange: a transport removes a waiting request from its queue and closes or
+    /// returns the connection of one under way. Idempotent and thread-safe. After it the
+    /// completion may still run once (with a late result, which the sender ignores) or never.
+    /// The default does nothing.
+    virtual void cancel() {}
+  };
+
   virtual ~HttpTransport() = default;
 
   /// Sends `request`; `completion` runs exactly once with the reply or the failure.
   virtual void send(HttpRequest request, Completion completion) = 0;
+
+  /// Sends `request` like `send`, returning a handle that can stop it. The default calls
+  /// `send` and returns a handle whose cancel does nothing, so transports written before this
+  /// member existed keep working: their cancelled calls still end at once, and the late
+  /// completion is ignored. Never returns null.
+  virtual std::shared_ptr<Exchange> sendCancellable(HttpRequest request, Completion completion) {
+    send(std::move(request), std::move(completion));
+    return std::make_shared<Exchange>();
+  }
   /// Runs `task` once after `delay` (a timer: no thread sleeps). A zero or negative delay runs
   /// it as soon as possible.
   virtual void runAfter(std::chrono::nanoseconds delay, Task task) = 0;

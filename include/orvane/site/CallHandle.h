@@ -1,0 +1,38 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include "orvane/site/Export.h"
+#include "orvane/site/Result.h"
+#include "orvane/site/responses/BaseResponse.h"
+
+namespace orvane::site {
+
+namespace internal {
+class CallState;
+}  // namespace internal
+
+/// The part of Call<T> that does not depend on the response type: one call under way or ended.
+/// Applications use Call<T>; see there. Copies refer to the same call. Thread-safe.
+class ORVANE_SITE_EXPORT CallHandle {
+ public:
+  /// A handle to no call: done() is false, get() returns an error at once.
+  CallHandle() = default;
+  explicit CallHandle(std::shared_ptr<internal::CallState> state);
+
+  /// Cancels the call (see Call::cancel).
+  void cancel() const;
+  /// True once the call's result is known.
+  bool done() const;
+  /// The result, waiting for it (see Call::get).
+  Result<BaseResponse> get() const;
+  /// The result if it is known within `wait`.
+  std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait) const;
+
+ private:
+  std::shared_ptr<internal::CallState> state_;
+};
+
+}  // namespace orvane::site

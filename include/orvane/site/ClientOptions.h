@@ -1,0 +1,97 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "orvane/site/CallObserver.h"
+#include "orvane/site/Executor.h"
+#include "orvane/site/Export.h"
+#include "orvane/site/RateLimiter.h"
+#include "orvane/site/RetryPolicy.h"
+
+namespace orvane::site {
+
+class HttpTransport;
+
+/// Everything a SiteClient made with options uses, and nothing else: a copyable value with
+/// chaining setters.
+///
+/// \code
+/// orvane::site::ClientOptions options;
+/// options.setApiKey("KEY").setAttemptTimeout(5s).setDeadline(20s);
+/// orvane::site::SiteClient client(options);
+/// \endcode
+///
+/// Values are checked when a call uses them: an empty key, a host that is not a host name, IP
+/// address or host:port, or a time-out or deadline that is not positive fails that call (its
+/// handler gets the Error), never the program. A copy is independent of the original.
+class ORVANE_SITE_EXPORT ClientOptions {
+ public:
+  ClientOptions();
+
+  /// The API key sent with every call of the client. Required.
+  ClientOptions& setApiKey(std::string value);
+  const std::string& apiKey() const noexcept { return apiKey_; }
+
+  /// The service's host, optionally with a port ("127.0.0.1:8443"); always reached over
+  /// https. Default: ClientConfig::BaseUrl.
+  ClientOptions& setHost(std::string value);
+  const std::string& host() const noexcept { return host_; }
+
+  /// The time-out of each attempt, from the moment its transfer starts. Default 10 s.
+  ClientOptions& setAttemptTimeout(std::chrono::nanoseconds value);
+  std::chrono::nanoseconds attemptTimeout() const noexcept { return attemptTimeout_; }
+
+  /// The time a whole call may take: queueing, every attempt and every pause. Default 30 s.
+  ClientOptions& setDeadline(std::chrono::nanoseconds value);
+  std::chrono::nanoseconds deadline() const noexcept { return deadline_; }
+
+  /// When calls try again. Default: RetryPolicy().
+  ClientOptions& setRetryPolicy(RetryPolicy value);
+  const RetryPolicy& retryPolicy() const noexcept { return retryPolicy_; }
+
+  /// The HTTP stack; null (the default) means a CurlTransport with default options, shared by
+  /// the option clients of the process.
+  ClientOptions& setTransport(std::shared_ptr<HttpTransport> value);
+  const std::shared_ptr<HttpTransport>& transport() const noexcept { return transport_; }
+
+  /// The most calls of the client under way at once; further calls wait in order (the wait
+  /// counts towards their deadline). 0 (the default) means no bound of the client's own.
+  ClientOptions& setMaxInFlight(std::size_t value);
+  std::size_t maxInFlight() const noexcept { return maxInFlight_; }
+
+  /// The most calls that may wait for one of the `maxInFlight` places; a call beyond it fails
+  /// at once with TransportErrorCode::queueFull. Default 10,000.
+  ClientOptions& setMaxQueuedCalls(std::size_t value);
+  std::size_t maxQueuedCalls() const noexcept { return maxQueuedCalls_; }
+
+  /// Asked for a permit before each attempt; null (the default) means no limit. May be shared
+  /// by several clients.
+  ClientOptions& setRateLimiter(std::shared_ptr<RateLimiter> value);
+  const std::shared_ptr<RateLimiter>& rateLimiter() const noexcept { return rateLimiter_; }
+
+  /// Where handlers run; empty (the default) means the library thread.
+  ClientOptions& setHandlerExecutor(Executor value);
+  const Executor& handlerExecutor() const noexcept { return handlerExecutor_; }
+
+  /// Told of each call's start, attempts and end; null (the default) means none.
+  ClientOptions& setObserver(std::shared_ptr<CallObserver> value);
+  const std::shared_ptr<CallObserver>& observer() const noexcept { return observer_; }
+
+ private:
+  std::string apiKey_;
+  std::string host_;
+  std::chrono::nanoseconds attemptTimeout_ = std::chrono::seconds(10);
+  std::chrono::nanoseconds deadline_ = std::chrono::seconds(30);
+  RetryPolicy retryPolicy_;
+  std::shared_ptr<HttpTransport> transport_;
+  std::size_t maxInFlight_ = 0;
+  std::size_t maxQueuedCalls_ = 10000;
+  std::shared_ptr<RateLimiter> rateLimiter_;
+  Executor handlerExecutor_;
+  std::shared_ptr<CallObserver> observer_;
+};
+
+}  // namespace orvane::site

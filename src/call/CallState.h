@@ -1,0 +1,87 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "orvane/site/Error.h"
+#include "orvane/site/Result.h"
+#include "orvane/site/RetryPolicy.h"
+#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/responses/BaseResponse.h"
+
+namespace orvane::site::internal {
+
+class ClientCore;
+
+/// One call of an option client from start to its one delivery: its resolved options and
+/// deadline, its cancel flag, its attempts and retry pauses, and its result.
+///
+/// Steps run on the transport's delivery thread (the library thread for curl); `cancel`, `get`
+/// and `waitFor` on any thread. The call ends exactly once, by its reply, its last failure,
+/// its deadline, cancellation or the client's end; its handler then runs once, never inside
+/// the operation call.
+class CallState : public std::enable_shared_from_this<CallState> {
+ public:
+  using Clock = std::chrono::steady_clock;
+  /// Decodes a 200 reply into the operation's response.
+  using Decoder = std::function<Result<BaseResponse>(const std::string& body)>;
+  using Handler = std::function<void(Result<BaseResponse>)>;
+
+  /// What one call needs, resolved from the client's options and the call's own.
+  struct Setup {
+    /// The operation's name ("timezone", ...), for observers and logs.
+    const char* operation = "";
+    std::string url;
+    /// The API key as sent, hidden from every error text of the call.
+    std::string secret;
+    std::string body;
+    std::chrono::nanoseconds attemptTimeout{0};
+    std::chrono::nanoseconds deadline{0};
+    RetryPolicy retryPolicy;
+    Decoder decode;
+    Handler handler;
+  };
+
+  /// Starts a call of `core`: its first step is posted to the transport. When `failure` is
+  /// given the call is not sent but ends with it (delivered the same way).
+  static std::shared_ptr<CallState> start(std::shared_ptr<ClientCore> core, Setup setup,
+                                          std::optional<Error> failure);
+
+  void cancel();
+  bool done() const;
+  Result<BaseResponse> get();
+  std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait);
+
+  CallState(std::shared_ptr<ClientCore> core, Setup setup);
+
+ private:
+  void begin();
+  void sendAttempt();
+  void onOutcome(int attempt, HttpOutcome outcome);
+  void retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter);
+  void end(Result<BaseResponse> result);
+  void deliver(Result<BaseResponse> result);
+  bool ended() const;
+  std::string redacted(std::string text) const;
+
+  const std::shared_ptr<ClientCore> core_;
+  const std::shared_ptr<HttpTransport> transport_;
+  Setup setup_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable delivered_;
+  std::optional<Result<BaseResponse>> result_;
+  bool ended_ = false;
+  bool tracked_ = false;
+  int attempts_ = 0;
+  std::chrono::nanoseconds paused_{0};
+  Clock::time_point startedAt_;
+  std::shared_ptr<HttpTransport::Exchange> exchange_;
+};
+
+}  // namespace orvane::site::internal

@@ -1,0 +1,83 @@
+#include "orvane/site/ClientOptions.h"
+
+#include <utility>
+
+#include "orvane/site/CallOptions.h"
+#include "orvane/site/ClientConfig.h"
+#include "orvane/site/internal/HttpTransport.h"
+
+namespace orvane::site {
+
+ClientOptions::ClientOptions() : host_(ClientConfig::BaseUrl) {}
+
+ClientOptions& ClientOptions::setApiKey(std::string value) {
+  apiKey_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setHost(std::string value) {
+  host_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setAttemptTimeout(std::chrono::nanoseconds value) {
+  attemptTimeout_ = value;
+  return *this;
+}
+
+ClientOptions& ClientOptions::setDeadline(std::chrono::nanoseconds value) {
+  deadline_ = value;
+  return *this;
+}
+
+ClientOptions& ClientOptions::setRetryPolicy(RetryPolicy value) {
+  retryPolicy_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setTransport(std::shared_ptr<HttpTransport> value) {
+  transport_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setMaxInFlight(std::size_t value) {
+  maxInFlight_ = value;
+  return *this;
+}
+
+ClientOptions& ClientOptions::setMaxQueuedCalls(std::size_t value) {
+  maxQueuedCalls_ = value;
+  return *this;
+}
+
+ClientOptions& ClientOptions::setRateLimiter(std::shared_ptr<RateLimiter> value) {
+  rateLimiter_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setHandlerExecutor(Executor value) {
+  handlerExecutor_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setObserver(std::shared_ptr<CallObserver> value) {
+  observer_ = std::move(value);
+  return *this;
+}
+
+CallOptions& CallOptions::setDeadline(std::chrono::nanoseconds value) {
+  deadline_ = value;
+  return *this;
+}
+
+CallOptions& CallOptions::setAttemptTimeout(std::chrono::nanoseconds value) {
+  attemptTimeout_ = value;
+  return *this;
+}
+
+CallOptions& CallOptions::setRetryPolicy(RetryPolicy value) {
+  retryPolicy_ = std::move(value);
+  return *this;
+}
+
+}  // namespace orvane::site

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "call/CallState.h"
+#include "call/ClientCore.h"
+#include "orvane/site/CallHandle.h"
+#include "orvane/site/CallOptions.h"
+#include "orvane/site/Result.h"
+#include "orvane/site/TransportErrorCode.h"
+#include "orvane/site/decode.h"
+
+namespace orvane::site::internal {
+
+/// Resolves what a call of `core` needs from the client's options and the call's own: the
+/// address with the key, the body as JSON text, time-out, deadline and retry policy. Returns
+/// the Error that must end the call instead when the options or the body cannot be used.
+std::optional<Error> prepareCall(const ClientCore& core, const CallOptions& callOptions,
+                                 const std::string& path, const nlohmann::json& body,
+                                 CallState::Setup& setup);
+
+/// The error of an operation with a Call result on a SiteClient made without options.
+Error noOptionsError();
+
+/// Starts one call of an option client. `Client` is the operation's request client: only its
+/// stateless rules are used (a private instance per call builds the body), never the
+/// process-wide one.
+template <class Client>
+CallHandle startOperationCall(const char* operation, const std::shared_ptr<ClientCore>& core,
+                              bool hasOptions, const std::string& path,
+                              typename Client::RequestType request, const CallOptions& callOptions,
+                              std::function<void(Result<typename Client::ResponseType>)> handler) {
+  using Response = typename Client::ResponseType;
+  CallState::Setup setup;
+  setup.operation = operation;
+  setup.decode = [](const std::string& body) -> Result<BaseResponse> {
+    Result<Response> decoded = decode<Response>(body);
+    if (!decoded.ok()) return Result<BaseResponse>(std::move(decoded).error());
+    return Result<BaseResponse>(std::shared_ptr<BaseResponse>(std::move(decoded).value()));
+  };
+  if (handler) {
+    setup.handler = [handler = std::move(handler)](Result<BaseResponse> result) {
+      if (!result.ok()) {
+        handler(Result<Response>(std::move(result).error()));
+      } else {
+        handler(Result<Response>(std::static_pointer_cast<Response>(std::move(result).value())));
+      }
+    };
+  }
+  std::optional<Error> failure;
+  if (!hasOptions) failure = noOptionsError();
+  try {
+    if (!failure) {
+      Client rules;
+      rules._request(std::move(request));
+      failure = prepareCall(*core, callOptions, path, rules.createBodyParameters(), setup);
+    }
+  } catch (const std::exception& problem) {
+    failure = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                                 std::string("the call could not be prepared: ") + problem.what());
+  }
+  return CallHandle(CallState::start(core, std::move(setup), std::move(failure)));
+}
+
+}  // namespace orvane::site::internal

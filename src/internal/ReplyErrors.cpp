@@ -1,0 +1,41 @@
+#include "internal/ReplyErrors.h"
+
+#include <memory>
+#include <utility>
+
+#include "orvane/site/Result.h"
+#include "orvane/site/TransportErrorCode.h"
+#include "orvane/site/decode.h"
+#include "orvane/site/internal/ErrorType.h"
+#include "orvane/site/responses/BaseResponse.h"
+
+namespace orvane::site::internal {
+
+Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope) {
+  notAnEnvelope = false;
+  if (body.empty())
+    return makeTransportError(TransportErrorCode::errorReplyWithoutBody, statusCode);
+  Result<BaseResponse> envelope = decode<BaseResponse>(body);
+  if (!envelope.ok()) {
+    notAnEnvelope = true;
+    Error error = envelope.error();
+    error.userInfo["statusCode"] = std::to_string(statusCode);
+    return error;
+  }
+  const std::shared_ptr<BaseResponse>& reply = envelope.value();
+  if (reply->returnCode && reply->returnDesc) {
+    // The service's own code and text travel in userInfo: the description alone ("API Error")
+    // would leave the application no way to tell why the call was refused.
+    Error error = ErrorType::apiError(*reply->returnCode, *reply->returnDesc).toError();
+    error.userInfo["statusCode"] = std::to_string(statusCode);
+    error.userInfo["returnCode"] = *reply->returnCode;
+    error.userInfo["returnDesc"] = *reply->returnDesc;
+    return error;
+  }
+  Error error = makeTransportError(TransportErrorCode::incompleteErrorEnvelope, statusCode);
+  if (reply->returnCode) error.userInfo["returnCode"] = *reply->returnCode;
+  if (reply->returnDesc) error.userInfo["returnDesc"] = *reply->returnDesc;
+  return error;
+}
+
+}  // namespace orvane::site::internal

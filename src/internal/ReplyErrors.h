@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "orvane/site/Error.h"
+
+namespace orvane::site::internal {
+
+/// The Error of a reply whose status is neither 200 nor a server error: an empty body gives
+/// TransportErrorCode::errorReplyWithoutBody; a reply envelope with "returnCode" and
+/// "returnDesc" the ErrorType::apiError (code and text also in userInfo); an envelope lacking
+/// either TransportErrorCode::incompleteErrorEnvelope; a body that is no envelope its decoding
+/// Error, and `notAnEnvelope` is set. `userInfo["statusCode"]` holds the status in every case.
+Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope);
+
+}  // namespace orvane::site::internal

@@ -1,0 +1,366 @@
+// Option clients on the fake transport and its fake clock: keys, cancellation, deadlines,
+// retries and the handle's waits.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvane/site/Call.h"
+#include "orvane/site/ClientOptions.h"
+#include "orvane/site/SiteClient.h"
+#include "orvane/site/TransportErrorCode.h"
+#include "support/FakeTransport.h"
+
+namespace orvane::site {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeTransport;
+
+constexpr const char* kReply = R"({"returnCode":"0","returnDesc":"OK"})";
+
+TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"); }
+
+std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
+
+// Records every result a handler receives.
+struct Results {
+  std::vector<Result<TimezoneResponse>> seen;
+  std::function<void(Result<TimezoneResponse>)> handler() {
+    return [this](Result<TimezoneResponse> result) { seen.push_back(std::move(result)); };
+  }
+  std::int64_t onlyCode() const {
+    EXPECT_EQ(seen.size(), 1U);
+    return seen.empty() || seen[0].ok() ? -1 : seen[0].error().code;
+  }
+};
+
+class OptionClientTest : public ::testing::Test {
+ protected:
+  ClientOptions options() const {
+    ClientOptions options;
+    options.setApiKey("KEY-A").setHost("127.0.0.1:8443").setTransport(transport_);
+    options.setRetryPolicy(RetryPolicy().setJitter(false)).setDeadline(60s);
+    return options;
+  }
+  // Retry pauses asked for so far: every timer but each call's own deadline timer (set to what
+  // is left of the deadline when the call's first step runs, a hair below it).
+  std::vector<std::chrono::nanoseconds> pauses(std::chrono::nanoseconds deadline) const {
+    std::vector<std::chrono::nanoseconds> result;
+    for (auto delay : transport_->timerDelays()) {
+      if (delay <= deadline - std::chrono::seconds(1)) result.push_back(delay);
+    }
+    return result;
+  }
+  void TearDown() override { transport_->dropPending(); }
+
+  std::shared_ptr<FakeTransport> transport_ = std::make_shared<FakeTransport>();
+};
+
+TEST_F(OptionClientTest, SendsItsOwnKeyHostAndTimeoutAndDeliversOnceLater) {
+  SiteClient client(options().setAttemptTimeout(3s));
+  Results results;
+  Call<TimezoneResponse> call = client.timezone(someRequest(), CallOptions(), results.handler());
+  EXPECT_EQ(transport_->requestCount(), 0U);  // nothing runs inside the operation call
+  transport_->runPosted();
+  const HttpRequest sent = transport_->lastRequest();
+  EXPECT_EQ(sent.url, "https://127.0.0.1:8443/mapApi/v1/timezoneService/getTimezone?key=KEY-A");
+  EXPECT_EQ(sent.method, "POST");
+  EXPECT_DOUBLE_EQ(sent.timeoutSeconds, 3.0);
+  ASSERT_TRUE(sent.deadline.has_value());
+  ASSERT_TRUE(sent.body.has_value());
+  EXPECT_NE(sent.body->find("\"timestamp\":1700000000"), std::string::npos);
+  EXPECT_FALSE(call.done());
+  transport_->reply(200, kReply);
+  transport_->runPosted();
+  ASSERT_EQ(results.seen.size(), 1U);
+  ASSERT_TRUE(results.seen[0].ok());
+  EXPECT_EQ(results.seen[0].value()->returnDesc, "OK");
+  EXPECT_TRUE(call.done());
+  EXPECT_TRUE(call.get().ok());
+  call.cancel();  // after delivery: nothing changes
+  transport_->runUntilIdle();
+  EXPECT_EQ(results.seen.size(), 1U);
+  EXPECT_TRUE(call.get().ok());
+}
+
+TEST_F(OptionClientTest, UnusableOptionsFailTheCallThroughItsHandler) {
+  struct Case {
+    ClientOptions options;
+    TransportErrorCode code;
+  };
+  const std::vector<Case> cases = {
+      {options().setApiKey(""), TransportErrorCode::invalidApiKey},
+      {options().setHost("bad host/"), TransportErrorCode::invalidUrl},
+      {options().setAttemptTimeout(0s), TransportErrorCode::otherFailure},
+      {options().setDeadline(-1s), TransportErrorCode::otherFailure},
+  };
+  for (const Case& c : cases) {
+    SiteClient client(c.options);
+    Results results;
+    client.timezone(someRequest(), CallOptions(), results.handler());
+    EXPECT_TRUE(results.seen.empty());
+    transport_->runUntilIdle();
+    EXPECT_EQ(results.onlyCode(), codeOf(c.code));
+  }
+  EXPECT_EQ(transport_->requestCount(), 0U);
+}
+
+TEST_F(OptionClientTest, CancelEndsTheCallOnceWhereverItIs) {
+  SiteClient client(options());
+  {  // before its first step ran
+    Results results;
+    auto call = client.timezone(someRequest(), CallOptions(), results.handler());
+    call.cancel();
+    call.cancel();
+    transport_->runUntilIdle();
+    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::cancelled));
+    EXPECT_EQ(transport_->requestCount(), 0U);
+  }
+  {  // during an attempt: the exchange is cancelled and a late reply goes nowhere
+    Results results;
+    auto call = client.timezone(someRequest(), CallOptions(), results.handler());
+    transport_->runPosted();
+    ASSERT_EQ(transport_->pendingRequestCount(), 1U);
+    call.cancel();
+    EXPECT_EQ(transport_->cancelledRequests().size(), 1U);
+    EXPECT_FALSE(transport_->reply(200, kReply));
+    transport_->runPosted();
+    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::cancelled));
+    EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::cancelled));
+  }
+  {  // during a retry pause: the pause's timer sends nothing
+    Results results;
+    const std::size_t before = transport_->requestCount();
+    auto call = client.timezone(someRequest(), CallOptions(), results.handler());
+    transport_->runPosted();
+    transport_->reply(503, "");
+    ASSERT_GE(transport_->pendingTimerCount(), 2U);  // deadline and pause
+    call.cancel();
+    transport_->runUntilIdle();
+    EXPECT_EQ(transport_->requestCount(), before + 1);
+    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::cancelled));
+  }
+}
+
+TEST_F(OptionClientTest, DestroyingTheClientCancelsItsCalls) {
+  Results results;
+  {
+    SiteClient client(options());
+    client.timezone(someRequest(), CallOptions(), results.handler());
+    client.timezone(someRequest(), CallOptions(), results.handler());
+    transport_->runPosted();
+  }
+  transport_->runUntilIdle();
+  ASSERT_EQ(results.seen.size(), 2U);
+  for (const auto& result : results.seen) {
+    EXPECT_EQ(result.error().code, codeOf(TransportErrorCode::cancelled));
+  }
+  EXPECT_EQ(transport_->cancelledRequests().size(), 2U);
+}
+
+TEST_F(OptionClientTest, TheDeadlineCoversAttemptsAndPauses) {
+  SiteClient client(options());
+  {  // a silent server: the call's own timer ends it and frees the exchange
+    Results results;
+    client.timezone(someRequest(), CallOptions().setDeadline(1200ms), results.handler());
+    transport_->runPosted();
+    transport_->runUntilIdle();
+    EXPECT_GT(transport_->now(), 1100ms);
+    EXPECT_LE(transport_->now(), 1200ms);
+    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::deadlineExceeded));
+    EXPECT_EQ(transport_->cancelledRequests().size(), 1U);
+  }
+  {  // server errors: 0.5 s pause fits, the next 1 s one would pass the deadline
+    Results results;
+    const std::size_t before = transport_->requestCount();
+    client.timezone(someRequest(), CallOptions().setDeadline(1200ms), results.handler());
+    transport_->runPosted();
+    transport_->reply(503, "");
+    transport_->fireNextTimer();  // the pause (0.5 s comes before the deadline)
+    transport_->runPosted();
+    transport_->reply(503, "");
+    transport_->runPosted();
+    EXPECT_EQ(transport_->requestCount(), before + 2);
+    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::serverErrorAfterRetries));
+  }
+}
+
+TEST_F(OptionClientTest, RetryPoliciesPauseExactlyAsScheduled) {
+  auto runFailing = [this](RetryPolicy policy, HttpOutcome outcome, std::size_t& attempts) {
+    SiteClient client(options().setRetryPolicy(std::move(policy)).setDeadline(1h));
+    Results results;
+    const std::size_t before = transport_->requestCount();
+    client.timezone(someRequest(), CallOptions(), results.handler());
+    for (int step = 0; step < 20 && results.seen.empty(); ++step) {
+      transport_->runPosted();
+      if (transport_->pendingRequestCount() > 0) {
+        transport_->answer(outcome);
+      } else {
+        // The earliest timer is the pause (the deadline is an hour away).
+        transport_->fireNextTimer();
+      }
+    }
+    attempts = transport_->requestCount() - before;
+    return results.seen.empty() || results.seen[0].ok() ? -1 : results.seen[0].error().code;
+  };
+  using std::chrono::milliseconds;
+  std::size_t attempts = 0;
+  const HttpOutcome serverError = testing::httpReply(503);
+
+  // The facade's schedule: 1 s, 1.5 s, 2.25 s; time-outs are not retried.
+  EXPECT_EQ(runFailing(RetryPolicy::specSchedule(), serverError, attempts),
+            codeOf(TransportErrorCode::serverErrorAfterRetries));
+  EXPECT_EQ(attempts, 4U);
+  EXPECT_EQ(pauses(1h), (std::vector<std::chrono::nanoseconds>{1000ms, 1500ms, 2250ms}));
+  EXPECT_EQ(runFailing(RetryPolicy::specSchedule(),
+                       testing::httpFailure(HttpOutcome::Failure::timedOut), attempts),
+            codeOf(TransportErrorCode::timedOut));
+  EXPECT_EQ(attempts, 1U);
+
+  // The default with full jitter from a seeded source: half of 0.5 s, 1 s, 2 s.
+  std::vector<double> shares = {0.5, 0.25, 1.0};
+  std::size_t next = 0;
+  transport_ = std::make_shared<FakeTransport>();
+  RetryPolicy jittered;
+  jittered.setRandomSource([&] { return shares[next++ % shares.size()]; });
+  EXPECT_EQ(
+      runFailing(jittered, testing::httpFailure(HttpOutcome::Failure::connectionFailed), attempts),
+      codeOf(TransportErrorCode::connectionFailed));
+  EXPECT_EQ(attempts, 4U);
+  EXPECT_EQ(pauses(1h), (std::vector<std::chrono::nanoseconds>{250ms, 250ms, 2000ms}));
+
+  // Retry-After sets the least pause; the longest pause caps the growth.
+  transport_ = std::make_shared<FakeTransport>();
+  HttpOutcome tooMany = testing::httpReply(429, R"({"returnCode":"429","returnDesc":"slow"})");
+  tooMany.retryAfter = std::chrono::seconds(3);
+  runFailing(RetryPolicy().setJitter(false).setMaxAttempts(2), tooMany, attempts);
+  EXPECT_EQ(attempts, 2U);
+  EXPECT_EQ(pauses(1h), (std::vector<std::chrono::nanoseconds>{3s}));
+  transport_ = std::make_shared<FakeTransport>();
+  runFailing(
+      RetryPolicy().setJitter(false).setInitialPause(10s).setMultiplier(10).setLongestPause(15s),
+      serverError, attempts);
+  EXPECT_EQ(pauses(1h), (std::vector<std::chrono::nanoseconds>{10s, 15s, 15s}));
+
+  // The budget bounds the pauses together: 0.5 s fits in 1 s, 0.5 + 1 s does not.
+  transport_ = std::make_shared<FakeTransport>();
+  runFailing(RetryPolicy().setJitter(false).setRetryBudget(1s), serverError, attempts);
+  EXPECT_EQ(attempts, 2U);
+}
+
+TEST_F(OptionClientTest, GetInsideAHandlerReturnsAtOnceInsteadOfWaitingForever) {
+  SiteClient client(options());
+  Call<TimezoneResponse> pending;
+  std::optional<Result<TimezoneResponse>> fromHandler;
+  std::optional<std::optional<Result<TimezoneResponse>>> waited;
+  client.timezone(someRequest(), CallOptions(), [&](Result<TimezoneResponse>) {
+    fromHandler = pending.get();
+    waited = pending.waitFor(10s);
+  });
+  pending = client.timezone(someRequest());
+  transport_->runPosted();
+  transport_->answer(testing::httpReply(200, kReply));  // the first call's request only
+  transport_->runPosted();
+  ASSERT_TRUE(fromHandler.has_value());
+  ASSERT_FALSE(pending.done());
+  EXPECT_EQ(fromHandler->error().code, codeOf(TransportErrorCode::calledOnLibraryThread));
+  ASSERT_TRUE(waited.has_value() && waited->has_value());
+  EXPECT_EQ((*waited)->error().code, codeOf(TransportErrorCode::calledOnLibraryThread));
+  EXPECT_FALSE(pending.waitFor(1ms).has_value());  // on the test's own thread it just waits
+}
+
+TEST_F(OptionClientTest, AFacadeWithoutOptionsRefusesCallForms) {
+  SiteClient facade;
+  setDefaultHttpTransport(transport_);
+  Results results;
+  facade.timezone(someRequest(), CallOptions(), results.handler());
+  transport_->runUntilIdle();
+  setDefaultHttpTransport(nullptr);
+  EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::otherFailure));
+}
+
+// Answers every request on a worker thread with the key it carried, so a handler can tell
+// whose key went out.
+class KeyEchoTransport final : public HttpTransport {
+ public:
+  KeyEchoTransport() : worker_([this] { work(); }) {}
+  ~KeyEchoTransport() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
+  void send(HttpRequest request, Completion completion) override {
+    const std::string key = request.url.substr(request.url.find("key=") + 4);
+    post([key, completion = std::move(completion)] {
+      completion(testing::httpReply(200, R"({"returnCode":"0","returnDesc":")" + key + "\"}"));
+    });
+  }
+  void runAfter(std::chrono::nanoseconds /*delay*/, Task /*task*/) override {}  // no deadlines
+  void post(Task task) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      tasks_.push_back(std::move(task));
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+      if (tasks_.empty()) return;
+      Task task = std::move(tasks_.front());
+      tasks_.pop_front();
+      lock.unlock();
+      task();
+      lock.lock();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Task> tasks_;
+  bool stopping_ = false;
+  std::thread worker_;
+};
+
+TEST(OptionClientKeys, TwoClientsFromEightThreadsNeverSendEachOthersKey) {
+  auto transport = std::make_shared<KeyEchoTransport>();
+  SiteClient alpha(ClientOptions().setApiKey("alpha-key").setTransport(transport));
+  SiteClient beta(ClientOptions().setApiKey("beta-key").setTransport(transport));
+  std::atomic<int> crossings{0};
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&, t] {
+      SiteClient& client = t % 2 == 0 ? alpha : beta;
+      const std::string key = t % 2 == 0 ? "alpha-key" : "beta-key";
+      for (int i = 0; i < 1250; ++i) {
+        Result<TimezoneResponse> result = client.timezone(someRequest()).get();
+        if (!result.ok()) {
+          ++failures;
+        } else if (result.value()->returnDesc != key) {
+          ++crossings;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(crossings.load(), 0);
+}
+
+}  // namespace
+}  // namespace orvane::site
