@@ -26,6 +26,15 @@ run(${WORK_DIR}/consumer/consumer)
 set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
 run(pkg-config --exists --print-errors orvane-site)
 
+# Where the Redis component was built: OrvaneSite::Redis and orvane-site-redis.pc work too.
+if(EXISTS ${prefix}/lib/cmake/OrvaneSite/OrvaneSiteRedisTargets.cmake)
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/redis-consumer -B ${WORK_DIR}/redis-consumer -G Ninja
+      -DCMAKE_PREFIX_PATH=${prefix})
+  run(${CMAKE_COMMAND} --build ${WORK_DIR}/redis-consumer)
+  run(${WORK_DIR}/redis-consumer/redis-consumer)
+  run(pkg-config --exists --print-errors orvane-site-redis)
+endif()
+
 # The examples compile against the installed package.
 if(EXISTS ${EXAMPLES_DIR}/CMakeLists.txt)
   run(${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${WORK_DIR}/examples -G Ninja

@@ -1,0 +1,107 @@
+// Several processes share one quota: each runs the quota client helper, which takes its permits
+// one after another from its own RedisRateLimiter and prints when it used each.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "support/PermitTimes.h"
+#include "support/RedisServer.h"
+
+namespace orvane::site::testing {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+struct FleetRun {
+  std::vector<PermitClock::time_point> useTimes;
+  int localPermits = 0;
+  bool allExited = true;
+};
+
+// Runs `processes` quota clients at once; each takes `permits` from the quota its index names.
+FleetRun runFleet(const RedisServer& server, int processes, int permits, double rate, int burst,
+                  const std::function<std::string(int)>& quotaOf) {
+  const auto start = PermitClock::now() + milliseconds(500);
+  const std::string startText = std::to_string(start.time_since_epoch().count());
+  std::vector<pid_t> children;
+  std::vector<std::string> outputs;
+  for (int i = 0; i < processes; ++i) {
+    outputs.push_back(::testing::TempDir() + "/orvane-quota-client-" + std::to_string(getpid()) +
+                      "-" + std::to_string(i) + ".txt");
+    std::vector<std::string> arguments = {ORVANE_SITE_REDIS_QUOTA_CLIENT,
+                                          std::to_string(server.port()),
+                                          quotaOf(i),
+                                          std::to_string(rate),
+                                          std::to_string(burst),
+                                          std::to_string(permits),
+                                          startText};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (freopen(outputs.back().c_str(), "w", stdout) == nullptr) _exit(126);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    children.push_back(child);
+  }
+
+  FleetRun run;
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) run.allExited = false;
+  }
+  for (const std::string& output : outputs) {
+    std::ifstream in(output);
+    std::string word;
+    while (in >> word) {
+      if (word == "local") {
+        int count = 0;
+        in >> count;
+        run.localPermits += count;
+      } else {
+        run.useTimes.emplace_back(std::chrono::nanoseconds(std::stoll(word)));
+      }
+    }
+    std::remove(output.c_str());
+  }
+  return run;
+}
+
+double spanSeconds(std::vector<PermitClock::time_point> times) {
+  std::sort(times.begin(), times.end());
+  return std::chrono::duration<double>(times.back() - times.front()).count();
+}
+
+// Four processes x 250 permits, one 100/s quota with a burst of 5: no second holds more than
+// 105 permits, and the run takes (1000 - 5) / 100 s within 5%. The same processes each with a
+// quota of their own overshoot the rate four times.
+TEST(FleetQuota, FourProcessesShareOneQuotaAndOwnQuotasOvershoot) {
+  RedisServer server;
+  const FleetRun shared = runFleet(server, 4, 250, 100.0, 5, [](int) { return "fleet"; });
+  ASSERT_TRUE(shared.allExited);
+  ASSERT_EQ(shared.useTimes.size(), 1000U);
+  EXPECT_EQ(shared.localPermits, 0);
+  EXPECT_LE(mostInWindow(shared.useTimes, seconds(1)), 105U);
+  EXPECT_NEAR(spanSeconds(shared.useTimes), 9.95, 0.05 * 9.95);
+
+  const FleetRun alone =
+      runFleet(server, 4, 250, 100.0, 5, [](int i) { return "own-" + std::to_string(i); });
+  ASSERT_TRUE(alone.allExited);
+  ASSERT_EQ(alone.useTimes.size(), 1000U);
+  EXPECT_GT(mostInWindow(alone.useTimes, seconds(1)), 3 * 105U);
+  EXPECT_LT(spanSeconds(alone.useTimes), 3.0);
+}
+
+}  // namespace
+}  // namespace orvane::site::testing

@@ -1,0 +1,316 @@
+#include "orvane/site/RedisRateLimiter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+#include "support/PermitTimes.h"
+#include "support/RedisServer.h"
+
+namespace orvane::site::testing {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+using std::chrono::seconds;
+using Options = RedisRateLimiter::Options;
+
+Options quotaOn(const RedisServer& server, const std::string& quota, double rate = 100.0,
+                std::size_t burst = 5) {
+  Options options;
+  options.port = server.port();
+  options.quotaName = quota;
+  options.permitsPerSecond = rate;
+  options.burst = burst;
+  options.fallbackPermitsPerSecond = rate / 4;
+  options.reconnectBackoff = milliseconds(50);
+  options.reconnectBackoffMax = milliseconds(200);
+  // Time-outs have tests of their own; elsewhere a busy machine must not cause a fallback.
+  options.requestTimeout = milliseconds(1000);
+  return options;
+}
+
+// Takes `count` permits, one after another, waiting for each as a client would.
+std::vector<PermitClock::time_point> usePermits(RateLimiter& limiter, int count) {
+  std::vector<PermitClock::time_point> times;
+  for (int i = 0; i < count; ++i) {
+    const auto useAt = takePermit(limiter);
+    if (!useAt) {
+      ADD_FAILURE() << "permit " << i << " got no grant within 2 s";
+      break;
+    }
+    times.push_back(*useAt);
+    std::this_thread::sleep_until(*useAt);
+  }
+  return times;
+}
+
+double perSecond(const std::vector<PermitClock::time_point>& times) {
+  if (times.size() < 2) return 0.0;
+  const std::chrono::duration<double> span = times.back() - times.front();
+  return static_cast<double>(times.size() - 1) / span.count();
+}
+
+TEST(RedisRateLimiterOptions, BadSettingsAreRefusedWithAClearMessage) {
+  struct Case {
+    const char* what;
+    void (*change)(Options&);
+    const char* message;
+  };
+  const Case cases[] = {
+      {"empty quota", [](Options& o) { o.quotaName.clear(); }, "quota name is empty"},
+      {"zero rate", [](Options& o) { o.permitsPerSecond = 0; },
+       "permitsPerSecond must be positive"},
+      {"negative rate", [](Options& o) { o.permitsPerSecond = -5; }, "permitsPerSecond"},
+      {"rate NaN", [](Options& o) { o.permitsPerSecond = std::nan(""); }, "permitsPerSecond"},
+      {"zero burst", [](Options& o) { o.burst = 0; }, "burst must be at least 1"},
+      {"no fallback rate", [](Options& o) { o.fallbackPermitsPerSecond = 0; },
+       "fallbackPermitsPerSecond must be positive"},
+      {"zero fallback burst", [](Options& o) { o.fallbackBurst = 0; }, "fallbackBurst"},
+      {"port", [](Options& o) { o.port = 70000; }, "port"},
+      {"no host", [](Options& o) { o.host.clear(); }, "host"},
+      {"user without password", [](Options& o) { o.user = "alice"; }, "password"},
+      {"zero time-out", [](Options& o) { o.requestTimeout = milliseconds(0); }, "requestTimeout"},
+      {"backoff order", [](Options& o) { o.reconnectBackoffMax = milliseconds(1); }, "Backoff"},
+  };
+  for (const Case& c : cases) {
+    Options options;
+    options.quotaName = "q";
+    options.permitsPerSecond = 10;
+    options.fallbackPermitsPerSecond = 2;
+    c.change(options);
+    try {
+      RedisRateLimiter limiter(options);
+      ADD_FAILURE() << c.what << ": accepted";
+    } catch (const std::invalid_argument& error) {
+      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos)
+          << c.what << ": " << error.what();
+    }
+  }
+}
+
+// Four limiters (as four processes would have) ask for all their permits at once: the shared
+// bucket spreads them over the quota's time, whatever limiter asks.
+TEST(RedisRateLimiter, LimitersSharingAQuotaStayWithinRateAndBurst) {
+  RedisServer server;
+  constexpr int kLimiters = 4;
+  constexpr int kPermits = 250;
+  std::vector<std::unique_ptr<RedisRateLimiter>> limiters;
+  for (int i = 0; i < kLimiters; ++i) {
+    limiters.push_back(std::make_unique<RedisRateLimiter>(quotaOn(server, "bulk")));
+  }
+  std::mutex mutex;
+  std::vector<PermitClock::time_point> times;
+  std::atomic<int> granted{0};
+  std::vector<std::thread> threads;
+  for (auto& limiter : limiters) {
+    threads.emplace_back([&, raw = limiter.get()] {
+      for (int i = 0; i < kPermits; ++i) {
+        raw->acquire([&](nanoseconds wait) {
+          std::lock_guard<std::mutex> lock(mutex);
+          times.push_back(PermitClock::now() + wait);
+          ++granted;
+        });
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  const auto deadline = PermitClock::now() + seconds(5);
+  while (granted < kLimiters * kPermits && PermitClock::now() < deadline) {
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  std::lock_guard<std::mutex> lock(mutex);
+  ASSERT_EQ(times.size(), static_cast<std::size_t>(kLimiters * kPermits));
+  for (auto& limiter : limiters) EXPECT_FALSE(limiter->usingFallback());
+  EXPECT_LE(mostInWindow(times, seconds(1)), 105U);
+  std::sort(times.begin(), times.end());
+  const std::chrono::duration<double> span = times.back() - times.front();
+  EXPECT_NEAR(span.count(), (kLimiters * kPermits - 5) / 100.0, 0.05 * 9.95);
+}
+
+TEST(RedisRateLimiter, FallsBackWhenRedisStopsAndReturnsWhenItIsBack) {
+  RedisServer server;
+  auto changes = std::make_shared<ChangeLog>();
+  Options options = quotaOn(server, "restart");
+  options.observer = changes;
+  RedisRateLimiter limiter(options);
+
+  const auto shared = usePermits(limiter, 60);
+  EXPECT_FALSE(limiter.usingFallback());
+  EXPECT_NEAR(perSecond({shared.begin() + 5, shared.end()}), 100.0, 10.0);
+
+  server.stop();
+  const auto started = PermitClock::now();
+  const auto local = usePermits(limiter, 40);  // no hang: each grant within 2 s
+  EXPECT_TRUE(limiter.usingFallback());
+  // The fallback holds 25 per second from the moment the shared permits ran out.
+  EXPECT_NEAR(perSecond(local), 25.0, 3.0);
+  EXPECT_LE(mostInWindow(local, seconds(1)), 26U);
+  EXPECT_GE(PermitClock::now() - started, milliseconds(1400));
+
+  server.start();
+  ASSERT_TRUE(changes->waitForChanges(2, milliseconds(2000)));
+  const auto back = usePermits(limiter, 60);
+  EXPECT_FALSE(limiter.usingFallback());
+  EXPECT_NEAR(perSecond({back.begin() + 5, back.end()}), 100.0, 10.0);
+
+  const auto told = changes->changes();
+  ASSERT_EQ(told.size(), 2U);
+  EXPECT_EQ(told[0].limiter, "restart");
+  EXPECT_TRUE(told[0].fallback);
+  EXPECT_FALSE(told[0].reason.empty());
+  EXPECT_FALSE(told[1].fallback);
+}
+
+TEST(RedisRateLimiter, AFrozenRedisCostsAtMostTheTimeOutPerGrant) {
+  RedisServer server;
+  auto changes = std::make_shared<ChangeLog>();
+  Options options = quotaOn(server, "frozen", 1000.0, 100);
+  options.requestTimeout = milliseconds(50);
+  options.observer = changes;
+  RedisRateLimiter limiter(options);
+  ASSERT_TRUE(takePermit(limiter));
+
+  server.freeze();
+  const auto asked = PermitClock::now();
+  std::atomic<int> granted{0};
+  for (int i = 0; i < 50; ++i) limiter.acquire([&](nanoseconds) { ++granted; });
+  while (granted < 50 && PermitClock::now() - asked < seconds(2)) {
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  EXPECT_EQ(granted, 50);
+  // One request time-out (50 ms) for the batch under way, and a little for the machine.
+  EXPECT_LT(PermitClock::now() - asked, milliseconds(250));
+  EXPECT_TRUE(limiter.usingFallback());
+
+  server.thaw();
+  ASSERT_TRUE(changes->waitForChanges(2, milliseconds(2000)));
+  EXPECT_FALSE(limiter.usingFallback());
+}
+
+TEST(RedisRateLimiter, UnreachableRedisFallsBackOnceAndGrantsEveryPermit) {
+  auto changes = std::make_shared<ChangeLog>();
+  Options options;
+  options.port = 1;  // nothing listens there
+  options.quotaName = "nowhere";
+  options.permitsPerSecond = 100;
+  options.fallbackPermitsPerSecond = 1000;
+  options.observer = changes;
+  RedisRateLimiter limiter(options);
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(takePermit(limiter)) << i;
+  EXPECT_TRUE(limiter.usingFallback());
+  std::this_thread::sleep_for(milliseconds(300));  // a few reconnection attempts
+  const auto told = changes->changes();
+  ASSERT_EQ(told.size(), 1U);
+  EXPECT_TRUE(told[0].fallback);
+  EXPECT_NE(told[0].reason.find("connect"), std::string::npos) << told[0].reason;
+}
+
+TEST(RedisRateLimiter, ScriptErrorsFallBackAndLostScriptsOrKeysDoNot) {
+  RedisServer server;
+  auto changes = std::make_shared<ChangeLog>();
+  Options options = quotaOn(server, "damaged", 10.0, 1);  // the key lives 100 ms per permit
+  options.observer = changes;
+  RedisRateLimiter limiter(options);
+  ASSERT_TRUE(takePermit(limiter));
+
+  // Redis forgets the script (restart, failover, SCRIPT FLUSH): EVAL takes over, no fallback.
+  EXPECT_EQ(server.command({"SCRIPT", "FLUSH"}), "+OK");
+  ASSERT_TRUE(takePermit(limiter));
+  // The key is evicted or deleted: the bucket starts full again.
+  EXPECT_EQ(server.command({"DEL", "orvane-site:quota:damaged"}), ":1");
+  ASSERT_TRUE(takePermit(limiter));
+  // A value the script did not write (no expiry) does not hold permits back.
+  EXPECT_EQ(server.command({"SET", "orvane-site:quota:damaged", "99999999999999999"}), "+OK");
+  const auto asked = PermitClock::now();
+  const auto useAt = takePermit(limiter);
+  ASSERT_TRUE(useAt);
+  EXPECT_LT(*useAt - asked, milliseconds(500));
+  // Redis restarted while the limiter was idle: a fresh connection, no fallback.
+  server.stop();
+  server.start();
+  ASSERT_TRUE(takePermit(limiter));
+  EXPECT_FALSE(limiter.usingFallback());
+  EXPECT_TRUE(changes->changes().empty());
+
+  // Something else took the key: the script fails, permits come from the local bucket.
+  server.command({"DEL", "orvane-site:quota:damaged"});
+  EXPECT_EQ(server.command({"HSET", "orvane-site:quota:damaged", "f", "v"}), ":1");
+  ASSERT_TRUE(takePermit(limiter));
+  ASSERT_TRUE(changes->waitForChanges(1, milliseconds(1000)));
+  EXPECT_TRUE(limiter.usingFallback());
+  EXPECT_NE(changes->changes()[0].reason.find("WRONGTYPE"), std::string::npos)
+      << changes->changes()[0].reason;
+
+  server.command({"DEL", "orvane-site:quota:damaged"});
+  ASSERT_TRUE(changes->waitForChanges(2, milliseconds(1000)));
+  ASSERT_TRUE(takePermit(limiter));
+  EXPECT_FALSE(limiter.usingFallback());
+}
+
+TEST(RedisRateLimiter, SlowDownHoldsBackEveryLimiterOfTheQuota) {
+  RedisServer server;
+  RedisRateLimiter asked(quotaOn(server, "pause"));
+  RedisRateLimiter other(quotaOn(server, "pause"));
+  ASSERT_TRUE(takePermit(asked));
+  ASSERT_TRUE(takePermit(other));
+
+  const auto paused = PermitClock::now();
+  asked.slowDown(milliseconds(400));
+  const auto own = takePermit(asked);
+  ASSERT_TRUE(own);
+  EXPECT_GE(*own - paused, milliseconds(400));
+  std::this_thread::sleep_for(milliseconds(50));  // the pause reaches Redis first
+  const auto next = takePermit(other);
+  ASSERT_TRUE(next);
+  EXPECT_GE(*next - paused, milliseconds(380));
+  EXPECT_LT(*next - paused, milliseconds(600));
+}
+
+TEST(RedisRateLimiter, UnixSocketWithAclUserAndPassword) {
+  RedisServer server(
+      {"--user", "fleet", "on", ">s3cret-pw", "~*", "+@all", "--requirepass", "default-pw"});
+  auto changes = std::make_shared<ChangeLog>();
+  Options options = quotaOn(server, "acl");
+  options.unixSocket = server.unixSocket();
+  options.user = "fleet";
+  options.password = "s3cret-pw";
+  {
+    RedisRateLimiter limiter(options);
+    ASSERT_TRUE(takePermit(limiter));
+    EXPECT_FALSE(limiter.usingFallback());
+  }
+  EXPECT_EQ(server.command({"EXISTS", "orvane-site:quota:acl"}, "default-pw"), ":1");
+
+  options.password = "wrong-pw";
+  options.observer = changes;
+  RedisRateLimiter refused(options);
+  ASSERT_TRUE(takePermit(refused));
+  EXPECT_TRUE(refused.usingFallback());
+  ASSERT_TRUE(changes->waitForChanges(1, milliseconds(1000)));
+  const std::string reason = changes->changes()[0].reason;
+  EXPECT_NE(reason.find("WRONGPASS"), std::string::npos) << reason;
+  EXPECT_EQ(reason.find("wrong-pw"), std::string::npos) << reason;
+}
+
+TEST(RedisRateLimiter, DestroyingTheLimiterGrantsEveryWaitingPermitOnce) {
+  RedisServer server;
+  std::atomic<int> calls{0};
+  {
+    Options options = quotaOn(server, "drain", 1000.0, 10);
+    options.requestTimeout = milliseconds(50);
+    RedisRateLimiter limiter(options);
+    ASSERT_TRUE(takePermit(limiter));
+    server.freeze();
+    for (int i = 0; i < 100; ++i) limiter.acquire([&](nanoseconds) { ++calls; });
+  }
+  EXPECT_EQ(calls, 100);
+  server.thaw();
+}
+
+}  // namespace
+}  // namespace orvane::site::testing
