@@ -281,6 +281,24 @@ TEST_F(BatchCli, CtrlCWritesCompleteRowsExits130AndResumeFinishes) {
   }
 }
 
+TEST_F(BatchCli, SecondCtrlCCancelsCallsInFlight) {
+  writeFile(path("in.csv"), addressCsv(50));
+  const std::string slowKey = StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-20000"});
+  const pid_t pid = start(
+      {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "4"},
+      slowKey);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto interrupted = std::chrono::steady_clock::now();
+  ::kill(pid, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ::kill(pid, SIGINT);
+  const ToolRun stopped = finish(pid);
+  EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(10))
+      << "the calls in flight were waited for";
+  EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 1u);  // the header, no cancelled row
+}
+
 }  // namespace
 
 #endif  // ORVANE_SITE_CLI_PATH

@@ -21,6 +21,7 @@
 
 #include "BatchEngine.h"
 #include "BatchOperation.h"
+#include "ClientRowRunner.h"
 #include "Command.h"
 #include "ExitStatus.h"
 #include "InputReader.h"
@@ -30,6 +31,12 @@
 #include "ResumeScan.h"
 #include "RowRunner.h"
 #include "Session.h"
+
+#include <orvane/site/ClientOptions.h>
+#include <orvane/site/RateLimiter.h>
+#ifdef ORVANE_SITE_CLI_WITH_REDIS
+#include <orvane/site/redis.h>
+#endif
 
 namespace orvane::site::cli {
 namespace {
@@ -74,6 +81,9 @@ struct BatchFlags {
   bool resume = false;
   bool overwrite = false;
   bool noProgress = false;
+  std::optional<std::string> redis;
+  std::optional<std::string> quota;
+  std::optional<double> fallbackQps;
 };
 
 InputFormat inputFormatOf(const BatchFlags& flags) {
@@ -149,6 +159,34 @@ int openOutput(const BatchFlags& flags, OutputFileFormat format, const BatchOper
   return fd;
 }
 
+// The quota shared through Redis by every batch naming it, at --qps in all.
+std::shared_ptr<RateLimiter> sharedQuota(const BatchFlags& flags) {
+  if (!flags.redis) return nullptr;
+#ifdef ORVANE_SITE_CLI_WITH_REDIS
+  if (!flags.quota || flags.qps <= 0) throw UsageError("--redis needs --quota NAME and --qps N");
+  RedisRateLimiter::Options options;
+  const auto colon = flags.redis->rfind(':');
+  options.host = flags.redis->substr(0, colon);
+  if (colon != std::string::npos) {
+    try {
+      options.port = std::stoi(flags.redis->substr(colon + 1));
+    } catch (const std::exception&) {
+      throw UsageError("--redis takes HOST:PORT, not " + *flags.redis);
+    }
+  }
+  options.quotaName = *flags.quota;
+  options.permitsPerSecond = flags.qps;
+  options.fallbackPermitsPerSecond = flags.fallbackQps.value_or(flags.qps / 10);
+  try {
+    return std::make_shared<RedisRateLimiter>(options);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(std::string("--redis: ") + e.what());
+  }
+#else
+  throw UsageError("--redis: this build of the tool has no Redis support (hiredis missing)");
+#endif
+}
+
 int runBatch(const BatchFlags& flags, Session& session) {
   auto operation = makeBatchOperation(flags.operation);
   ColumnMap columns;
@@ -184,10 +222,15 @@ int runBatch(const BatchFlags& flags, Session& session) {
     printProblem("resuming after " + std::to_string(resume.rowsDone) + " rows of " + flags.output);
   }
 
-  FacadeRowRunner runner(session.context());
+  ClientOptions options = session.clientOptions();
+  options.setMaxInFlight(flags.concurrency);
+  std::shared_ptr<RateLimiter> quota = sharedQuota(flags);
+  if (quota) options.setRateLimiter(quota);
+  ClientRowRunner runner(options);
   EngineSettings settings;
   settings.concurrency = flags.concurrency;
-  settings.qps = flags.qps;
+  // A shared quota paces the calls itself; otherwise the engine keeps to --qps.
+  settings.qps = quota ? 0 : flags.qps;
   settings.allPlaces = flags.allPlaces;
   settings.skipRows = resume.rowsDone;
 
@@ -245,7 +288,7 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
       "Output: the input's columns, then the result's and an error column; CSV, or JSON\n"
       "Lines for .jsonl. Rows that cannot be used, and the service's refusals, get their\n"
       "error there; a refused key or an unreachable host stops the job (status 1).\n"
-      "Ctrl-C stops issuing and waits for calls in flight (twice: stops waiting), writes\n"
+      "Ctrl-C stops issuing and waits for calls in flight (twice: cancels them), writes\n"
       "what finished and exits with status 130; --resume then carries on.");
   sub->add_option("operation", f->operation, "geocode, reverse-geocode, text-search or timezone")
       ->required()
@@ -264,11 +307,22 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
                 "One output row per place found (with a \"row\" column), not the first only");
   sub->add_option("--concurrency", f->concurrency, "Calls in flight at most (default 8)")
       ->check(CLI::Range(1, 1024));
-  sub->add_option("--qps", f->qps, "Calls started per second at most (default: no limit)")
-      ->check(CLI::PositiveNumber);
+  auto* qps =
+      sub->add_option("--qps", f->qps, "Calls started per second at most (default: no limit)")
+          ->check(CLI::PositiveNumber);
   sub->add_flag("--resume", f->resume,
                 "Carry on an interrupted job: keep the rows already in --output, do the rest");
   sub->add_flag("--overwrite", f->overwrite, "Replace an existing --output")->excludes("--resume");
+  auto* redis = sub->add_option(
+      "--redis", f->redis, "HOST:PORT of a Redis server through which batches share one quota");
+  auto* quota = sub->add_option("--quota", f->quota,
+                                "Name of the shared quota (with --redis); --qps is its rate");
+  redis->needs(quota);
+  quota->needs(redis)->needs(qps);
+  sub->add_option("--fallback-qps", f->fallbackQps,
+                  "This process's rate while Redis cannot be reached (default: --qps / 10)")
+      ->needs(redis)
+      ->check(CLI::PositiveNumber);
   sub->add_flag("--no-progress", f->noProgress,
                 "No progress bar (shown on standard error when it is a terminal)");
   commands.push_back({sub, [f](Session& session) { return runBatch(*f, session); }});
