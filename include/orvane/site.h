@@ -6,6 +6,7 @@
 
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/CallObserver.h"
+#include "orvane/site/CallStats.h"
 #include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
 #include "orvane/site/DecodingErrorCode.h"
