@@ -356,8 +356,7 @@ class RedisRateLimiter::Impl {
     }
   }
 
-  void report(bool fallback, const std::string& reason, const std::string& line,
-              std::string_view level) {
+  void report(bool fallback, const std::string& reason, const std::string& line, LogLevel level) {
     ORVANE_SITE_LOG("RedisRateLimiter", line, level);
     if (!options_.observer) return;
     // An observer that throws is dropped, as everywhere in the library.

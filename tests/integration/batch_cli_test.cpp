@@ -299,6 +299,54 @@ TEST_F(BatchCli, SecondCtrlCCancelsCallsInFlight) {
   EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 1u);  // the header, no cancelled row
 }
 
+TEST_F(BatchCli, QpsPacesTheCalls_AndARedisQuotaIsSharedByTwoJobs) {
+  writeFile(path("in.csv"), addressCsv(30));
+  auto started = std::chrono::steady_clock::now();
+  const ToolRun paced =
+      run({"geocode", "--input", path("in.csv"), "--output", path("paced.csv"), "--qps", "20"});
+  ASSERT_EQ(paced.exitCode, 0) << paced.err;
+  // 30 calls at 20 a second: 29 gaps of 50 ms after the first.
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1400));
+
+  if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
+  const std::string port = std::to_string(20000 + ::getpid() % 20000);
+  std::vector<std::string> redisArgs{
+      "/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "",
+      "--appendonly",          "no"};
+  std::vector<char*> argv;
+  for (auto& arg : redisArgs) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t redis = 0;
+  ASSERT_EQ(posix_spawn(&redis, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  started = std::chrono::steady_clock::now();
+  const std::vector<std::string> shared{
+      "--qps", "20", "--redis", "127.0.0.1:" + port, "--quota", "batch-test-" + port};
+  auto args = [&](const std::string& output) {
+    std::vector<std::string> all{"geocode", "--input", path("in.csv"), "--output", path(output)};
+    all.insert(all.end(), shared.begin(), shared.end());
+    return all;
+  };
+  const pid_t first = start(args("one.csv"), StandinOptions::kDemoKey);
+  const ToolRun second = run(args("two.csv"));
+  const ToolRun firstRun = finish(first);
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  ::kill(redis, SIGTERM);
+  ::waitpid(redis, nullptr, 0);
+  if (second.err.find("no Redis support") != std::string::npos) GTEST_SKIP() << second.err;
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.err;
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  // 60 calls from one quota of 20 a second, not 30 from each of two.
+  EXPECT_GE(elapsed, std::chrono::milliseconds(2700));
+  EXPECT_EQ(lines(readFile(path("one.csv"))).size(), 31u);
+  EXPECT_EQ(lines(readFile(path("two.csv"))).size(), 31u);
+}
+
 }  // namespace
 
 #endif  // ORVANE_SITE_CLI_PATH

@@ -25,6 +25,7 @@
 #include "Command.h"
 #include "ExitStatus.h"
 #include "InputReader.h"
+#include "ObservedRowRunner.h"
 #include "Output.h"
 #include "OutputWriter.h"
 #include "Progress.h"
@@ -32,8 +33,10 @@
 #include "RowRunner.h"
 #include "Session.h"
 
+#include <orvane/site/CallStats.h>
 #include <orvane/site/ClientOptions.h>
 #include <orvane/site/RateLimiter.h>
+#include <orvane/site/TokenBucket.h>
 #ifdef ORVANE_SITE_CLI_WITH_REDIS
 #include <orvane/site/redis.h>
 #endif
@@ -224,13 +227,16 @@ int runBatch(const BatchFlags& flags, Session& session) {
 
   ClientOptions options = session.clientOptions();
   options.setMaxInFlight(flags.concurrency);
-  std::shared_ptr<RateLimiter> quota = sharedQuota(flags);
-  if (quota) options.setRateLimiter(quota);
-  ClientRowRunner runner(options);
+  ClientRowRunner client(options);
+  auto stats = std::make_shared<CallStats>();
+  ObservedRowRunner runner(client, stats);
   EngineSettings settings;
   settings.concurrency = flags.concurrency;
-  // A shared quota paces the calls itself; otherwise the engine keeps to --qps.
-  settings.qps = quota ? 0 : flags.qps;
+  // A quota shared through Redis, or this process's own --qps.
+  settings.limiter = sharedQuota(flags);
+  if (!settings.limiter && flags.qps > 0) {
+    settings.limiter = std::make_shared<TokenBucket>(flags.qps, 1);
+  }
   settings.allPlaces = flags.allPlaces;
   settings.skipRows = resume.rowsDone;
 
@@ -240,6 +246,12 @@ int runBatch(const BatchFlags& flags, Session& session) {
     BatchEngine engine(reader, writer, *operation, runner, columns, settings, progress,
                        [] { return interruptCount.load(std::memory_order_relaxed); });
     result = engine.run();
+  }
+  // Latency of the calls themselves, from the client's own measurements.
+  for (const auto& operation : stats->operations()) {
+    if (operation.callsStarted == 0) continue;
+    result.counts.latencyP50 = operation.p50;
+    result.counts.latencyP99 = operation.p99;
   }
   progress.clear();
   std::string ending;

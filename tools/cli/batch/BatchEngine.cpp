@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "LatencyHistogram.h"
 #include "ReorderWindow.h"
 
 namespace orvane::site::cli::batch {
@@ -26,7 +25,6 @@ constexpr int kUnreachableInARow = 3;
 struct Completion {
   std::uint64_t sequence;
   RowOutcome outcome;
-  Clock::duration latency;
 };
 
 // Where the library's thread hands finished calls to the engine's.
@@ -40,20 +38,40 @@ class CompletionQueue {
     ready_.notify_one();
   }
 
+  // A permit of the rate limiter is due at `due`.
+  void permit(Clock::time_point due) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      permitDue_ = due;
+      woken_ = true;
+    }
+    ready_.notify_one();
+  }
+
   std::deque<Completion> takeAll(Clock::duration wait) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (items_.empty() && wait > Clock::duration::zero()) {
-      ready_.wait_for(lock, wait, [this] { return !items_.empty(); });
+      ready_.wait_for(lock, wait, [this] { return !items_.empty() || woken_; });
     }
+    woken_ = false;
     std::deque<Completion> taken;
     taken.swap(items_);
     return taken;
+  }
+
+  std::optional<Clock::time_point> takePermit() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto due = permitDue_;
+    permitDue_.reset();
+    return due;
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<Completion> items_;
+  std::optional<Clock::time_point> permitDue_;
+  bool woken_ = false;  // by a permit, once
 };
 
 struct Finished {
@@ -98,18 +116,12 @@ class Job {
         wait(kTick);
         continue;
       }
-      const auto now = Clock::now();
-      if (settings_.qps > 0 && now < nextStart_) {
-        wait(std::min<Clock::duration>(nextStart_ - now, kTick));
-        continue;
-      }
-      issueNext(now);
+      if (settings_.limiter && !permitDue()) continue;
+      issueNext();
     }
     writeReady();
     output_.finish(input_.columns());
     result_.counts.inFlight = inFlight_.size();
-    result_.counts.latencyP50 = latencies_.percentile(0.5);
-    result_.counts.latencyP99 = latencies_.percentile(0.99);
     result_.elapsed = Clock::now() - started;
     progress_.update(result_.counts, true);
     return result_;
@@ -156,7 +168,32 @@ class Job {
     return result_.counts;
   }
 
-  void issueNext(Clock::time_point now) {
+  // Whether the rate limiter's permit for the next call is due; otherwise asks for one (once)
+  // and waits a little for it, so that Ctrl-C is noticed while the quota is spent.
+  bool permitDue() {
+    if (auto granted = queue_->takePermit()) {
+      permitDue_ = granted;
+      permitAsked_ = false;
+    }
+    if (!permitDue_ && !permitAsked_) {
+      permitAsked_ = true;
+      std::weak_ptr<CompletionQueue> queue = queue_;
+      settings_.limiter->acquire([queue](std::chrono::nanoseconds wait) {
+        const auto due = Clock::now() + std::max(wait, std::chrono::nanoseconds(0));
+        if (auto alive = queue.lock()) alive->permit(due);
+      });
+      return false;
+    }
+    const auto now = Clock::now();
+    if (!permitDue_ || *permitDue_ > now) {
+      wait(permitDue_ ? std::min<Clock::duration>(*permitDue_ - now, kTick) : kTick);
+      return false;
+    }
+    permitDue_.reset();
+    return true;
+  }
+
+  void issueNext() {
     std::optional<InputRow> row = input_.next();
     if (!row) {
       inputEnded_ = true;
@@ -168,21 +205,15 @@ class Job {
       window_.put(sequence, Finished{std::move(*row), std::move(outcome)});
       return;
     }
-    if (settings_.qps > 0) {
-      nextStart_ =
-          std::max(nextStart_, now) + std::chrono::duration_cast<Clock::duration>(
-                                          std::chrono::duration<double>(1.0 / settings_.qps));
-    }
     auto& call = inFlight_[sequence];
     call.row = std::move(*row);
     try {
       RowFields fields(call.row.values, columns_);
       auto queue = queue_;
-      const auto startedAt = Clock::now();
-      call.cancel = operation_.start(
-          fields, runner_, settings_.allPlaces, [queue, sequence, startedAt](RowOutcome outcome) {
-            queue->push(Completion{sequence, std::move(outcome), Clock::now() - startedAt});
-          });
+      call.cancel = operation_.start(fields, runner_, settings_.allPlaces,
+                                     [queue, sequence](RowOutcome outcome) {
+                                       queue->push(Completion{sequence, std::move(outcome)});
+                                     });
     } catch (const BadRow& bad) {
       window_.put(sequence, Finished{std::move(call.row), RowOutcome::badRow(bad.what())});
       inFlight_.erase(sequence);
@@ -202,7 +233,6 @@ class Job {
       InputRow row = std::move(found->second.row);
       inFlight_.erase(found);
       ++result_.counts.callsDone;
-      latencies_.add(std::chrono::duration_cast<std::chrono::nanoseconds>(completion.latency));
       // Outcomes of cancelled calls are not results: those rows are left for a resumed job.
       if (cancelled_) continue;
       judge(completion.outcome);
@@ -262,10 +292,10 @@ class Job {
   std::shared_ptr<CompletionQueue> queue_ = std::make_shared<CompletionQueue>();
   ReorderWindow<Finished> window_;
   std::unordered_map<std::uint64_t, InFlight> inFlight_;
-  LatencyHistogram latencies_;
   JobResult result_;
   std::uint64_t nextSequence_ = 0;
-  Clock::time_point nextStart_{};
+  std::optional<Clock::time_point> permitDue_;
+  bool permitAsked_ = false;
   bool inputEnded_ = false;
   bool stopIssuing_ = false;
   bool interrupted_ = false;

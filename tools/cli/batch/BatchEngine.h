@@ -3,7 +3,10 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include <orvane/site/RateLimiter.h>
 
 #include "BatchOperation.h"
 #include "InputReader.h"
@@ -17,8 +20,9 @@ namespace orvane::site::cli::batch {
 struct EngineSettings {
   /// Calls in flight at most; results wait for earlier rows in a window of twice as many.
   std::size_t concurrency = 8;
-  /// Calls started per second at most; 0 for no limit.
-  double qps = 0;
+  /// Paces the calls (a local bucket or a quota shared through Redis); may be empty. Each call
+  /// waits for its permit before it starts.
+  std::shared_ptr<RateLimiter> limiter;
   bool allPlaces = false;
   /// Input rows already in the output (--resume): read and passed over.
   std::uint64_t skipRows = 0;
@@ -38,9 +42,9 @@ struct JobResult {
   std::chrono::steady_clock::duration elapsed{};
 };
 
-/// Runs a batch: reads rows, starts at most `concurrency` calls at a time (and no faster than
-/// `qps`), and writes each row's outcome in input order as soon as every earlier row's is
-/// written. Memory stays within the window, whatever the input's size.
+/// Runs a batch: reads rows, starts at most `concurrency` calls at a time (and each only once
+/// the rate limiter allows), and writes each row's outcome in input order as soon as every earlier
+/// row's is written. Memory stays within the window, whatever the input's size.
 ///
 /// `interrupts` tells how often the user asked to stop: once stops issuing, twice cancels
 /// (or, where the client cannot cancel, stops waiting for) the calls in flight. A row is
