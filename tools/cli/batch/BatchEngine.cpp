@@ -156,6 +156,8 @@ class Job {
       }
       if (!everyCallCancelled) result_.end = JobEnd::abandoned;
     }
+    // Cancelled calls come back at once; should one not, a third Ctrl-C stops waiting.
+    if (interrupts >= 3) result_.end = JobEnd::abandoned;
   }
 
   void wait(Clock::duration bound) {

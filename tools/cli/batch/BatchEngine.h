@@ -31,7 +31,7 @@ struct EngineSettings {
 enum class JobEnd {
   finished,     // every row written
   interrupted,  // stopped issuing on request; every call started was waited for
-  abandoned,    // asked twice: stopped waiting for calls in flight
+  abandoned,    // asked again: stopped waiting for calls in flight
   stopped,      // a failure that every further row would share (refused key, host unreachable)
 };
 
@@ -47,7 +47,8 @@ struct JobResult {
 /// row's is written. Memory stays within the window, whatever the input's size.
 ///
 /// `interrupts` tells how often the user asked to stop: once stops issuing, twice cancels
-/// (or, where the client cannot cancel, stops waiting for) the calls in flight. A row is
+/// (or, where the client cannot cancel, stops waiting for) the calls in flight, three times
+/// stops waiting for cancelled calls. A row is
 /// written whole or not at all, so a resumed job carries on exactly where this one ended.
 class BatchEngine {
  public:
