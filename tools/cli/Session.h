@@ -48,6 +48,9 @@ class Session {
   /// may take at most replyBound().
   ClientOptions clientOptions() const;
 
+  /// The connection context the calls use (for jobs that make many calls themselves).
+  const std::shared_ptr<ApiContext>& context() const { return context_; }
+
  private:
   // Declared first so that it outlives the calls that use it.
   std::unique_ptr<standin::StandinServer> standin_;
