@@ -135,7 +135,9 @@ int main(int argc, char** argv) {
   const std::size_t rows = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 10000;
   const std::size_t concurrency = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 16;
   orvane::site::bench::StandinChild standin;
-  standin.start(static_cast<int>(concurrency) + 4);
+  // Each kept connection holds a worker of the stand-in: room for the direct client's (kept
+  // for a few seconds after it ends) and the tool's.
+  standin.start(static_cast<int>(2 * concurrency) + 8);
   const std::string dir = "/tmp/orvane-site-bench-batch-" + std::to_string(::getpid());
   const std::string small = dir + "-small.csv";
   const std::string large = dir + "-large.csv";
