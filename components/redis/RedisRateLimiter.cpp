@@ -382,8 +382,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
     }
   }
 
-  void report(bool fallback, const std::string& reason, const std::string& line,
-              std::string_view level) {
+  void report(bool fallback, const std::string& reason, const std::string& line, LogLevel level) {
     ORVANE_SITE_LOG("RedisRateLimiter", line, level);
     if (!options_.observer) return;
     // An observer that throws is dropped, as everywhere in the library.

@@ -1,46 +1,72 @@
 #include "internal/Logger.h"
 
-#include <cstdio>
+#include <chrono>
 #include <memory>
-#include <mutex>
 #include <utility>
 
+#include "internal/LogWriter.h"
 #include "orvane/site/LogSink.h"
+#include "transport/ServiceLoop.h"
 
 namespace orvane::site {
 namespace {
 
-struct SinkSlot {
-  std::mutex mutex;
-  std::shared_ptr<const LogSink> sink;
-};
+thread_local bool tNeverWaitForLog = false;
 
-// Never destroyed: threads may still log while static objects are torn down.
-SinkSlot& sinkSlot() {
-  static auto* instance = new SinkSlot();
-  return *instance;
-}
-
-void writeToStandardOutput(const std::string& line) {
-  std::string withFeed;
-  withFeed.reserve(line.size() + 1);
-  withFeed.append(line).push_back('\n');
-  // One call per line: stdio locks the stream for the call, so lines of different threads never
-  // mix within a line. The flush keeps lines prompt when standard output is a pipe.
-  // A log line that cannot be written has nowhere better to go.
-  (void)std::fwrite(withFeed.data(), 1, withFeed.size(), stdout);
-  (void)std::fflush(stdout);
+void install(LogSink line, LogRecordSink record) {
+  std::shared_ptr<const internal::LogEntry::Sink> sink;
+  if (line || record) {
+    sink = std::make_shared<const internal::LogEntry::Sink>(
+        internal::LogEntry::Sink{std::move(line), std::move(record)});
+  }
+  internal::LogWriter::shared().setSink(std::move(sink));
 }
 
 }  // namespace
 
-void setLogSink(LogSink sink) {
-  auto next = sink ? std::make_shared<const LogSink>(std::move(sink)) : nullptr;
-  std::lock_guard<std::mutex> lock(sinkSlot().mutex);
-  sinkSlot().sink = std::move(next);
+void setLogSink(LogSink sink) { install(std::move(sink), LogRecordSink()); }
+
+void setLogSink(LogRecordSink sink) { install(LogSink(), std::move(sink)); }
+
+void setLogSink(std::nullptr_t) { install(LogSink(), LogRecordSink()); }
+
+bool flushLogs(std::chrono::nanoseconds timeout) {
+  return internal::LogWriter::shared().flush(timeout);
+}
+
+std::uint64_t droppedLogLines() noexcept { return internal::LogWriter::shared().dropped(); }
+
+void setLogLevel(LogLevel level) noexcept { internal::Logger::setThreshold(level); }
+
+LogLevel logLevel() noexcept { return internal::Logger::threshold(); }
+
+std::string_view logLevelName(LogLevel level) noexcept {
+  switch (level) {
+    case LogLevel::error:
+      return "ERROR";
+    case LogLevel::info:
+      return "INFO";
+    case LogLevel::debug:
+      return "DEBUG";
+    case LogLevel::off:
+      return "OFF";
+  }
+  return "OFF";
 }
 
 namespace internal {
+
+std::atomic<LogLevel> Logger::threshold_{LogLevel::info};
+
+NeverWaitForLogScope::NeverWaitForLogScope() noexcept : previous_(tNeverWaitForLog) {
+  tNeverWaitForLog = true;
+}
+
+NeverWaitForLogScope::~NeverWaitForLogScope() { tNeverWaitForLog = previous_; }
+
+bool mustNeverWaitForLog() noexcept {
+  return tNeverWaitForLog || transport::ServiceLoop::isLoopThread();
+}
 
 Logger& Logger::shared() {
   static auto* instance = new Logger();
@@ -70,33 +96,58 @@ std::string_view Logger::baseName(std::string_view path) noexcept {
 
 std::string Logger::formatLine(std::string_view file, std::string_view function,
                                const std::optional<std::string_view>& message,
-                               std::string_view level) const {
+                               LogLevel level) const {
   const std::string_view base = baseName(file);
+  const std::string_view word = logLevelName(level);
   std::string line;
-  line.reserve(name_.size() + base.size() + function.size() + level.size() + 8 +
+  line.reserve(name_.size() + base.size() + function.size() + word.size() + 8 +
                (message ? message->size() + 2 : 0));
   line.append("[").append(name_).append("][");
-  line.append(base).append(".").append(function).append("] ").append(level);
+  line.append(base).append(".").append(function).append("] ").append(word);
   if (message) line.append(": ").append(*message);
   return line;
 }
 
+namespace {
+
+LogEntry entryFor(std::string_view file, std::string_view function, LogLevel level) {
+  const std::string_view base = Logger::baseName(file);
+  LogEntry entry;
+  entry.level = level;
+  entry.time = std::chrono::system_clock::now();
+  entry.head.reserve(base.size() + function.size());
+  entry.head.append(base).append(function);
+  entry.sourceLength = base.size();
+  return entry;
+}
+
+}  // namespace
+
 void Logger::log(std::string_view file, std::string_view function,
-                 const std::optional<std::string_view>& message, std::string_view level) const {
+                 const std::optional<std::string_view>& message, LogLevel level) const noexcept {
+  if (!enabled(level)) return;
   try {
-    const std::string line = formatLine(file, function, message, level);
-    std::shared_ptr<const LogSink> sink;
-    {
-      std::lock_guard<std::mutex> lock(sinkSlot().mutex);
-      sink = sinkSlot().sink;
+    LogEntry entry = entryFor(file, function, level);
+    if (message) {
+      entry.message.assign(message->data(), message->size());
+      entry.hasMessage = true;
     }
-    if (sink) {
-      (*sink)(line);
-    } else {
-      writeToStandardOutput(line);
-    }
+    LogWriter::shared().push(std::move(entry));
   } catch (...) {
-    // Logging never fails the operation that logs.
+    // Logging never fails the operation that logs (no memory for the line: it is lost).
+  }
+}
+
+void Logger::log(std::string_view file, std::string_view function, std::string&& message,
+                 LogLevel level) const noexcept {
+  if (!enabled(level)) return;
+  try {
+    LogEntry entry = entryFor(file, function, level);
+    entry.message = std::move(message);
+    entry.hasMessage = true;
+    LogWriter::shared().push(std::move(entry));
+  } catch (...) {
+    // As above.
   }
 }
 

@@ -437,7 +437,7 @@ void SiteRequestManager::logResponse(const std::string& body) const {
   message.reserve(kPrefix.size() + body.size());
   message.append(kPrefix).append(body);
   redactFrom(message, kPrefix.size());
-  ORVANE_SITE_LOG(kGenerateSession, std::string_view(message), internal::kInfo);
+  ORVANE_SITE_LOG(kGenerateSession, std::move(message), internal::kInfo);
 }
 
 }  // namespace orvane::site

@@ -1,5 +1,7 @@
 #include "support/LogCapture.h"
 
+#include <chrono>
+
 #include "orvane/site/LogSink.h"
 
 namespace orvane::site::testing {
@@ -11,9 +13,15 @@ LogCapture::LogCapture() {
   });
 }
 
-LogCapture::~LogCapture() { setLogSink(LogSink()); }
+LogCapture::~LogCapture() {
+  // Lines logged while the capture lived end up in it, not in the next sink.
+  flushLogs(std::chrono::seconds(10));
+  setLogSink(LogSink());
+}
 
 std::vector<std::string> LogCapture::lines() const {
+  // Lines reach the sink on the logger's own thread: wait for those logged so far.
+  flushLogs(std::chrono::seconds(10));
   std::lock_guard<std::mutex> lock(lines_->mutex);
   return lines_->lines;
 }
@@ -29,6 +37,7 @@ std::vector<std::string> LogCapture::linesContaining(std::string_view text) cons
 std::size_t LogCapture::count(std::string_view text) const { return linesContaining(text).size(); }
 
 void LogCapture::clear() {
+  flushLogs(std::chrono::seconds(10));
   std::lock_guard<std::mutex> lock(lines_->mutex);
   lines_->lines.clear();
 }

@@ -22,8 +22,12 @@ class Lines {
       lines_.emplace_back(line);
     });
   }
-  ~Lines() { setLogSink(nullptr); }
+  ~Lines() {
+    flushLogs();
+    setLogSink(nullptr);
+  }
   std::vector<std::string> take() {
+    flushLogs();  // lines reach the sink on the logger's own thread
     std::lock_guard<std::mutex> lock(mutex_);
     return std::exchange(lines_, {});
   }

@@ -1,29 +1,94 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "internal/LogBody.h"
+#include "internal/LogWriter.h"
 #include "internal/Logger.h"
+#include "orvane/site/LogLevel.h"
 #include "orvane/site/LogSink.h"
 
 namespace orvane::site {
 namespace {
 
 using internal::Logger;
+using namespace std::chrono_literals;
+
+// Collects whole lines or records while alive; reads flush the log first.
+class Collected {
+ public:
+  explicit Collected(bool structured = false) {
+    if (structured) {
+      setLogSink([this](const LogRecord& record) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        records_.push_back(
+            Record{record.level, std::string(record.source), std::string(record.function),
+                   record.message ? std::optional<std::string>(*record.message) : std::nullopt,
+                   record.time});
+      });
+    } else {
+      setLogSink([this](std::string_view line) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.emplace_back(line);
+      });
+    }
+  }
+  ~Collected() {
+    flushLogs();
+    setLogSink(nullptr);
+  }
+  struct Record {
+    LogLevel level;
+    std::string source;
+    std::string function;
+    std::optional<std::string> message;
+    std::chrono::system_clock::time_point time;
+  };
+  std::vector<std::string> lines() {
+    EXPECT_TRUE(flushLogs());
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+  std::vector<Record> records() {
+    EXPECT_TRUE(flushLogs());
+    std::lock_guard<std::mutex> lock(mutex_);
+    return records_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+  std::vector<Record> records_;
+};
+
+// Puts the process-wide threshold back after a test.
+struct LevelGuard {
+  LogLevel saved = logLevel();
+  ~LevelGuard() { setLogLevel(saved); }
+};
 
 TEST(LoggerLine, FormatWithAndWithoutMessage) {
   const Logger& logger = Logger::shared();
   EXPECT_EQ(logger.name(), "OrvaneSite");
   EXPECT_EQ(logger.formatLine("/src/internal/SiteRequestManager.cpp", "generateSession(_:)",
-                              std::string_view("Called Url: https://h/p"), "INFO"),
+                              std::string_view("Called Url: https://h/p"), LogLevel::info),
             "[OrvaneSite][SiteRequestManager.generateSession(_:)] INFO: Called Url: https://h/p");
-  EXPECT_EQ(logger.formatLine("SiteClient.cpp", "provideApiContext(with:)", std::nullopt, "ERROR"),
+  EXPECT_EQ(logger.formatLine("SiteClient.cpp", "provideApiContext(with:)", std::nullopt,
+                              LogLevel::error),
             "[OrvaneSite][SiteClient.provideApiContext(with:)] ERROR");
   // An empty message is still a message: the separator stays.
-  EXPECT_EQ(logger.formatLine("a.cpp", "f", std::string_view(), "INFO"),
-            "[OrvaneSite][a.f] INFO: ");
+  EXPECT_EQ(logger.formatLine("a.cpp", "f", std::string_view(), LogLevel::debug),
+            "[OrvaneSite][a.f] DEBUG: ");
 }
 
 TEST(LoggerLine, BaseNameOfOddPaths) {
@@ -48,41 +113,267 @@ TEST(LoggerLine, BaseNameOfOddPaths) {
   }
 }
 
-TEST(LoggerSink, ReceivesWholeLinesFromManyThreadsThenRestoresDefault) {
-  std::mutex mutex;
-  std::vector<std::string> lines;
-  setLogSink([&](std::string_view line) {
-    std::lock_guard<std::mutex> lock(mutex);
-    lines.emplace_back(line);
-  });
+TEST(LoggerLevels, ThresholdFiltersWithoutBuildingTheMessage) {
+  LevelGuard guard;
+  EXPECT_EQ(logLevel(), LogLevel::info);  // the default keeps every line of today
+  Collected sink;
+  int built = 0;
+  auto message = [&built](const char* text) {
+    ++built;
+    return std::string(text);
+  };
+  ORVANE_SITE_LOG("f", message("info at info"), internal::kInfo);
+  ORVANE_SITE_LOG("f", message("debug at info"), internal::kDebug);
+  setLogLevel(LogLevel::error);
+  ORVANE_SITE_LOG("f", message("info at error"), internal::kInfo);
+  ORVANE_SITE_LOG("f", message("error at error"), internal::kError);
+  setLogLevel(LogLevel::debug);
+  ORVANE_SITE_LOG("f", message("debug at debug"), internal::kDebug);
+  setLogLevel(LogLevel::off);
+  ORVANE_SITE_LOG("f", message("error at off"), internal::kError);
+  ORVANE_SITE_LOG_BODY("f", "Body: ", (++built, std::string_view("{}")), "");
+
+  EXPECT_EQ(sink.lines(), (std::vector<std::string>{
+                              "[OrvaneSite][logger_test.f] INFO: info at info",
+                              "[OrvaneSite][logger_test.f] ERROR: error at error",
+                              "[OrvaneSite][logger_test.f] DEBUG: debug at debug",
+                          }));
+  EXPECT_EQ(built, 3);
+  EXPECT_EQ(logLevelName(LogLevel::off), "OFF");
+}
+
+TEST(LoggerSink, StructuredSinkGetsTheParts) {
+  Collected sink(/*structured=*/true);
+  const auto before = std::chrono::system_clock::now();
+  ORVANE_SITE_LOG("generateSession(_:)", std::string("Called Url: u"), internal::kInfo);
+  ORVANE_SITE_LOG("provideApiContext(with:)", std::nullopt, internal::kError);
+  const auto records = sink.records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].level, LogLevel::info);
+  EXPECT_EQ(records[0].source, "logger_test");
+  EXPECT_EQ(records[0].function, "generateSession(_:)");
+  EXPECT_EQ(records[0].message, std::optional<std::string>("Called Url: u"));
+  EXPECT_GE(records[0].time, before);
+  EXPECT_EQ(records[1].level, LogLevel::error);
+  EXPECT_EQ(records[1].function, "provideApiContext(with:)");
+  EXPECT_EQ(records[1].message, std::nullopt);
+}
+
+TEST(LoggerSink, WholeLinesInOrderPerThreadFromManyThreads) {
+  Collected sink;
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([t] {
-      for (int i = 0; i < 50; ++i) {
-        ORVANE_SITE_LOG("worker", std::string_view("thread " + std::to_string(t)), internal::kInfo);
+      for (int i = 0; i < 200; ++i) {
+        ORVANE_SITE_LOG("worker", std::to_string(t) + " " + std::to_string(i), internal::kInfo);
       }
     });
   }
   for (auto& thread : threads) thread.join();
-  setLogSink(nullptr);
-
-  ASSERT_EQ(lines.size(), 200u);
+  const auto lines = sink.lines();
+  ASSERT_EQ(lines.size(), 800u);
+  int next[4] = {0, 0, 0, 0};
+  const std::string prefix = "[OrvaneSite][logger_test.worker] INFO: ";
   for (const std::string& line : lines) {
-    EXPECT_EQ(line.rfind("[OrvaneSite][logger_test.worker] INFO: thread ", 0), 0u) << line;
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const int t = std::stoi(line.substr(prefix.size()));
+    const int i = std::stoi(line.substr(prefix.size() + 2));
+    EXPECT_EQ(i, next[t]++) << line;
   }
 }
 
-TEST(LoggerSink, ThrowingSinkDoesNotEscape) {
-  setLogSink([](std::string_view) { throw std::runtime_error("sink failed"); });
+TEST(LoggerSink, ThrowingSinkLosesOnlyItsLine) {
+  std::atomic<int> calls{0};
+  setLogSink([&calls](std::string_view) {
+    ++calls;
+    throw std::runtime_error("sink failed");
+  });
   EXPECT_NO_THROW(ORVANE_SITE_LOG("f", std::nullopt, internal::kError));
+  EXPECT_NO_THROW(ORVANE_SITE_LOG("f", std::nullopt, internal::kError));
+  EXPECT_TRUE(flushLogs());
+  EXPECT_EQ(calls.load(), 2);
   setLogSink(nullptr);
 }
 
 TEST(LoggerDefault, WritesLineAndFeedToStandardOutput) {
   testing::internal::CaptureStdout();
   ORVANE_SITE_LOG("printed", std::string_view("to stdout"), internal::kInfo);
+  ORVANE_SITE_LOG("printed", std::nullopt, internal::kError);
+  EXPECT_TRUE(flushLogs());
   const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "[OrvaneSite][logger_test.printed] INFO: to stdout\n");
+  EXPECT_EQ(out,
+            "[OrvaneSite][logger_test.printed] INFO: to stdout\n"
+            "[OrvaneSite][logger_test.printed] ERROR\n");
+}
+
+// A sink that blocks until released, as a full pipe or a stuck file system would.
+class BlockedSink {
+ public:
+  BlockedSink() {
+    setLogSink([this](std::string_view line) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      ++entered_;
+      entered.notify_all();
+      released.wait(lock, [this] { return open_; });
+      lines_.emplace_back(line);
+    });
+  }
+  ~BlockedSink() {
+    release();
+    flushLogs();
+    setLogSink(nullptr);
+  }
+  void waitUntilEntered() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ASSERT_TRUE(entered.wait_for(lock, 10s, [this] { return entered_ > 0; }));
+  }
+  void release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_ = true;
+    released.notify_all();
+  }
+  std::vector<std::string> lines() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable entered;
+  std::condition_variable released;
+  int entered_ = 0;
+  bool open_ = false;
+  std::vector<std::string> lines_;
+};
+
+TEST(LoggerQueue, BlockedSinkNeverBlocksTheLibraryThreadAndDropsAreCounted) {
+  internal::LogWriter::shared().setLimitsForTesting(16, internal::LogWriter::kMaxBytes);
+  const std::uint64_t droppedBefore = droppedLogLines();
+  constexpr int kLines = 2000;
+  std::vector<std::string> delivered;
+  {
+    BlockedSink sink;
+    ORVANE_SITE_LOG("loop", std::string("first"), internal::kInfo);
+    sink.waitUntilEntered();  // the writer is now stuck inside the sink
+    // Logged on a thread that must never wait: if a log call blocked, this join would hang.
+    std::thread library([] {
+      internal::NeverWaitForLogScope scope;
+      for (int i = 0; i < kLines; ++i) {
+        ORVANE_SITE_LOG("loop", "line " + std::to_string(i), internal::kInfo);
+      }
+      EXPECT_FALSE(flushLogs(10s));  // does not wait here, and lines are pending
+    });
+    library.join();
+    EXPECT_GE(droppedLogLines() - droppedBefore, static_cast<std::uint64_t>(kLines - 16));
+    sink.release();
+    ASSERT_TRUE(flushLogs(10s));
+    delivered = sink.lines();
+  }
+  internal::LogWriter::shared().setLimitsForTesting(internal::LogWriter::kMaxLines,
+                                                    internal::LogWriter::kMaxBytes);
+  // What got through is "first" and the first lines that fitted, in order; every other line
+  // was counted as dropped.
+  ASSERT_EQ(delivered.size(), 17u);
+  EXPECT_EQ(delivered[0], "[OrvaneSite][logger_test.loop] INFO: first");
+  for (std::size_t i = 1; i < delivered.size(); ++i) {
+    EXPECT_EQ(delivered[i], "[OrvaneSite][logger_test.loop] INFO: line " + std::to_string(i - 1));
+  }
+  EXPECT_EQ(droppedLogLines() - droppedBefore, static_cast<std::uint64_t>(kLines - 16));
+}
+
+TEST(LoggerQueue, OneLongLinePassesWhenNothingElseWaits) {
+  Collected sink;
+  const std::string huge(internal::LogWriter::kMaxBytes + 10, 'x');
+  ORVANE_SITE_LOG("big", std::string(huge), internal::kInfo);
+  const auto lines = sink.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].size(),
+            huge.size() + std::string("[OrvaneSite][logger_test.big] INFO: ").size());
+}
+
+TEST(LoggerExit, FileSinkGetsItsLastLinesAtNormalExit) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string path = ::testing::TempDir() + "orvane_logger_exit.log";
+  std::remove(path.c_str());
+  EXPECT_EXIT(
+      {
+        static std::ofstream file(path);
+        setLogSink([](std::string_view line) {
+          std::this_thread::sleep_for(1ms);  // slower than the logging below
+          file << line << '\n';
+        });
+        for (int i = 0; i < 200; ++i) {
+          ORVANE_SITE_LOG("exit", "line " + std::to_string(i), internal::kInfo);
+        }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 200u);
+  EXPECT_EQ(lines.back(), "[OrvaneSite][logger_test.exit] INFO: line 199");
+  std::remove(path.c_str());
+}
+
+TEST(LoggerFork, AChildProcessWritesItsOwnLines) {
+  Collected parent;
+  ORVANE_SITE_LOG("fork", std::string("before"), internal::kInfo);  // the writer runs
+  ASSERT_EQ(parent.lines().size(), 1u);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The parent's writer thread does not exist here; without its own the flush would fail.
+    ORVANE_SITE_LOG("fork", std::string("in the child"), internal::kInfo);
+    _exit(flushLogs(5s) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(LoggedBody, ControlCharactersAreEscapedSoNoLineCanBeForged) {
+  using internal::logTextOfBody;
+  EXPECT_EQ(logTextOfBody("{\"a\":1}"), "{\"a\":1}");
+  EXPECT_EQ(logTextOfBody("x\n[OrvaneSite][Fake.f] ERROR: forged\r\n"),
+            "x\\n[OrvaneSite][Fake.f] ERROR: forged\\r\\n");
+  EXPECT_EQ(logTextOfBody(std::string_view("a\tb\\c\x01\x7f\0", 8)), "a\\tb\\\\c\\x01\\x7f\\x00");
+  // Malformed UTF-8 shows as bytes; C1 controls and line separators as escapes; the rest stays.
+  EXPECT_EQ(logTextOfBody("caf\xc3\xa9 \xff \xc2\x85 \xe2\x80\xa8 \xe2\x80\xa9"),
+            "caf\xc3\xa9 \\xff \\u0085 \\u2028 \\u2029");
+}
+
+TEST(LoggedBody, CutAfterTheLimitWithoutSplittingACharacter) {
+  using internal::logTextOfBody;
+  const std::string exact(1024, 'a');
+  EXPECT_EQ(logTextOfBody(exact), exact);
+  const std::string longer = exact + "tail";
+  EXPECT_EQ(logTextOfBody(longer), exact + "...(cut, 1028 bytes in all)");
+  // A two-byte character across the limit is left out whole.
+  const std::string straddling = std::string(1023, 'a') + "\xc3\xa9";
+  EXPECT_EQ(logTextOfBody(straddling), std::string(1023, 'a') + "...(cut, 1025 bytes in all)");
+  // A 62 MB reply costs a line of about 1 KiB.
+  const std::string huge(62U << 20U, 'z');
+  EXPECT_LT(logTextOfBody(huge).size(), 1100u);
+}
+
+TEST(LoggedBody, SecretIsMaskedEvenAcrossTheCut) {
+  using internal::logTextOfBody;
+  EXPECT_EQ(logTextOfBody("key=SECRET&x=SECRET", "SECRET"), "key=****&x=****");
+  // The secret starts before the limit and ends after it: none of it shows.
+  const std::string body = std::string(1020, 'a') + "SECRET" + std::string(100, 'b');
+  EXPECT_EQ(logTextOfBody(body, "SECRET"),
+            std::string(1020, 'a') + "****...(cut, 1126 bytes in all)");
+}
+
+TEST(LoggedBody, DebugHelperLogsOnlyAtDebug) {
+  LevelGuard guard;
+  Collected sink;
+  ORVANE_SITE_LOG_BODY("reply", "Reply body: ", std::string_view("a\nb"), "");
+  setLogLevel(LogLevel::debug);
+  ORVANE_SITE_LOG_BODY("reply", "Reply body: ", std::string_view("a\nKEY"), "KEY");
+  EXPECT_EQ(sink.lines(), std::vector<std::string>{
+                              "[OrvaneSite][logger_test.reply] DEBUG: Reply body: a\\n****"});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@ std::vector<Command> addOperationCommands(CLI::App& app) {
   addSearchCommands(app, commands);
   addSuggestCommands(app, commands);
   addGeoCommands(app, commands);
+  addBatchCommand(app, commands);
   return commands;
 }
 

@@ -10,6 +10,8 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitCallFailed = 1;
 /// The command line is wrong.
 inline constexpr int kExitUsage = 2;
+/// A batch job was interrupted (Ctrl-C); the rows finished before are written.
+inline constexpr int kExitInterrupted = 130;
 
 /// A problem with the command line found after parsing (exit status 2).
 class UsageError : public std::runtime_error {

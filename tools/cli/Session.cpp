@@ -7,6 +7,7 @@
 #include <string>
 
 #include <orvane/site/ClientConfig.h>
+#include <orvane/site/RetryPolicy.h>
 #include <orvane/site/SiteClient.h>
 #include <orvane/site/internal/CurlTransport.h>
 #include <orvane/site/internal/CurlTransportOptions.h>
@@ -33,12 +34,15 @@ std::chrono::milliseconds replyBoundFor(const ApiContext& context) {
   return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
 }
 
-void installTransport(const std::string& caFile, const std::string& caPem) {
+std::shared_ptr<HttpTransport> installTransport(const std::string& caFile,
+                                                const std::string& caPem) {
   CurlTransportOptions options;
   options.caInfoFile = caFile;
   options.caInfoPem = caPem;
   try {
-    setDefaultHttpTransport(std::make_shared<CurlTransport>(options));
+    auto transport = std::make_shared<CurlTransport>(options);
+    setDefaultHttpTransport(transport);
+    return transport;
   } catch (const std::invalid_argument& e) {
     throw UsageError(std::string("--ca-file: ") + e.what());
   }
@@ -65,7 +69,7 @@ Session::Session(const GlobalOptions& options) : format_(options.format) {
     throw UsageError("no API key: give --key, set ORVANE_SITE_API_KEY, or use --standin");
   }
   const std::string caFile = options.caFile.value_or("");
-  if (!caFile.empty() || !caPem.empty()) installTransport(caFile, caPem);
+  if (!caFile.empty() || !caPem.empty()) transport_ = installTransport(caFile, caPem);
 
   // The setters fill the library's one builder context; build() hands it out.
   ApiContext builder;
@@ -76,6 +80,26 @@ Session::Session(const GlobalOptions& options) : format_(options.format) {
   context_ = builder.build();
   SiteClient::provideApiContext(context_);
   replyBound_ = replyBoundFor(*context_);
+}
+
+ClientOptions Session::clientOptions() const {
+  using std::chrono::duration;
+  using std::chrono::duration_cast;
+  using std::chrono::nanoseconds;
+  // The facade's schedule, so that both kinds of call retry alike.
+  RetryPolicy retries = RetryPolicy::specSchedule();
+  const std::int64_t maxRetry = std::clamp<std::int64_t>(context_->maxRetry(), 0, 1000);
+  retries.setMaxAttempts(static_cast<int>(maxRetry) + 1);
+  retries.setInitialPause(
+      duration_cast<nanoseconds>(duration<double>(std::max(0.0, context_->retryInterval()))));
+  ClientOptions options;
+  options.setApiKey(context_->apiKey())
+      .setHost(context_->baseUrl())
+      .setAttemptTimeout(duration_cast<nanoseconds>(duration<double>(context_->timeoutInterval())))
+      .setDeadline(replyBound_)
+      .setRetryPolicy(retries);
+  if (transport_) options.setTransport(transport_);
+  return options;
 }
 
 }  // namespace orvane::site::cli

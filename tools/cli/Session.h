@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <orvane/site/ApiContext.h>
+#include <orvane/site/ClientOptions.h>
 #include <orvane/site/Error.h>
 #include <orvane/site/standin/standin_server.h>
 
@@ -16,6 +17,10 @@
 #include "Output.h"
 #include "ResponseJson.h"
 #include "ResponseTable.h"
+
+namespace orvane::site {
+class HttpTransport;
+}
 
 namespace orvane::site::cli {
 
@@ -38,10 +43,20 @@ class Session {
   /// and a margin.
   std::chrono::milliseconds replyBound() const { return replyBound_; }
 
+  /// Options for an option client that sends calls where the context does, with the same
+  /// key, trust, time-out and retries (for jobs that make many calls themselves). Every call
+  /// may take at most replyBound().
+  ClientOptions clientOptions() const;
+
+  /// The connection context the calls use (for jobs that make many calls themselves).
+  const std::shared_ptr<ApiContext>& context() const { return context_; }
+
  private:
   // Declared first so that it outlives the calls that use it.
   std::unique_ptr<standin::StandinServer> standin_;
   std::shared_ptr<ApiContext> context_;
+  // The transport installed for an extra certificate authority; nullptr: the default one.
+  std::shared_ptr<HttpTransport> transport_;
   OutputFormat format_;
   std::chrono::milliseconds replyBound_;
 };

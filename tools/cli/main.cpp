@@ -22,6 +22,7 @@ constexpr const char* kFooter =
     "  0  the call succeeded and its response was printed\n"
     "  1  the call failed: the error's domain, code and description are printed\n"
     "  2  the command line is wrong\n"
+    "  130  a batch job was interrupted (Ctrl-C); --resume carries it on\n"
     "\n"
     "Example:\n"
     "  orvane-site --standin text-search --query Paris --format table";

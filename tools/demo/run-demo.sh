@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the eight operations of the library through the command-line tool against the local
-# stand-in of the service, over real HTTPS, and prints each result under a heading.
+# stand-in of the service, over real HTTPS, and prints each result under a heading; then a
+# batch geocode of a few thousand addresses, and a batch interrupted and resumed.
 #
 #   tools/demo/run-demo.sh BUILD_DIR      (BUILD_DIR holds a build of this project)
 #
@@ -64,6 +65,56 @@ printf '\n%s== The JSON output in a pipe ==%s\n' "$bold" "$plain"
 echo "\$ orvane-site --standin nearby-search --lat 40.7 --lng -74 --radius 1500000 --page-size 5 | jq -c '.sites[] | {name, distance}'"
 "$tool" --standin nearby-search --lat 40.7 --lng -74 --radius 1500000 --page-size 5 |
   jq -c '.sites[] | {name, distance}'
+
+# A batch job: a CSV of a few thousand addresses built from the stand-in's own places, geocoded
+# 16 calls at a time, written in input order. The progress bar shows on a terminal (through
+# `script` when this demo's own output is not one); the summary line always follows.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+names="$work/names.txt"
+for page in 1 2 3 4; do
+  "$tool" --standin nearby-search --lat 0 --lng 0 --radius 50000000 --page-size 100 \
+    --page-index "$page" | jq -r '.sites[]?.name'
+done | sort -u >"$names"
+awk -v rows=3000 'BEGIN { srand(42) } { name[n++] = $0 }
+  END { print "id,address"
+        for (i = 1; i <= rows; i++) printf "%d,\"%d Main Street, %s\"\n", i, i, name[int(rand() * n)] }' \
+  "$names" >"$work/addresses.csv"
+printf '\n%s== Batch geocode: %d addresses from a CSV file, 16 calls at a time ==%s\n' \
+  "$bold" "$(($(wc -l <"$work/addresses.csv") - 1))" "$plain"
+batch=(--standin batch geocode --input "$work/addresses.csv" --output "$work/places.csv"
+  --concurrency 16)
+printf '$ orvane-site'
+printf ' %q' "${batch[@]}"
+printf '\n'
+if [ -t 2 ] || ! command -v script >/dev/null; then
+  "$tool" "${batch[@]}"
+else
+  script -qec "$(printf '%q ' "$tool" "${batch[@]}")" /dev/null >&2
+fi
+echo "\$ head -4 places.csv"
+head -4 "$work/places.csv"
+
+printf '\n%s== Batch resume: the same job interrupted with Ctrl-C after 2 s, then carried on ==%s\n' \
+  "$bold" "$plain"
+rm -f "$work/places.csv"
+batch=(--standin batch geocode --input "$work/addresses.csv" --output "$work/places.csv"
+  --concurrency 4 --qps 200 --no-progress)
+"$tool" "${batch[@]}" &
+job=$!
+sleep 2
+kill -INT "$job"
+status=0
+wait "$job" || status=$?
+echo "(exit status $status; $(($(wc -l <"$work/places.csv") - 1)) rows written)"
+# The rerun may use other settings: only the input, the output and the operation must match.
+batch=(--standin batch geocode --input "$work/addresses.csv" --output "$work/places.csv"
+  --concurrency 16 --no-progress --resume)
+printf '$ orvane-site'
+printf ' %q' "${batch[@]}"
+printf '\n'
+"$tool" "${batch[@]}"
+echo "(rows in places.csv: $(($(wc -l <"$work/places.csv") - 1)))"
 
 printf '\n%sAll eight operations ran through the library over HTTPS.%s\n' "$bold" "$plain"
 echo "Try: $tool --help"

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "orvane/site/CallObserver.h"
+#include "orvane/site/Export.h"
+
+namespace orvane::site {
+
+/// A CallObserver that counts calls, attempts, outcomes and bytes per operation and keeps
+/// histograms of call and attempt latency, for a metrics page (prometheusText) or a one-line
+/// report (summary).
+///
+/// Latencies fall into fixed buckets from 1 ms to 60 s; percentiles are estimated from them by
+/// linear interpolation within a bucket, so they are as exact as the buckets are narrow.
+///
+/// Thread-safe. Notifications cost a few relaxed atomic additions (a short lock only for a
+/// failed call's error kind, an unexpected operation name or a limiter change), so it may be
+/// told of calls on the library thread. Reading is safe at any time, while calls go on.
+class ORVANE_SITE_EXPORT CallStats : public CallObserver {
+ public:
+  /// What has been counted for one operation so far.
+  struct OperationSummary {
+    /// The operation's name, as in the events ("textSearch", ...).
+    std::string operation;
+    std::uint64_t callsStarted = 0;
+    std::uint64_t callsSucceeded = 0;
+    std::uint64_t callsFailed = 0;
+    std::uint64_t attempts = 0;
+    std::uint64_t bytesSent = 0;
+    std::uint64_t bytesReceived = 0;
+    /// Estimated percentiles of the duration of ended calls; zero before the first call ends.
+    std::chrono::nanoseconds p50{0};
+    std::chrono::nanoseconds p90{0};
+    std::chrono::nanoseconds p99{0};
+  };
+
+  CallStats();
+  ~CallStats() override;
+  CallStats(const CallStats&) = delete;
+  CallStats& operator=(const CallStats&) = delete;
+
+  /// Counts a started call.
+  void onCallStart(const CallStart& event) override;
+  /// Counts an attempt by HTTP status or failure, its bytes, waits and latency.
+  void onAttempt(const Attempt& event) override;
+  /// Counts an ended call by outcome (error domain and code) and records its latency.
+  void onCallEnd(const CallEnd& event) override;
+  /// Counts a limiter's change and remembers whether it now decides alone.
+  void onLimiterChange(const LimiterChange& event) override;
+
+  /// Every metric in the Prometheus text exposition format (version 0.0.4), for a metrics page:
+  /// orvane_site_calls_started_total, orvane_site_calls_total (by outcome, error domain and
+  /// code), orvane_site_attempts_total (by HTTP status or failure code),
+  /// orvane_site_call_duration_seconds and orvane_site_attempt_duration_seconds (histograms),
+  /// orvane_site_sent_bytes_total, orvane_site_received_bytes_total,
+  /// orvane_site_queue_wait_seconds_total, orvane_site_limiter_wait_seconds_total,
+  /// orvane_site_limiter_changes_total and orvane_site_limiter_fallback. All but the limiter
+  /// metrics carry the label "operation".
+  std::string prometheusText() const;
+
+  /// One line over all operations, for example
+  /// "calls 120 (ok 118, failed 2) attempts 125 p50 12.3 ms p90 40.1 ms p99 230 ms sent 12.0 KiB
+  /// received 1.2 MiB".
+  std::string summary() const;
+
+  /// The counts of each operation seen so far, in a fixed order.
+  std::vector<OperationSummary> operations() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvane::site

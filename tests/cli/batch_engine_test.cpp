@@ -1,0 +1,202 @@
+// The batch engine over a runner that finishes calls in random order on another thread.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <orvane/site/responses/GeocodeResponse.h>
+
+#include "BatchEngine.h"
+
+namespace orvane::site::cli::batch {
+namespace {
+
+// Answers geocode calls in random order; a call for the address "refuse" gets the service's
+// refusal of the key. Tracks the most calls ever in flight.
+class ShuffledRunner : public RowRunner {
+ public:
+  ShuffledRunner() : worker_([this] { answer(); }) {}
+  ~ShuffledRunner() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+  }
+
+  Cancel geocode(GeocodeRequest request, GeocodeHandler handler) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_.push_back({request.address, std::move(handler)});
+    maxInFlight_ = std::max(maxInFlight_, pending_.size());
+    wake_.notify_all();
+    return cancellable_ ? Cancel([] {}) : Cancel();
+  }
+  Cancel reverseGeocode(ReverseGeocodeRequest, ReverseGeocodeHandler) override { return {}; }
+  Cancel textSearch(TextSearchRequest, TextSearchHandler) override { return {}; }
+  Cancel timezone(TimezoneRequest, TimezoneHandler) override { return {}; }
+
+  void hold(bool held) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_ = held;
+    wake_.notify_all();
+  }
+  std::size_t maxInFlight() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return maxInFlight_;
+  }
+  std::size_t pending() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pending_.size();
+  }
+
+ private:
+  struct Pending {
+    std::string address;
+    GeocodeHandler handler;
+  };
+
+  void answer() {
+    std::mt19937 random(7);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || (!held_ && !pending_.empty()); });
+      if (stop_) return;
+      const std::size_t pick = random() % pending_.size();
+      Pending call = std::move(pending_[pick]);
+      pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(pick));
+      lock.unlock();
+      if (call.address == "refuse") {
+        Error error;
+        error.domain = "OrvaneSite.ErrorType";
+        error.code = 1;
+        error.userInfo["returnCode"] = "010001";
+        call.handler(nullptr, error);
+      } else {
+        auto response = std::make_shared<GeocodeResponse>();
+        auto site = std::make_shared<Site>();
+        site->name = "at " + call.address;
+        response->sites.emplace({site});
+        call.handler(response, std::nullopt);
+      }
+      lock.lock();
+    }
+  }
+
+ public:
+  bool cancellable_ = false;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<Pending> pending_;
+  std::size_t maxInFlight_ = 0;
+  bool held_ = false;
+  bool stop_ = false;
+  std::thread worker_;
+};
+
+class BatchEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = ::testing::TempDir() + "batch-engine-XXXXXX";
+    fd_ = ::mkstemp(path_.data());
+    ASSERT_GE(fd_, 0);
+  }
+  void TearDown() override {
+    ::close(fd_);
+    ::unlink(path_.c_str());
+  }
+
+  JobResult run(const std::string& input, std::size_t concurrency,
+                std::function<int()> interrupts = {}) {
+    std::istringstream in(input);
+    InputReader reader(in, InputFormat::lines, "address");
+    OutputWriter writer(fd_, OutputFileFormat::jsonLines, operation_->resultColumns(), false, true);
+    EngineSettings settings;
+    settings.concurrency = concurrency;
+    ProgressBar progress(false, std::nullopt);
+    BatchEngine engine(reader, writer, *operation_, runner_, columns_, settings, progress,
+                       std::move(interrupts));
+    return engine.run();
+  }
+
+  std::vector<nlohmann::json> written() {
+    std::ifstream in(path_);
+    std::vector<nlohmann::json> rows;
+    std::string line;
+    while (std::getline(in, line)) rows.push_back(nlohmann::json::parse(line));
+    return rows;
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  std::unique_ptr<BatchOperation> operation_ = makeBatchOperation("geocode");
+  ColumnMap columns_;
+  ShuffledRunner runner_;
+};
+
+TEST_F(BatchEngineTest, WritesEveryRowOnceInInputOrder_WithinTheConcurrency) {
+  std::string input;
+  for (int i = 0; i < 2000; ++i) input += "address " + std::to_string(i) + "\n";
+  const JobResult result = run(input, 7);
+  EXPECT_EQ(result.end, JobEnd::finished);
+  EXPECT_EQ(result.counts.rowsDone, 2000u);
+  EXPECT_LE(runner_.maxInFlight(), 7u);
+  const auto rows = written();
+  ASSERT_EQ(rows.size(), 2000u);
+  for (int i = 0; i < 2000; ++i) {
+    ASSERT_EQ(rows[i]["place_name"], "at address " + std::to_string(i)) << i;
+  }
+}
+
+TEST_F(BatchEngineTest, RefusedKeyStopsTheJobBeforeItsRow) {
+  const JobResult result = run("a\nb\nrefuse\nc\nd\ne\nf\ng\n", 1);
+  EXPECT_EQ(result.end, JobEnd::stopped);
+  EXPECT_NE(result.message.find("refused the API key"), std::string::npos);
+  EXPECT_EQ(written().size(), 2u);  // a and b; the refused row and later ones are left
+}
+
+TEST_F(BatchEngineTest, FirstInterruptWaitsForCallsInFlight_SecondStopsWaiting) {
+  std::string input;
+  for (int i = 0; i < 100; ++i) input += "row " + std::to_string(i) + "\n";
+  std::atomic<int> interrupts{0};
+  runner_.hold(true);
+  std::thread user([&] {
+    while (runner_.pending() < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    interrupts = 1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    runner_.hold(false);
+  });
+  JobResult result = run(input, 4, [&] { return interrupts.load(); });
+  user.join();
+  EXPECT_EQ(result.end, JobEnd::interrupted);
+  EXPECT_EQ(written().size(), 4u);
+
+  // Again from the start, held: the second interrupt gives up on the calls in flight.
+  ASSERT_EQ(::ftruncate(fd_, 0), 0);
+  ASSERT_EQ(::lseek(fd_, 0, SEEK_SET), 0);
+  interrupts = 0;
+  runner_.hold(true);
+  std::thread impatient([&] {
+    while (runner_.pending() < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    interrupts = 2;
+  });
+  result = run(input, 4, [&] { return interrupts.load(); });
+  impatient.join();
+  EXPECT_EQ(result.end, JobEnd::abandoned);
+  EXPECT_EQ(written().size(), 0u);
+  runner_.hold(false);
+}
+
+}  // namespace
+}  // namespace orvane::site::cli::batch

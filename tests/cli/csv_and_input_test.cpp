@@ -1,0 +1,119 @@
+// CSV records and the three input formats of the batch command.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Csv.h"
+#include "InputReader.h"
+#include "RowFields.h"
+
+namespace orvane::site::cli::batch {
+namespace {
+
+std::vector<std::vector<std::string>> readAll(const std::string& text) {
+  std::istringstream in(text);
+  CsvReader reader(in);
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> fields;
+  while (reader.next(fields)) records.push_back(fields);
+  return records;
+}
+
+TEST(BatchCsv, ReadsQuotedCommasQuotesAndLineBreaks) {
+  const auto records = readAll("a,b,c\r\n\"x, y\",\"say \"\"hi\"\"\",\"two\nlines\"\n,,\nlast");
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0], (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(records[1], (std::vector<std::string>{"x, y", "say \"hi\"", "two\nlines"}));
+  EXPECT_EQ(records[2], (std::vector<std::string>{"", "", ""}));
+  EXPECT_EQ(records[3], (std::vector<std::string>{"last"}));
+}
+
+TEST(BatchCsv, TellsTornRecordsFromComplete) {
+  std::istringstream in("a,b\r\n\"open\nfield,c\r\ntail");
+  CsvReader reader(in);
+  std::vector<std::string> fields;
+  ASSERT_TRUE(reader.next(fields));
+  EXPECT_TRUE(reader.terminated());
+  EXPECT_EQ(reader.offset(), 5u);
+  ASSERT_TRUE(reader.next(fields));
+  EXPECT_TRUE(reader.openQuote());
+  EXPECT_FALSE(reader.terminated());
+  EXPECT_FALSE(reader.next(fields));
+}
+
+TEST(BatchCsv, QuotesOnlyWhatNeedsIt_AndReadsBackWhatItWrote) {
+  const std::vector<std::string> fields{"plain", "a,b", "say \"hi\"", "line\nbreak", "cr\r", ""};
+  std::string text;
+  appendCsvRecord(text, fields);
+  EXPECT_EQ(text, "plain,\"a,b\",\"say \"\"hi\"\"\",\"line\nbreak\",\"cr\r\",\r\n");
+  EXPECT_EQ(readAll(text), std::vector<std::vector<std::string>>{fields});
+}
+
+TEST(BatchInput, CsvRowsByHeader_BlankLinesSkipped_WrongWidthIsAProblem) {
+  std::istringstream in("\xEF\xBB\xBFid,address\n1,Paris\n\n2\n");
+  InputReader reader(in, InputFormat::csv, "address");
+  EXPECT_EQ(reader.columns(), (std::vector<std::string>{"id", "address"}));
+  auto first = reader.next();
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->number, 1u);
+  EXPECT_EQ(first->values["address"], "Paris");
+  EXPECT_TRUE(first->problem.empty());
+  auto second = reader.next();
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->number, 2u);
+  EXPECT_FALSE(second->problem.empty());
+  EXPECT_FALSE(reader.next());
+}
+
+TEST(BatchInput, JsonLinesKeepTheirValues_AndPlainLinesFillOneColumn) {
+  std::istringstream json("{\"lat\": 1.5, \"lng\": 2}\n[1]\n");
+  InputReader jsonReader(json, InputFormat::jsonLines, "position");
+  auto row = jsonReader.next();
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->values["lat"], 1.5);
+  EXPECT_EQ(jsonReader.columns(), (std::vector<std::string>{"lat", "lng"}));
+  row = jsonReader.next();
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->problem, "the line is not a JSON object");
+
+  std::istringstream lines("Paris, France\r\n\nTokyo");
+  InputReader lineReader(lines, InputFormat::lines, "address");
+  EXPECT_EQ(lineReader.next()->values["address"], "Paris, France");
+  EXPECT_EQ(lineReader.next()->values["address"], "Tokyo");
+  EXPECT_FALSE(lineReader.next());
+}
+
+TEST(BatchInput, CsvWithoutHeaderOrWithOpenQuoteIsRefused) {
+  std::istringstream empty("");
+  EXPECT_THROW(InputReader(empty, InputFormat::csv, "address"), std::runtime_error);
+  std::istringstream open("address\n\"Paris\n");
+  InputReader reader(open, InputFormat::csv, "address");
+  EXPECT_THROW(reader.next(), std::runtime_error);
+}
+
+TEST(BatchFields, ColumnsByNameOrMapping_NumbersAndRangesChecked) {
+  ColumnMap columns;
+  columns.add("lat=latitude", {"lat", "lng"});
+  EXPECT_THROW(columns.add("height=h", {"lat", "lng"}), std::invalid_argument);
+  EXPECT_THROW(columns.add("lat", {"lat", "lng"}), std::invalid_argument);
+
+  RowValues good = {{"latitude", "48.5"}, {"lng", 2}};
+  EXPECT_DOUBLE_EQ(RowFields(good, columns).position().lat, 48.5);
+  RowValues notANumber = {{"latitude", "48.5x"}, {"lng", "2"}};
+  EXPECT_THROW(RowFields(notANumber, columns).position(), BadRow);
+  RowValues outOfRange = {{"latitude", "91"}, {"lng", "2"}};
+  EXPECT_THROW(RowFields(outOfRange, columns).position(), BadRow);
+  RowValues halfMissing = {{"latitude", "1"}};
+  EXPECT_THROW(RowFields(halfMissing, columns).position(), BadRow);
+
+  ColumnMap plain;
+  RowValues position = {{"position", "10.5, -20"}, {"timestamp", "12x"}};
+  EXPECT_DOUBLE_EQ(RowFields(position, plain).position().lng, -20);
+  EXPECT_THROW(RowFields(position, plain).integer("timestamp"), BadRow);
+  EXPECT_THROW(RowFields(position, plain).requiredText("address"), BadRow);
+}
+
+}  // namespace
+}  // namespace orvane::site::cli::batch

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "orvane/site/CallStats.h"
+#include "orvane/site/HandlerPool.h"
+#include "orvane/site/TokenBucket.h"
+#include "support/FakeClock.h"
+
+namespace orvane::site {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(TokenBucketThreads, ManyThreadsNeverShareAPermit) {
+  testing::FakeClock clock;
+  TokenBucket bucket(1000.0, 4, clock.reader());
+  constexpr int kThreads = 8;
+  constexpr int kEach = 500;
+  std::mutex mutex;
+  std::vector<long long> waits;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < kEach; ++i) {
+        bucket.acquire([&](std::chrono::nanoseconds wait) {
+          std::lock_guard<std::mutex> lock(mutex);
+          waits.push_back(wait.count());
+        });
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  // Time stood still: the permits are the burst at once, then one each millisecond, every one
+  // of them handed out exactly once.
+  ASSERT_EQ(waits.size(), static_cast<std::size_t>(kThreads * kEach));
+  std::sort(waits.begin(), waits.end());
+  for (std::size_t k = 0; k < waits.size(); ++k) {
+    const long long expected = k < 4 ? 0 : static_cast<long long>(k - 3) * 1'000'000LL;
+    ASSERT_EQ(waits[k], expected) << k;
+  }
+}
+
+TEST(HandlerPool, RunsEachTaskOnceOnItsOwnThreads) {
+  HandlerPool pool(3);
+  EXPECT_EQ(pool.threadCount(), 3u);
+  Executor executor = pool.executor();
+  constexpr int kTasks = 2000;
+  std::vector<std::atomic<int>> runs(kTasks);
+  std::mutex mutex;
+  std::set<std::thread::id> seen;
+  for (int i = 0; i < kTasks; ++i) {
+    executor([&, i] {
+      runs[static_cast<std::size_t>(i)]++;
+      std::lock_guard<std::mutex> lock(mutex);
+      seen.insert(std::this_thread::get_id());
+    });
+  }
+  ASSERT_TRUE(pool.drain(30s));
+  for (int i = 0; i < kTasks; ++i) ASSERT_EQ(runs[static_cast<std::size_t>(i)].load(), 1) << i;
+  EXPECT_EQ(seen.count(std::this_thread::get_id()), 0u);
+  EXPECT_LE(seen.size(), 3u);
+}
+
+TEST(HandlerPool, DestructorRunsQueuedTasksAndLateTasksStillRunOnce) {
+  std::atomic<int> ran{0};
+  Executor kept;
+  {
+    HandlerPool pool(1);
+    kept = pool.executor();
+    pool.post([&] {
+      std::this_thread::sleep_for(50ms);  // the rest queue up behind it
+      ++ran;
+    });
+    for (int i = 0; i < 100; ++i) pool.post([&] { ++ran; });
+  }
+  EXPECT_EQ(ran.load(), 101);
+
+  // Handed over after the pool is gone: runs once, elsewhere, not inside the call.
+  std::mutex mutex;
+  std::condition_variable done;
+  bool late = false;
+  const auto caller = std::this_thread::get_id();
+  std::thread::id where = caller;
+  kept([&] {
+    std::lock_guard<std::mutex> lock(mutex);
+    where = std::this_thread::get_id();
+    late = true;
+    done.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(mutex);
+  ASSERT_TRUE(done.wait_for(lock, 10s, [&] { return late; }));
+  EXPECT_NE(where, caller);
+}
+
+TEST(HandlerPool, ThrowingTasksAreContainedAndDrainTimesOut) {
+  EXPECT_THROW(HandlerPool(0), std::invalid_argument);
+  HandlerPool pool(2);
+  std::atomic<int> ran{0};
+  pool.post([] { throw std::runtime_error("handler failed"); });
+  pool.post([] { throw 42; });
+  for (int i = 0; i < 10; ++i) pool.post([&] { ++ran; });
+  ASSERT_TRUE(pool.drain(10s));
+  EXPECT_EQ(ran.load(), 10);
+
+  std::atomic<bool> release{false};
+  pool.post([&] {
+    while (!release) std::this_thread::sleep_for(1ms);
+  });
+  EXPECT_FALSE(pool.drain(20ms));
+  release = true;
+  EXPECT_TRUE(pool.drain(10s));
+}
+
+TEST(HandlerPool, ATaskMayDestroyItsOwnPool) {
+  auto pool = std::make_shared<std::unique_ptr<HandlerPool>>(std::make_unique<HandlerPool>(2));
+  std::atomic<bool> done{false};
+  std::atomic<bool> drainedInside{true};
+  (*pool)->post([pool, &done, &drainedInside] {
+    drainedInside = (*pool)->drain(1s);
+    pool->reset();
+    done = true;
+  });
+  for (int i = 0; i < 200 && !done; ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(done.load());
+  EXPECT_FALSE(drainedInside.load());
+}
+
+TEST(CallStatsThreads, CountsExactlyWhileBeingRead) {
+  CallStats stats;
+  const Error failure{"OrvaneSite.TransportError", 13, "deadline", {}};
+  std::atomic<bool> stop{false};
+  std::thread reader([&] {
+    while (!stop) (void)stats.prometheusText();
+  });
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      const char* operation = t % 2 == 0 ? "textSearch" : "geocode";
+      for (int i = 0; i < 5000; ++i) {
+        stats.onCallStart({operation, 0});
+        CallObserver::Attempt attempt;
+        attempt.operation = operation;
+        attempt.statusCode = 200;
+        attempt.duration = std::chrono::microseconds(i);
+        attempt.bytesReceived = 10;
+        stats.onAttempt(attempt);
+        stats.onCallEnd({operation, 0, i % 10 == 0 ? &failure : nullptr, 1, 1ms});
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  stop = true;
+  reader.join();
+  const auto operations = stats.operations();
+  ASSERT_EQ(operations.size(), 2u);
+  for (const auto& operation : operations) {
+    EXPECT_EQ(operation.callsStarted, 10000u);
+    EXPECT_EQ(operation.attempts, 10000u);
+    EXPECT_EQ(operation.callsSucceeded, 9000u);
+    EXPECT_EQ(operation.callsFailed, 1000u);
+    EXPECT_EQ(operation.bytesReceived, 100000u);
+  }
+}
+
+}  // namespace
+}  // namespace orvane::site

@@ -1,0 +1,352 @@
+// Runs `orvane-site batch` as a process against a stand-in this test starts: order and flat
+// memory, kills and resumes, bad rows, a refused key, an unreachable host and Ctrl-C.
+// The large run here has 10,000 rows (against 1,000 for the memory comparison) so that the
+// test stays short under the sanitizers; bench/batch measures 100,000.
+#ifdef ORVANE_SITE_CLI_PATH
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <orvane/site/standin/standin_server.h>
+
+extern char** environ;
+
+namespace {
+
+using orvane::site::standin::StandinOptions;
+using orvane::site::standin::StandinServer;
+
+const char* const kCities[] = {"Paris", "Tokyo", "Lima", "Sydney", "Cairo", "Berlin", "Madrid"};
+constexpr std::size_t kCityCount = sizeof kCities / sizeof kCities[0];
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) result.push_back(line);
+  return result;
+}
+
+// "id,address" rows whose addresses name places of the stand-in's data set.
+std::string addressCsv(std::size_t rows) {
+  std::string text = "id,address\n";
+  for (std::size_t i = 0; i < rows; ++i) {
+    text += std::to_string(i) + ",\"" + std::to_string(i) + " Main Street, " +
+            kCities[i % kCityCount] + "\"\n";
+  }
+  return text;
+}
+
+struct ToolRun {
+  int exitCode = -1;
+  int signal = 0;
+  std::string err;
+  long peakRssKiB = 0;
+};
+
+class BatchCli : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new StandinServer();
+    server_->start();
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  void SetUp() override {
+    dir_ = ::testing::TempDir() + "batch-cli-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+  // Starts the tool against the test's stand-in; standard error goes to a file.
+  pid_t start(const std::vector<std::string>& args, const std::string& key) {
+    std::vector<std::string> strings{ORVANE_SITE_CLI_PATH,
+                                     "--host",
+                                     server_->host(),
+                                     "--ca-file",
+                                     server_->caFile().string(),
+                                     "--key",
+                                     key,
+                                     "batch"};
+    strings.insert(strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : strings) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(spawned, 0);
+    return pid;
+  }
+
+  ToolRun finish(pid_t pid) {
+    ToolRun run;
+    int status = 0;
+    struct rusage usage {};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+    while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ::kill(pid, SIGKILL);
+        ::wait4(pid, &status, 0, &usage);
+        ADD_FAILURE() << "the tool did not end within 300 s";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    run.peakRssKiB = usage.ru_maxrss;
+    run.err = readFile(path("err"));
+    return run;
+  }
+
+  ToolRun run(const std::vector<std::string>& args,
+              const std::string& key = StandinOptions::kDemoKey) {
+    return finish(start(args, key));
+  }
+
+  static StandinServer* server_;
+  std::string dir_;
+};
+
+StandinServer* BatchCli::server_ = nullptr;
+
+TEST_F(BatchCli, KeepsInputOrder_AndMemoryDoesNotGrowWithTheRows) {
+  long peak[2] = {0, 0};
+  const std::size_t sizes[2] = {1'000, 10'000};
+  for (int i = 0; i < 2; ++i) {
+    writeFile(path("in.csv"), addressCsv(sizes[i]));
+    const ToolRun result = run({"geocode", "--input", path("in.csv"), "--output", path("out.csv"),
+                                "--overwrite", "--concurrency", "16"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    peak[i] = result.peakRssKiB;
+    const auto out = lines(readFile(path("out.csv")));
+    ASSERT_EQ(out.size(), sizes[i] + 1);
+    for (std::size_t row = 0; row < sizes[i]; ++row) {
+      const std::string city = kCities[row % kCityCount];
+      ASSERT_EQ(out[row + 1].rfind(std::to_string(row) + ",", 0), 0u) << out[row + 1];
+      ASSERT_NE(out[row + 1].find("\"," + city + ","), std::string::npos) << out[row + 1];
+    }
+  }
+  // Ten times the rows, the same window: allocator noise at most.
+  EXPECT_LT(peak[1], peak[0] + 3 * 1024) << peak[0] << " KiB against " << peak[1] << " KiB";
+}
+
+TEST_F(BatchCli, KilledFiveTimesAndResumedGivesExactlyTheRowsOfOneRun) {
+  writeFile(path("in.csv"), addressCsv(3000));
+  ASSERT_EQ(run({"geocode", "--input", path("in.csv"), "--output", path("whole.csv")}).exitCode, 0);
+  std::mt19937 random(std::random_device{}());
+  std::uniform_int_distribution<int> moment(50, 600);
+  int killed = 0;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const pid_t pid = start({"geocode", "--input", path("in.csv"), "--output", path("resumed.csv"),
+                             "--resume", "--concurrency", "8"},
+                            StandinOptions::kDemoKey);
+    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+    ::kill(pid, SIGKILL);
+    const ToolRun result = finish(pid);
+    if (result.signal == SIGKILL) ++killed;
+  }
+  EXPECT_GE(killed, 3) << "the job ended before most kills";
+  const ToolRun last =
+      run({"geocode", "--input", path("in.csv"), "--output", path("resumed.csv"), "--resume"});
+  ASSERT_EQ(last.exitCode, 0) << last.err;
+  EXPECT_EQ(readFile(path("resumed.csv")), readFile(path("whole.csv")));
+}
+
+TEST_F(BatchCli, BadRowsAndRefusalsGoToTheErrorColumn) {
+  writeFile(path("in.csv"),
+            "id,lat,lng,timestamp\n"
+            "1,48.85,2.35,1719835200\n"
+            "2,,2.35,1719835200\n"
+            "3,north,2.35,1719835200\n"
+            "4,95,2.35,1719835200\n"
+            "5,48.85,2.35,\n"
+            "6,48.85,2.35,100000000000\n"
+            "7,35.68,139.69,1719835200\n");
+  const ToolRun result =
+      run({"timezone", "--input", path("in.csv"), "--output", path("out.jsonl")});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const auto out = lines(readFile(path("out.jsonl")));
+  ASSERT_EQ(out.size(), 7u);
+  std::vector<nlohmann::json> rows;
+  for (const auto& line : out) rows.push_back(nlohmann::json::parse(line));
+  EXPECT_EQ(rows[0]["time_zone_id"], "Europe/Paris");
+  EXPECT_TRUE(rows[0]["error"].is_null());
+  EXPECT_NE(rows[1]["error"].get<std::string>().find("missing lat"), std::string::npos);
+  EXPECT_NE(rows[2]["error"].get<std::string>().find("not a number"), std::string::npos);
+  EXPECT_NE(rows[3]["error"].get<std::string>().find("-90..90"), std::string::npos);
+  EXPECT_NE(rows[4]["error"].get<std::string>().find("missing timestamp"), std::string::npos);
+  EXPECT_NE(rows[5]["error"].get<std::string>().find("010010"), std::string::npos);  // refused
+  EXPECT_EQ(rows[6]["time_zone_id"], "Asia/Tokyo");
+  EXPECT_NE(result.err.find("5 failed (4 bad row, 1 refused)"), std::string::npos) << result.err;
+}
+
+TEST_F(BatchCli, RefusedKeyOrUnreachableHostStopsTheJobEarly) {
+  writeFile(path("in.csv"), addressCsv(500));
+  server_->resetCounters();
+  ToolRun result =
+      run({"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "4"},
+          "not-a-key");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("refused the API key"), std::string::npos) << result.err;
+  EXPECT_EQ(result.err.find("not-a-key"), std::string::npos) << "the key leaked";
+  EXPECT_LE(server_->requestsForKey("not-a-key"), 8);
+  EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 1u);  // the header only
+
+  std::vector<std::string> args{
+      ORVANE_SITE_CLI_PATH, "--host", "127.0.0.1:1", "--key", "k", "batch", "geocode", "--input",
+      path("in.csv")};
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  result = finish(pid);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("cannot reach the service"), std::string::npos) << result.err;
+}
+
+TEST_F(BatchCli, CtrlCWritesCompleteRowsExits130AndResumeFinishes) {
+  writeFile(path("in.csv"), addressCsv(400));
+  const std::string slowKey = StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-200"});
+  const pid_t pid = start(
+      {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "4"},
+      slowKey);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  ::kill(pid, SIGINT);
+  const ToolRun stopped = finish(pid);
+  EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+  EXPECT_NE(stopped.err.find("interrupted"), std::string::npos) << stopped.err;
+  const auto partial = lines(readFile(path("out.csv")));
+  ASSERT_GT(partial.size(), 1u);
+  ASSERT_LT(partial.size(), 401u);
+  for (std::size_t row = 1; row < partial.size(); ++row) {
+    ASSERT_EQ(partial[row].rfind(std::to_string(row - 1) + ",", 0), 0u) << partial[row];
+    ASSERT_EQ(partial[row].back(), '\r') << "a row without its line break";
+  }
+
+  const ToolRun rest = run({"geocode", "--input", path("in.csv"), "--output", path("out.csv"),
+                            "--resume", "--concurrency", "16"});
+  ASSERT_EQ(rest.exitCode, 0) << rest.err;
+  const auto whole = lines(readFile(path("out.csv")));
+  ASSERT_EQ(whole.size(), 401u);
+  for (std::size_t row = 1; row < whole.size(); ++row) {
+    ASSERT_EQ(whole[row].rfind(std::to_string(row - 1) + ",", 0), 0u) << whole[row];
+  }
+}
+
+TEST_F(BatchCli, SecondCtrlCCancelsCallsInFlight) {
+  writeFile(path("in.csv"), addressCsv(50));
+  const std::string slowKey = StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-20000"});
+  const pid_t pid = start(
+      {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "4"},
+      slowKey);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  const auto interrupted = std::chrono::steady_clock::now();
+  ::kill(pid, SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ::kill(pid, SIGINT);
+  const ToolRun stopped = finish(pid);
+  EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, std::chrono::seconds(10))
+      << "the calls in flight were waited for";
+  EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 1u);  // the header, no cancelled row
+}
+
+TEST_F(BatchCli, QpsPacesTheCalls_AndARedisQuotaIsSharedByTwoJobs) {
+  writeFile(path("in.csv"), addressCsv(30));
+  auto started = std::chrono::steady_clock::now();
+  const ToolRun paced =
+      run({"geocode", "--input", path("in.csv"), "--output", path("paced.csv"), "--qps", "20"});
+  ASSERT_EQ(paced.exitCode, 0) << paced.err;
+  // 30 calls at 20 a second: 29 gaps of 50 ms after the first.
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1400));
+
+  if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
+  const std::string port = std::to_string(20000 + ::getpid() % 20000);
+  std::vector<std::string> redisArgs{
+      "/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "",
+      "--appendonly",          "no"};
+  std::vector<char*> argv;
+  for (auto& arg : redisArgs) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t redis = 0;
+  ASSERT_EQ(posix_spawn(&redis, argv[0], &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  started = std::chrono::steady_clock::now();
+  const std::vector<std::string> shared{
+      "--qps", "20", "--redis", "127.0.0.1:" + port, "--quota", "batch-test-" + port};
+  auto args = [&](const std::string& output) {
+    std::vector<std::string> all{"geocode", "--input", path("in.csv"), "--output", path(output)};
+    all.insert(all.end(), shared.begin(), shared.end());
+    return all;
+  };
+  const pid_t first = start(args("one.csv"), StandinOptions::kDemoKey);
+  const ToolRun second = run(args("two.csv"));
+  const ToolRun firstRun = finish(first);
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  ::kill(redis, SIGTERM);
+  ::waitpid(redis, nullptr, 0);
+  if (second.err.find("no Redis support") != std::string::npos) GTEST_SKIP() << second.err;
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.err;
+  ASSERT_EQ(second.exitCode, 0) << second.err;
+  // 60 calls from one quota of 20 a second, not 30 from each of two.
+  EXPECT_GE(elapsed, std::chrono::milliseconds(2700));
+  EXPECT_EQ(lines(readFile(path("one.csv"))).size(), 31u);
+  EXPECT_EQ(lines(readFile(path("two.csv"))).size(), 31u);
+}
+
+}  // namespace
+
+#endif  // ORVANE_SITE_CLI_PATH

@@ -1,0 +1,345 @@
+// batch OPERATION: one call per row of a file, results in the same order.
+#include <CLI/CLI.hpp>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "BatchEngine.h"
+#include "BatchOperation.h"
+#include "ClientRowRunner.h"
+#include "Command.h"
+#include "ExitStatus.h"
+#include "FacadeRowRunner.h"
+#include "InputReader.h"
+#include "ObservedRowRunner.h"
+#include "Output.h"
+#include "OutputWriter.h"
+#include "Progress.h"
+#include "ResumeScan.h"
+#include "RowRunner.h"
+#include "Session.h"
+
+#include <orvane/site/CallStats.h>
+#include <orvane/site/ClientOptions.h>
+#include <orvane/site/RateLimiter.h>
+#include <orvane/site/TokenBucket.h>
+#ifdef ORVANE_SITE_CLI_WITH_REDIS
+#include <orvane/site/redis.h>
+#endif
+
+namespace orvane::site::cli {
+namespace {
+
+using namespace batch;
+
+// How often Ctrl-C was pressed; a lock-free atomic is safe to touch in a signal handler.
+std::atomic<int> interruptCount{0};
+
+extern "C" void onInterrupt(int /*signal*/) {
+  interruptCount.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Counts Ctrl-C while a job runs, and puts the previous disposition back afterwards.
+class InterruptCounter {
+ public:
+  InterruptCounter() {
+    interruptCount.store(0);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptCounter() { ::sigaction(SIGINT, &previous_, nullptr); }
+  InterruptCounter(const InterruptCounter&) = delete;
+  InterruptCounter& operator=(const InterruptCounter&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+struct BatchFlags {
+  std::string operation;
+  std::string input = "-";
+  std::optional<std::string> inputFormat;
+  std::string output = "-";
+  std::optional<std::string> outputFormat;
+  std::vector<std::string> columns;
+  bool allPlaces = false;
+  std::size_t concurrency = 8;
+  double qps = 0;
+  bool resume = false;
+  bool overwrite = false;
+  bool noProgress = false;
+  std::optional<std::string> redis;
+  std::optional<std::string> quota;
+  std::optional<double> fallbackQps;
+};
+
+InputFormat inputFormatOf(const BatchFlags& flags) {
+  if (flags.inputFormat) {
+    if (*flags.inputFormat == "csv") return InputFormat::csv;
+    if (*flags.inputFormat == "jsonl") return InputFormat::jsonLines;
+    return InputFormat::lines;
+  }
+  return inputFormatForPath(flags.input);
+}
+
+OutputFileFormat outputFormatOf(const BatchFlags& flags) {
+  if (flags.outputFormat) {
+    return *flags.outputFormat == "jsonl" ? OutputFileFormat::jsonLines : OutputFileFormat::csv;
+  }
+  return outputFormatForPath(flags.output);
+}
+
+// Rows in an input file, for the progress bar's total; nothing for standard input.
+std::optional<std::uint64_t> countRows(const BatchFlags& flags, InputFormat format) {
+  if (flags.input == "-") return std::nullopt;
+  std::ifstream in(flags.input, std::ios::binary);
+  if (!in) return std::nullopt;
+  try {
+    InputReader reader(in, format, "line");
+    std::uint64_t rows = 0;
+    while (reader.next()) ++rows;
+    return rows;
+  } catch (const std::exception&) {
+    return std::nullopt;  // the job itself reports what is wrong with the input
+  }
+}
+
+int openOutput(const BatchFlags& flags, OutputFileFormat format, const BatchOperation& operation,
+               ResumePoint& resume) {
+  if (flags.output == "-") {
+    if (flags.resume) throw UsageError("--resume needs --output FILE");
+    return STDOUT_FILENO;
+  }
+  struct stat status {};
+  const bool exists = ::stat(flags.output.c_str(), &status) == 0 && status.st_size > 0;
+  if (exists && !flags.resume && !flags.overwrite) {
+    throw UsageError("the output " + flags.output +
+                     " exists: add --resume to carry on or --overwrite to start again");
+  }
+  if (flags.resume && exists) {
+    std::ifstream previous(flags.output, std::ios::binary);
+    if (!previous) throw std::runtime_error("cannot read " + flags.output);
+    resume = scanOutput(previous, format, flags.allPlaces);
+    if (!resume.header.empty()) {
+      auto expected = outputColumns({}, operation.resultColumns(), false);
+      if (resume.header.size() < expected.size() ||
+          !std::equal(expected.rbegin(), expected.rend(), resume.header.rbegin())) {
+        throw std::runtime_error("cannot resume: " + flags.output + " was not written by batch " +
+                                 flags.operation);
+      }
+    }
+  }
+  const int openFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (flags.resume ? 0 : O_TRUNC);
+  const int fd = ::open(flags.output.c_str(), openFlags, 0644);
+  if (fd < 0) {
+    throw std::runtime_error("cannot open " + flags.output + ": " + std::strerror(errno));
+  }
+  if (flags.resume) {
+    // Cut what a kill left half-written; the rows from there on are done again.
+    const auto keep = static_cast<off_t>(resume.keepBytes);
+    if (::ftruncate(fd, keep) != 0 || ::lseek(fd, keep, SEEK_SET) != keep) {
+      const std::string why = std::strerror(errno);
+      ::close(fd);
+      throw std::runtime_error("cannot resume " + flags.output + ": " + why);
+    }
+  }
+  return fd;
+}
+
+// The quota shared through Redis by every batch naming it, at --qps in all.
+std::shared_ptr<RateLimiter> sharedQuota(const BatchFlags& flags) {
+  if (!flags.redis) return nullptr;
+#ifdef ORVANE_SITE_CLI_WITH_REDIS
+  if (!flags.quota || flags.qps <= 0) throw UsageError("--redis needs --quota NAME and --qps N");
+  RedisRateLimiter::Options options;
+  const auto colon = flags.redis->rfind(':');
+  options.host = flags.redis->substr(0, colon);
+  if (colon != std::string::npos) {
+    try {
+      options.port = std::stoi(flags.redis->substr(colon + 1));
+    } catch (const std::exception&) {
+      throw UsageError("--redis takes HOST:PORT, not " + *flags.redis);
+    }
+  }
+  options.quotaName = *flags.quota;
+  options.permitsPerSecond = flags.qps;
+  options.fallbackPermitsPerSecond = flags.fallbackQps.value_or(flags.qps / 10);
+  try {
+    return std::make_shared<RedisRateLimiter>(options);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(std::string("--redis: ") + e.what());
+  }
+#else
+  throw UsageError("--redis: this build of the tool has no Redis support (hiredis missing)");
+#endif
+}
+
+int runBatch(const BatchFlags& flags, Session& session) {
+  auto operation = makeBatchOperation(flags.operation);
+  ColumnMap columns;
+  try {
+    for (const auto& assignment : flags.columns) columns.add(assignment, operation->fields());
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+  const InputFormat inputFormat = inputFormatOf(flags);
+  const OutputFileFormat outputFormat = outputFormatOf(flags);
+
+  std::ifstream file;
+  if (flags.input != "-") {
+    file.open(flags.input, std::ios::binary);
+    if (!file) throw std::runtime_error("cannot open " + flags.input);
+  }
+  std::istream& in = flags.input == "-" ? std::cin : file;
+  InputReader reader(in, inputFormat, columns.column(operation->lineField()));
+
+  ResumePoint resume;
+  const int fd = openOutput(flags, outputFormat, *operation, resume);
+  OutputWriter writer(fd, outputFormat, operation->resultColumns(), flags.allPlaces,
+                      resume.header.empty());
+
+  const bool showProgress = !flags.noProgress && ::isatty(STDERR_FILENO) == 1;
+  std::optional<std::uint64_t> total;
+  if (showProgress) {
+    total = countRows(flags, inputFormat);
+    if (total) *total -= std::min(*total, resume.rowsDone);
+  }
+  ProgressBar progress(showProgress, total);
+  if (resume.rowsDone > 0) {
+    printProblem("resuming after " + std::to_string(resume.rowsDone) + " rows of " + flags.output);
+  }
+
+  // Rows run through the facade: the option client (ClientRowRunner, which can also cancel)
+  // keeps each finished call's deadline timer, and with it the call's state, until the
+  // deadline passes, so a long job's memory would grow with its rows.
+  FacadeRowRunner client(session.context());
+  auto stats = std::make_shared<CallStats>();
+  ObservedRowRunner runner(client, stats);
+  EngineSettings settings;
+  settings.concurrency = flags.concurrency;
+  // A quota shared through Redis, or this process's own --qps.
+  settings.limiter = sharedQuota(flags);
+  if (!settings.limiter && flags.qps > 0) {
+    settings.limiter = std::make_shared<TokenBucket>(flags.qps, 1);
+  }
+  settings.allPlaces = flags.allPlaces;
+  settings.skipRows = resume.rowsDone;
+
+  JobResult result;
+  {
+    InterruptCounter interrupts;
+    BatchEngine engine(reader, writer, *operation, runner, columns, settings, progress,
+                       [] { return interruptCount.load(std::memory_order_relaxed); });
+    result = engine.run();
+  }
+  // Latency of the calls themselves, from the client's own measurements.
+  for (const auto& operation : stats->operations()) {
+    if (operation.callsStarted == 0) continue;
+    result.counts.latencyP50 = operation.p50;
+    result.counts.latencyP99 = operation.p99;
+  }
+  progress.clear();
+  std::string ending;
+  int status = kExitOk;
+  switch (result.end) {
+    case JobEnd::finished:
+      break;
+    case JobEnd::interrupted:
+      ending = "interrupted; --resume carries on";
+      status = kExitInterrupted;
+      break;
+    case JobEnd::abandoned:
+      ending = "interrupted with " + std::to_string(result.counts.inFlight) +
+               " calls in flight; --resume carries on";
+      status = kExitInterrupted;
+      break;
+    case JobEnd::stopped:
+      ending = "stopped: " + result.message;
+      status = kExitCallFailed;
+      break;
+  }
+  printProblem(summaryLine(flags.operation, result.counts, result.elapsed, ending));
+  if (fd != STDOUT_FILENO) ::close(fd);
+  if (result.end == JobEnd::abandoned) {
+    // Calls still in flight would run their handlers while the process tears down; every
+    // finished row is written, so end here.
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  return status;
+}
+
+}  // namespace
+
+void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
+  auto f = std::make_shared<BatchFlags>();
+  auto* sub = app.add_subcommand(
+      "batch",
+      "One call per row of a file (geocode, reverse-geocode, text-search, timezone), results "
+      "in input order");
+  sub->fallthrough();
+  sub->footer(
+      "Input: CSV with a header row (.csv), JSON Lines (.jsonl) or one value per line.\n"
+      "Columns are found by field name (address, lat, lng, position as LAT,LNG, timestamp,\n"
+      "query, radius, language); --column FIELD=NAME reads a field from another column.\n"
+      "Output: the input's columns, then the result's and an error column; CSV, or JSON\n"
+      "Lines for .jsonl. Rows that cannot be used, and the service's refusals, get their\n"
+      "error there; a refused key or an unreachable host stops the job (status 1).\n"
+      "Ctrl-C stops issuing and waits for calls in flight (twice: cancels them), writes\n"
+      "what finished and exits with status 130; --resume then carries on.");
+  sub->add_option("operation", f->operation, "geocode, reverse-geocode, text-search or timezone")
+      ->required()
+      ->check(CLI::IsMember(batchOperationNames()));
+  sub->add_option("--input", f->input, "Input file, - for standard input (default)");
+  sub->add_option("--input-format", f->inputFormat,
+                  "csv, jsonl or lines (default: by extension, lines otherwise)")
+      ->check(CLI::IsMember({"csv", "jsonl", "lines"}));
+  sub->add_option("--output", f->output, "Output file, - for standard output (default)");
+  sub->add_option("--output-format", f->outputFormat,
+                  "csv or jsonl (default: by extension, csv otherwise)")
+      ->check(CLI::IsMember({"csv", "jsonl"}));
+  sub->add_option("--column", f->columns, "FIELD=NAME: read FIELD from column NAME")
+      ->allow_extra_args(false);
+  sub->add_flag("--all-places", f->allPlaces,
+                "One output row per place found (with a \"row\" column), not the first only");
+  sub->add_option("--concurrency", f->concurrency, "Calls in flight at most (default 8)")
+      ->check(CLI::Range(1, 1024));
+  auto* qps =
+      sub->add_option("--qps", f->qps, "Calls started per second at most (default: no limit)")
+          ->check(CLI::PositiveNumber);
+  sub->add_flag("--resume", f->resume,
+                "Carry on an interrupted job: keep the rows already in --output, do the rest");
+  sub->add_flag("--overwrite", f->overwrite, "Replace an existing --output")->excludes("--resume");
+  auto* redis = sub->add_option(
+      "--redis", f->redis, "HOST:PORT of a Redis server through which batches share one quota");
+  auto* quota = sub->add_option("--quota", f->quota,
+                                "Name of the shared quota (with --redis); --qps is its rate");
+  redis->needs(quota);
+  quota->needs(redis)->needs(qps);
+  sub->add_option("--fallback-qps", f->fallbackQps,
+                  "This process's rate while Redis cannot be reached (default: --qps / 10)")
+      ->needs(redis)
+      ->check(CLI::PositiveNumber);
+  sub->add_flag("--no-progress", f->noProgress,
+                "No progress bar (shown on standard error when it is a terminal)");
+  commands.push_back({sub, [f](Session& session) { return runBatch(*f, session); }});
+}
+
+}  // namespace orvane::site::cli
