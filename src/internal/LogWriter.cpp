@@ -123,6 +123,7 @@ bool LogWriter::push(LogEntry&& entry) noexcept {
   const bool fits =
       pending_.size() < maxLines_ && (pendingBytes_ + size <= maxBytes_ || pending_.empty());
   if (closed_ || startFailed_ || !fits) {
+    if (!fits) full_.store(true, std::memory_order_relaxed);
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return false;
   }
@@ -200,6 +201,7 @@ void LogWriter::run() {
     pendingReady_.wait(lock, [this] { return !pending_.empty(); });
     batch.swap(pending_);
     pendingBytes_ = 0;
+    full_.store(false, std::memory_order_relaxed);
     lock.unlock();
     for (LogEntry& entry : batch) {
       if (closed_) break;  // read without the lock: a late line is merely dropped
