@@ -106,6 +106,25 @@ def main():
               f"({us(call):.1f} vs {us(dec):.1f} us per call; allocations per call "
               f"{call['allocs_per_call']:.0f} vs {dec['allocs_per_call']:.0f})")
 
+    fast = find(runs, "flow/log/fast_sink")
+    slow = find(runs, "flow/log/slow_sink")
+    if fast and slow:
+        ns = lambda e: e["cpu_time"]  # these benchmarks report nanoseconds
+        print(f"flow log call on the library thread: slow sink (1 ms per line)/fast sink = "
+              f"{ns(slow) / ns(fast):.2f} ({ns(slow):.0f} vs {ns(fast):.0f} ns per line; 99.9% of calls "
+              f"within {slow['p999_us']:.1f} vs {fast['p999_us']:.1f} us, slowest {slow['max_us']:.0f} "
+              f"vs {fast['max_us']:.0f} us; lines dropped {100 * slow['dropped_share']:.1f}% vs "
+              f"{100 * fast['dropped_share']:.1f}%; goal: never waits for the sink, 99.9% of "
+              f"calls < 1000 us and cost <= 2x fast sink: "
+              f"{verdict(slow['p999_us'] < 1000 and ns(slow) <= 2 * ns(fast))})")
+    both = find(runs, "flow/observer_and_limiter/per_call")
+    if both:
+        added = both["cpu_time"]
+        print(f"flow observer + limiter added per call: {added:.0f} ns (CallStats::onAttempt "
+              f"{find(runs, 'flow/stats/on_attempt')['cpu_time']:.0f} ns, "
+              f"TokenBucket::acquire {find(runs, 'flow/limiter/acquire')['cpu_time']:.0f} "
+              f"ns; goal < 2000 ns: {verdict(added < 2000)})")
+
     for reply in ("small", "page20"):
         for n in (1, 16, 256):
             lib = find(runs, f"https/{reply}/library/in_flight:{n}")

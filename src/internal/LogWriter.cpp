@@ -3,7 +3,11 @@
 #include <pthread.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX pthread_sigmask
 
-#include <cstdio>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 #include <utility>
@@ -27,27 +31,55 @@ std::size_t sizeOf(const LogEntry& entry) {
   return entry.head.size() + entry.message.size() + kEntryOverhead;
 }
 
+// Writes every byte of the pieces, resuming after partial writes. Gives up on an error: a line
+// that cannot be written has nowhere better to go.
+void writeAll(std::array<iovec, 11>& pieces, std::size_t count) {
+  iovec* next = pieces.data();
+  while (count > 0) {
+    const ssize_t written = ::writev(STDOUT_FILENO, next, static_cast<int>(count));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    auto left = static_cast<std::size_t>(written);
+    while (count > 0 && left >= next->iov_len) {
+      left -= next->iov_len;
+      ++next;
+      --count;
+    }
+    if (count > 0) {
+      next->iov_base = static_cast<char*>(next->iov_base) + left;
+      next->iov_len -= left;
+    }
+  }
+}
+
+iovec piece(std::string_view text) {
+  // writev only reads through the pointer.
+  return iovec{const_cast<char*>(text.data()), text.size()};
+}
+
+// Standard output is written with the system call, not through stdio: a write blocked on a full
+// pipe then holds no stdio lock, which the application's own output and the flush at process
+// exit would wait for. The line's pieces go out where they lie, in one call when they fit.
 void writeToStandardOutput(const LogEntry& entry, const std::string& loggerName) {
   const std::string_view head(entry.head);
-  const std::string_view level = logLevelName(entry.level);
-  // One locked stretch per line, so that lines of other writers never mix within it; the pieces
-  // are written where they lie, without copying a long message into one line first. A line
-  // that cannot be written has nowhere better to go.
-  flockfile(stdout);
-  (void)std::fputc('[', stdout);
-  (void)std::fwrite(loggerName.data(), 1, loggerName.size(), stdout);
-  (void)std::fwrite("][", 1, 2, stdout);
-  (void)std::fwrite(head.data(), 1, entry.sourceLength, stdout);
-  (void)std::fputc('.', stdout);
-  (void)std::fwrite(head.data() + entry.sourceLength, 1, head.size() - entry.sourceLength, stdout);
-  (void)std::fwrite("] ", 1, 2, stdout);
-  (void)std::fwrite(level.data(), 1, level.size(), stdout);
+  std::array<iovec, 11> pieces{};
+  std::size_t count = 0;
+  pieces[count++] = piece("[");
+  pieces[count++] = piece(loggerName);
+  pieces[count++] = piece("][");
+  pieces[count++] = piece(head.substr(0, entry.sourceLength));
+  pieces[count++] = piece(".");
+  pieces[count++] = piece(head.substr(entry.sourceLength));
+  pieces[count++] = piece("] ");
+  pieces[count++] = piece(logLevelName(entry.level));
   if (entry.hasMessage) {
-    (void)std::fwrite(": ", 1, 2, stdout);
-    (void)std::fwrite(entry.message.data(), 1, entry.message.size(), stdout);
+    pieces[count++] = piece(": ");
+    pieces[count++] = piece(entry.message);
   }
-  (void)std::fputc('\n', stdout);
-  funlockfile(stdout);
+  pieces[count++] = piece("\n");
+  writeAll(pieces, count);
 }
 
 }  // namespace
@@ -91,6 +123,7 @@ bool LogWriter::push(LogEntry&& entry) noexcept {
   const bool fits =
       pending_.size() < maxLines_ && (pendingBytes_ + size <= maxBytes_ || pending_.empty());
   if (closed_ || startFailed_ || !fits) {
+    if (!fits) full_.store(true, std::memory_order_relaxed);
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return false;
   }
@@ -168,8 +201,8 @@ void LogWriter::run() {
     pendingReady_.wait(lock, [this] { return !pending_.empty(); });
     batch.swap(pending_);
     pendingBytes_ = 0;
+    full_.store(false, std::memory_order_relaxed);
     lock.unlock();
-    bool wroteToStandardOutput = false;
     for (LogEntry& entry : batch) {
       if (closed_) break;  // read without the lock: a late line is merely dropped
       try {
@@ -177,10 +210,7 @@ void LogWriter::run() {
       } catch (...) {
         // A failing sink loses its line, not the logger.
       }
-      wroteToStandardOutput =
-          wroteToStandardOutput || !entry.sink || (!entry.sink->line && !entry.sink->record);
     }
-    if (wroteToStandardOutput) (void)std::fflush(stdout);
     const std::size_t count = batch.size();
     batch.clear();
     lock.lock();

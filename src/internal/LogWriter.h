@@ -51,6 +51,12 @@ class LogWriter {
   /// Queues `entry` for the sink installed now. Returns false when it was dropped.
   bool push(LogEntry&& entry) noexcept;
 
+  /// True while the queue is known to be full: a caller may drop its line (dropOne) before
+  /// building it. A stale answer merely sends one line the long way.
+  bool full() const noexcept { return full_.load(std::memory_order_relaxed); }
+  /// Counts a line dropped because the queue was full.
+  void dropOne() noexcept { dropped_.fetch_add(1, std::memory_order_relaxed); }
+
   void setSink(std::shared_ptr<const LogEntry::Sink> sink);
 
   /// Waits until every line pushed before the call has reached its sink, at most `timeout`.
@@ -87,6 +93,8 @@ class LogWriter {
   std::uint64_t accepted_ = 0;  // lines queued so far
   std::uint64_t done_ = 0;      // lines handed to their sink (or given up at exit) so far
   std::atomic<std::uint64_t> dropped_{0};
+  std::atomic<bool> full_{
+      false};  // set when a line did not fit, cleared when the writer takes the queue
   bool started_ = false;
   bool startFailed_ = false;
   std::atomic<bool> closed_{false};  // set once at exit; read by the writer between lines

@@ -126,6 +126,10 @@ LogEntry entryFor(std::string_view file, std::string_view function, LogLevel lev
 void Logger::log(std::string_view file, std::string_view function,
                  const std::optional<std::string_view>& message, LogLevel level) const noexcept {
   if (!enabled(level)) return;
+  if (LogWriter::shared().full()) {
+    LogWriter::shared().dropOne();  // no room: not even the entry is built
+    return;
+  }
   try {
     LogEntry entry = entryFor(file, function, level);
     if (message) {
@@ -141,6 +145,10 @@ void Logger::log(std::string_view file, std::string_view function,
 void Logger::log(std::string_view file, std::string_view function, std::string&& message,
                  LogLevel level) const noexcept {
   if (!enabled(level)) return;
+  if (LogWriter::shared().full()) {
+    LogWriter::shared().dropOne();  // no room: not even the entry is built
+    return;
+  }
   try {
     LogEntry entry = entryFor(file, function, level);
     entry.message = std::move(message);

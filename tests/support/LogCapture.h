@@ -10,7 +10,8 @@
 namespace orvane::site::testing {
 
 /// Collects the library's log lines while it lives (installs a LogSink; the destructor restores
-/// standard output). Thread-safe: lines may arrive from any thread. One at a time per process.
+/// standard output). Lines reach the sink on the logger's own thread, so every read first waits
+/// for the lines logged so far (flushLogs). Thread-safe. One at a time per process.
 class LogCapture {
  public:
   LogCapture();

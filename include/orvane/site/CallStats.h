@@ -27,18 +27,27 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
   struct OperationSummary {
     /// The operation's name, as in the events ("textSearch", ...).
     std::string operation;
+    /// Calls accepted.
     std::uint64_t callsStarted = 0;
+    /// Calls that ended without an error.
     std::uint64_t callsSucceeded = 0;
+    /// Calls that ended with an error.
     std::uint64_t callsFailed = 0;
+    /// Attempts (HTTP exchanges) ended, retries included.
     std::uint64_t attempts = 0;
+    /// Bytes sent by all attempts.
     std::uint64_t bytesSent = 0;
+    /// Bytes received by all attempts.
     std::uint64_t bytesReceived = 0;
-    /// Estimated percentiles of the duration of ended calls; zero before the first call ends.
+    /// Estimated median of the duration of ended calls; zero before the first call ends.
     std::chrono::nanoseconds p50{0};
+    /// Estimated 90th percentile of the duration of ended calls.
     std::chrono::nanoseconds p90{0};
+    /// Estimated 99th percentile of the duration of ended calls.
     std::chrono::nanoseconds p99{0};
   };
 
+  /// Starts with every count at zero.
   CallStats();
   ~CallStats() override;
   CallStats(const CallStats&) = delete;

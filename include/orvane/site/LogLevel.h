@@ -10,9 +10,13 @@ namespace orvane::site {
 /// `info` adds the lines of every call (the default), `debug` adds detail such as cut and escaped
 /// reply bodies of option clients. `off` logs nothing.
 enum class LogLevel {
+  /// Failures: a call that could not be sent, a reply with an error status, a handler that threw.
   error = 0,
+  /// The lines of every call: URL (key masked), body parameters, reply; configuration changes.
   info = 1,
+  /// Detail for finding faults, such as cut and escaped bodies of option clients.
   debug = 2,
+  /// As a threshold: nothing is logged.
   off = 3,
 };
 
