@@ -27,6 +27,9 @@ class ApiContext {
   ApiContext(const ApiContext& other);
   ApiContext& operator=(const ApiContext& other);
 
+  /// Stores the scheme and logs the change. The value is kept and returned by `apiScheme()`,
+  /// but calls do not use it: every call goes over "https" whatever it says, because the API key
+  /// travels in the request's address and must never be sent in clear text.
   ApiContext& setApiScheme(const std::string& apiScheme);
   ApiContext& setApiKey(const std::string& apiKey);
   ApiContext& setBaseUrl(const std::string& baseUrl);
