@@ -16,6 +16,7 @@
 #include "orvane/site/decode.h"
 #include "orvane/site/internal/ErrorType.h"
 #include "transport/RequestUrl.h"
+#include "transport/SecretMask.h"
 
 namespace orvane::site {
 namespace {
@@ -387,16 +388,18 @@ void SiteRequestManager::handleErrorReply(long statusCode, const std::string& bo
   if (reply->returnCode && reply->returnDesc) {
     // The service's own code and text travel in userInfo: the description alone ("API Error")
     // would leave the application no way to tell why the call was refused.
-    Error error = ErrorType::apiError(*reply->returnCode, *reply->returnDesc).toError();
+    // The service may quote the request, key included, in its description.
+    std::string returnDesc = redact(*reply->returnDesc);
+    Error error = ErrorType::apiError(*reply->returnCode, returnDesc).toError();
     error.userInfo["statusCode"] = std::to_string(statusCode);
     error.userInfo["returnCode"] = *reply->returnCode;
-    error.userInfo["returnDesc"] = *reply->returnDesc;
+    error.userInfo["returnDesc"] = std::move(returnDesc);
     finish(std::move(error), std::nullopt);
     return;
   }
   Error error = makeTransportError(TransportErrorCode::incompleteErrorEnvelope, statusCode);
   if (reply->returnCode) error.userInfo["returnCode"] = *reply->returnCode;
-  if (reply->returnDesc) error.userInfo["returnDesc"] = *reply->returnDesc;
+  if (reply->returnDesc) error.userInfo["returnDesc"] = redact(*reply->returnDesc);
   finish(std::move(error), std::nullopt);
 }
 
@@ -429,6 +432,8 @@ void SiteRequestManager::finishLater(Error error) {
 
 std::string SiteRequestManager::redact(std::string text) const {
   redactFrom(text, 0);
+  // Any transport's failure text may quote a proxy or other address with its credentials.
+  transport::maskUrlCredentials(text);
   return text;
 }
 

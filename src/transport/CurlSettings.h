@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "transport/SharedTrustStore.h"
 
@@ -18,6 +19,8 @@ struct CurlSettings {
   /// where each transfer takes the process's system store (SystemTrustStore.h).
   std::shared_ptr<const SharedTrustStore> trustStore;
   std::string proxy;
+  /// What of `proxy` every failure detail hides (SecretMask.h).
+  std::vector<std::string> proxySecrets;
   std::string noProxy;
   std::string userAgent;
   std::size_t maxResponseBytes = 0;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "transport/SecretMask.h"
 #include "transport/SystemTrustStore.h"
 
 namespace orvane::site::transport {
@@ -220,6 +221,9 @@ HttpOutcome CurlTransfer::outcome(CURLcode result) {
   outcome.failure = classify(result);
   outcome.failureDetail = curl_easy_strerror(result);
   if (errorBuffer_[0] != '\0') outcome.failureDetail.append(": ").append(errorBuffer_);
+  // libcurl's messages may quote the proxy setting, credentials and all.
+  maskSecrets(outcome.failureDetail, settings_->proxySecrets);
+  maskUrlCredentials(outcome.failureDetail);
   return outcome;
 }
 

@@ -30,7 +30,8 @@ class CurlTransport : public HttpTransport {
   static constexpr const char* kLibraryThreadName = "orvane-site-services";
 
   /// Reads `options.caInfoFile` now. Throws std::invalid_argument when that file cannot be
-  /// read, or when it or `options.caInfoPem` holds no PEM certificate. Starts no thread.
+  /// read, when it or `options.caInfoPem` holds no PEM certificate, or when
+  /// `options.userAgent` holds a CR, LF or NUL. Starts no thread.
   explicit CurlTransport(CurlTransportOptions options = {});
   ~CurlTransport() override;
 

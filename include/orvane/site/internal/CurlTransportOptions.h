@@ -24,14 +24,15 @@ struct CurlTransportOptions {
   std::string caInfoPem;
   /// Proxy URL in libcurl's syntax, for example "http://proxy.example:3128" or
   /// "socks5h://127.0.0.1:1080". Empty: direct connections. It may hold credentials; the
-  /// library never logs it.
+  /// library never logs it, and masks it (credentials above all) in every failure detail.
   std::string proxy;
   /// Comma-separated host names that bypass `proxy` ("*" for all). Used only with `proxy`.
   std::string noProxy;
   /// Replies whose body grows beyond this many bytes (after content decoding) end with
   /// HttpOutcome::Failure::otherFailure instead of filling memory. 0 means no limit.
   std::size_t maxResponseBytes = std::size_t{64} * 1024 * 1024;
-  /// Value of the User-Agent header.
+  /// Value of the User-Agent header. A value holding CR, LF or NUL is refused: the CurlTransport
+  /// constructor throws std::invalid_argument.
   std::string userAgent = "orvane-site";
 };
 
