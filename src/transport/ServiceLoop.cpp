@@ -11,6 +11,9 @@
 #include <thread>
 #include <utility>
 
+#include <openssl/crypto.h>
+#include <openssl/ssl.h>
+
 #include "orvane/site/internal/CurlTransport.h"
 #include "transport/CurlTransfer.h"
 
@@ -49,6 +52,11 @@ ServiceLoop& ServiceLoop::shared() {
 bool ServiceLoop::isLoopThread() noexcept { return tOnLoopThread; }
 
 ServiceLoop::ServiceLoop() {
+  // OpenSSL's own exit handler would free its state while a handler that outlasted exit's wait
+  // may still use it; asked first, OpenSSL registers none (an application that set OpenSSL up
+  // earlier keeps its own choice).
+  (void)OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+  (void)OPENSSL_init_ssl(OPENSSL_INIT_NO_ATEXIT, nullptr);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     throw std::runtime_error("libcurl could not be initialised");
   }
@@ -90,8 +98,8 @@ void ServiceLoop::parkAtExit() {
   // exit() called from a completion on the library thread: that thread runs no further step.
   if (!loop || tOnLoopThread) return;
   std::unique_lock<std::mutex> lock(loop->mutex_);
-  loop->exiting_ = true;
-  curl_multi_wakeup(loop->multi_);
+  loop->exiting_.store(true, std::memory_order_release);
+  loop->waker_.wake(loop->multi_);
   loop->parkedChanged_.wait_for(lock, kParkWait, [loop] { return loop->parked_; });
 }
 
@@ -101,12 +109,18 @@ void ServiceLoop::parkForever(std::unique_lock<std::mutex>& lock) {
   for (;;) parkedChanged_.wait(lock);
 }
 
+void ServiceLoop::parkIfExiting() {
+  if (!exitRequested()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  parkForever(lock);
+}
+
 void ServiceLoop::post(Task task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     tasks_.push_back(std::move(task));
   }
-  curl_multi_wakeup(multi_);
+  waker_.wake(multi_);
 }
 
 void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
@@ -121,7 +135,7 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
     std::lock_guard<std::mutex> lock(mutex_);
     timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
   }
-  curl_multi_wakeup(multi_);
+  waker_.wake(multi_);
 }
 
 void ServiceLoop::start(std::shared_ptr<CurlTransfer> transfer) {
@@ -149,22 +163,30 @@ void ServiceLoop::run() {
   tOnLoopThread = true;
   nameThisThread();
   std::deque<Task> tasks;
+  curl_waitfd wakeFd = waker_.waitFd();
   for (;;) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      if (exiting_) parkForever(lock);
+      if (exitRequested()) parkForever(lock);
       tasks.swap(tasks_);
     }
-    // Several wake-ups can merge into one, so every pass takes all queued tasks.
-    for (const Task& task : tasks) runGuarded(task);
+    // Several wake-ups can merge into one, so every pass takes all queued tasks. Exit may begin
+    // during any of them: what follows it would meet the application's state torn down.
+    for (const Task& task : tasks) {
+      parkIfExiting();
+      runGuarded(task);
+    }
     tasks.clear();
     runDueTimers();
 
+    parkIfExiting();
     int running = 0;
     curl_multi_perform(multi_, &running);
     finishTransfers();
 
-    curl_multi_poll(multi_, nullptr, 0, pollTimeoutMilliseconds(), nullptr);
+    parkIfExiting();
+    curl_multi_poll(multi_, &wakeFd, 1, pollTimeoutMilliseconds(), nullptr);
+    waker_.drain();
   }
 }
 
@@ -179,13 +201,17 @@ void ServiceLoop::runDueTimers() {
       timers_.pop();
     }
   }
-  for (const Task& task : due) runGuarded(task);
+  for (const Task& task : due) {
+    parkIfExiting();
+    runGuarded(task);
+  }
 }
 
 void ServiceLoop::finishTransfers() {
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
     if (message->msg != CURLMSG_DONE) continue;
+    parkIfExiting();
     CURL* handle = message->easy_handle;
     const CURLcode result = message->data.result;
     curl_multi_remove_handle(multi_, handle);
@@ -194,6 +220,7 @@ void ServiceLoop::finishTransfers() {
     std::shared_ptr<CurlTransfer> transfer = std::move(found->second);
     transfers_.erase(found);
     HttpOutcome outcome = transfer->outcome(result);
+    parkIfExiting();
     runGuarded([&] { transfer->complete(std::move(outcome)); });
   }
 }
@@ -204,7 +231,7 @@ int ServiceLoop::pollTimeoutMilliseconds() {
   long wait =
       curlTimeout < 0 ? kIdlePollMilliseconds : std::min<long>(curlTimeout, kIdlePollMilliseconds);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!tasks_.empty() || exiting_) return 0;
+  if (!tasks_.empty() || exitRequested()) return 0;
   if (!timers_.empty()) {
     const auto untilTimer = timers_.top().deadline - Clock::now();
     if (untilTimer <= Clock::duration::zero()) return 0;

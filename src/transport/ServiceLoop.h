@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "transport/LoopWaker.h"
+
 namespace orvane::site::transport {
 
 class CurlTransfer;
@@ -21,8 +24,10 @@ class CurlTransfer;
 /// a timer heap, served by one loop around curl_multi_poll.
 ///
 /// Made on first use and never destroyed; its thread is detached. At process exit it parks the
-/// thread (between two steps of its loop) before the TLS library and other process-wide state
-/// are torn down.
+/// thread before the TLS library and other process-wide state are torn down: at once when the
+/// thread is between two steps, else as soon as the task or completion under way returns (exit
+/// waits for that at most one second). No further task, timer or completion runs and libcurl
+/// is not driven again after that, and OpenSSL's state is never torn down by exit.
 class ServiceLoop {
  public:
   using Task = std::function<void()>;
@@ -70,7 +75,10 @@ class ServiceLoop {
   void finishTransfers();
   int pollTimeoutMilliseconds();
   void parkForever(std::unique_lock<std::mutex>& lock);
+  bool exitRequested() const noexcept { return exiting_.load(std::memory_order_acquire); }
+  void parkIfExiting();
 
+  LoopWaker waker_;
   CURLM* multi_ = nullptr;
 
   std::mutex mutex_;
@@ -78,7 +86,8 @@ class ServiceLoop {
   std::deque<Task> tasks_;
   std::priority_queue<Timer, std::vector<Timer>, Later> timers_;
   std::uint64_t nextTimerOrder_ = 0;
-  bool exiting_ = false;
+  // Set under `mutex_`; read without it between the steps of a pass.
+  std::atomic<bool> exiting_{false};
   bool parked_ = false;
 
   // Library thread only.
