@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "transport/ReplyBudget.h"
 #include "transport/SharedTrustStore.h"
 
 namespace orvane::site::transport {
@@ -24,6 +25,8 @@ struct CurlSettings {
   std::string noProxy;
   std::string userAgent;
   std::size_t maxResponseBytes = 0;
+  /// Reply bytes held by all transfers of the transport together. Never null.
+  std::shared_ptr<ReplyBudget> replyBudget = std::make_shared<ReplyBudget>(0);
 };
 
 }  // namespace orvane::site::transport

@@ -34,6 +34,7 @@ CurlTransport::CurlTransport(CurlTransportOptions options) {
   curl->noProxy = options.noProxy;
   curl->userAgent = options.userAgent;
   curl->maxResponseBytes = options.maxResponseBytes;
+  curl->replyBudget = std::make_shared<transport::ReplyBudget>(options.maxResponseBytesInAll);
   auto settings = std::make_shared<Settings>();
   settings->options = std::move(options);
   settings->curl = std::move(curl);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,6 +15,7 @@
 #include <openssl/crypto.h>
 #include <openssl/ssl.h>
 
+#include "internal/AllocationFault.h"
 #include "orvane/site/internal/CurlTransport.h"
 #include "transport/CurlTransfer.h"
 
@@ -141,22 +143,32 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
 void ServiceLoop::start(std::shared_ptr<CurlTransfer> transfer) {
   CURL* handle = transfer->handle();
   if (!handle) {
-    HttpOutcome failed;
-    failed.failure = HttpOutcome::Failure::otherFailure;
-    failed.failureDetail = transfer->preparationFailure();
-    transfer->complete(std::move(failed));
+    failToStart(*transfer, transfer->preparationFailure());
+    return;
+  }
+  // Registered before libcurl knows the handle: were memory short here, the transfer still ends
+  // with its completion and libcurl never holds a handle without its owner.
+  std::unordered_map<CURL*, std::shared_ptr<CurlTransfer>>::iterator entry;
+  try {
+    internal::throwIfAllocationFault(internal::AllocationSite::transferRegistration);
+    entry = transfers_.emplace(handle, transfer).first;
+  } catch (const std::bad_alloc&) {
+    failToStart(*transfer, "out of memory while registering the transfer");
     return;
   }
   const CURLMcode added = curl_multi_add_handle(multi_, handle);
   if (added != CURLM_OK) {
-    HttpOutcome failed;
-    failed.failure = HttpOutcome::Failure::otherFailure;
-    failed.failureDetail =
-        std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added);
-    transfer->complete(std::move(failed));
-    return;
+    transfers_.erase(entry);
+    failToStart(*transfer,
+                std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added));
   }
-  transfers_.emplace(handle, std::move(transfer));
+}
+
+void ServiceLoop::failToStart(CurlTransfer& transfer, std::string detail) {
+  HttpOutcome failed;
+  failed.failure = HttpOutcome::Failure::otherFailure;
+  failed.failureDetail = std::move(detail);
+  transfer.complete(std::move(failed));
 }
 
 void ServiceLoop::run() {

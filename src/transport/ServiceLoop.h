@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <queue>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -70,6 +71,7 @@ class ServiceLoop {
   ServiceLoop();
   static void parkAtExit();
 
+  static void failToStart(CurlTransfer& transfer, std::string detail);
   void run();
   void runDueTimers();
   void finishTransfers();
