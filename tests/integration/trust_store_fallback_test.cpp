@@ -75,8 +75,15 @@ TEST(TrustStoreFallback, AFailedAttachLeavesTheHandlesOwnCaSettings) {
     EXPECT_EQ(curl_easy_perform(attached.get()), CURLE_PEER_FAILED_VERIFICATION)
         << "the attached store alone decides";
   }
-  for (const CURLoption option : {CURLOPT_SSL_CTX_FUNCTION, CURLOPT_SSL_CTX_DATA,
-                                  CURLOPT_CAINFO_BLOB, CURLOPT_CA_CACHE_TIMEOUT}) {
+  const CURLoption options[] = {
+    CURLOPT_SSL_CTX_FUNCTION,
+    CURLOPT_SSL_CTX_DATA,
+    CURLOPT_CAINFO_BLOB,
+#if LIBCURL_VERSION_NUM >= 0x075700
+    CURLOPT_CA_CACHE_TIMEOUT,
+#endif
+  };
+  for (const CURLoption option : options) {
     Handle handle = handleTrusting(url, caFile.string());
     {
       FaultScope failing(option);
