@@ -23,7 +23,7 @@ LoopWaker::LoopWaker() : eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
 
 LoopWaker::~LoopWaker() { ::close(eventFd_); }
 
-void LoopWaker::wake(CURLM* multi) noexcept {
+void LoopWaker::wake(CURLM* multi) const noexcept {
   if (!gFailLibcurlWakeup.load(std::memory_order_relaxed) && curl_multi_wakeup(multi) == CURLM_OK) {
     return;
   }
@@ -39,7 +39,7 @@ curl_waitfd LoopWaker::waitFd() const noexcept {
   return fd;
 }
 
-void LoopWaker::drain() noexcept {
+void LoopWaker::drain() const noexcept {
   std::uint64_t count = 0;
   (void)::read(eventFd_, &count, sizeof(count));
 }

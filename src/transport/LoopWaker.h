@@ -20,13 +20,13 @@ class LoopWaker {
   LoopWaker& operator=(const LoopWaker&) = delete;
 
   /// Makes the current or next curl_multi_poll of `multi` return soon.
-  void wake(CURLM* multi) noexcept;
+  void wake(CURLM* multi) const noexcept;
 
   /// The descriptor to pass to curl_multi_poll as an extra one.
   curl_waitfd waitFd() const noexcept;
 
   /// Takes back a wake-up through the eventfd once the poll has returned.
-  void drain() noexcept;
+  void drain() const noexcept;
 
   /// Test seam: when true, libcurl's wake-up is taken as failed without being tried.
   static void failLibcurlWakeupForTesting(bool fail) noexcept;

@@ -148,18 +148,20 @@ void ServiceLoop::start(std::shared_ptr<CurlTransfer> transfer) {
   }
   // Registered before libcurl knows the handle: were memory short here, the transfer still ends
   // with its completion and libcurl never holds a handle without its owner.
+  // (The table's node is allocated before the pointer moves into it, so a failure leaves it.)
   std::unordered_map<CURL*, std::shared_ptr<CurlTransfer>>::iterator entry;
   try {
     internal::throwIfAllocationFault(internal::AllocationSite::transferRegistration);
-    entry = transfers_.emplace(handle, transfer).first;
+    entry = transfers_.emplace(handle, std::move(transfer)).first;
   } catch (const std::bad_alloc&) {
     failToStart(*transfer, "out of memory while registering the transfer");
     return;
   }
   const CURLMcode added = curl_multi_add_handle(multi_, handle);
   if (added != CURLM_OK) {
+    const std::shared_ptr<CurlTransfer> failed = std::move(entry->second);
     transfers_.erase(entry);
-    failToStart(*transfer,
+    failToStart(*failed,
                 std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added));
   }
 }
