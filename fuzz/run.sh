@@ -19,6 +19,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 targets=(
   "orvane-site-fuzz-decode decode 32768"
   "orvane-site-fuzz-request-building request_building 4096"
+  "orvane-site-fuzz-transport-options transport_options 1024"
 )
 
 work=$(mktemp -d)

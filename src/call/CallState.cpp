@@ -306,7 +306,7 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     return;
   }
   bool notAnEnvelope = false;
-  Error error = errorOfReply(status, outcome.body, notAnEnvelope);
+  Error error = errorOfReply(status, outcome.body, notAnEnvelope, {setup_.secret});
   if (status == 429 && policy.retryTooManyRequests()) {
     retryOrEnd(std::move(error), retryAfter);
   } else {

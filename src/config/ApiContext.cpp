@@ -56,6 +56,8 @@ ApiContext& ApiContext::setApiScheme(const std::string& apiScheme) {
     std::lock_guard<std::mutex> lock(target->mutex_);
     target->apiScheme_ = apiScheme;
   }
+  // The value is only stored: calls always use https (RequestUrl.cpp), since the key is part of
+  // the address. The line still says what was set, as applications may look for it.
   logChange("apiScheme", "Api Scheme changed to: " + apiScheme);
   return *this;
 }

@@ -8,10 +8,12 @@
 #include "orvane/site/decode.h"
 #include "orvane/site/internal/ErrorType.h"
 #include "orvane/site/responses/BaseResponse.h"
+#include "transport/SecretMask.h"
 
 namespace orvane::site::internal {
 
-Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope) {
+Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope,
+                   const std::vector<std::string>& secrets) {
   notAnEnvelope = false;
   if (body.empty())
     return makeTransportError(TransportErrorCode::errorReplyWithoutBody, statusCode);
@@ -26,15 +28,21 @@ Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope
   if (reply->returnCode && reply->returnDesc) {
     // The service's own code and text travel in userInfo: the description alone ("API Error")
     // would leave the application no way to tell why the call was refused.
-    Error error = ErrorType::apiError(*reply->returnCode, *reply->returnDesc).toError();
+    std::string returnDesc = *reply->returnDesc;
+    transport::maskSecrets(returnDesc, secrets);
+    Error error = ErrorType::apiError(*reply->returnCode, returnDesc).toError();
     error.userInfo["statusCode"] = std::to_string(statusCode);
     error.userInfo["returnCode"] = *reply->returnCode;
-    error.userInfo["returnDesc"] = *reply->returnDesc;
+    error.userInfo["returnDesc"] = std::move(returnDesc);
     return error;
   }
   Error error = makeTransportError(TransportErrorCode::incompleteErrorEnvelope, statusCode);
   if (reply->returnCode) error.userInfo["returnCode"] = *reply->returnCode;
-  if (reply->returnDesc) error.userInfo["returnDesc"] = *reply->returnDesc;
+  if (reply->returnDesc) {
+    std::string returnDesc = *reply->returnDesc;
+    transport::maskSecrets(returnDesc, secrets);
+    error.userInfo["returnDesc"] = std::move(returnDesc);
+  }
   return error;
 }
 

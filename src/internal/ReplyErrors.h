@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "orvane/site/Error.h"
 
@@ -11,6 +12,9 @@ namespace orvane::site::internal {
 /// "returnDesc" the ErrorType::apiError (code and text also in userInfo); an envelope lacking
 /// either TransportErrorCode::incompleteErrorEnvelope; a body that is no envelope its decoding
 /// Error, and `notAnEnvelope` is set. `userInfo["statusCode"]` holds the status in every case.
-Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope);
+/// Each of `secrets` (the API key as sent and decoded) is masked in the service's description,
+/// which may quote the request.
+Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope,
+                   const std::vector<std::string>& secrets);
 
 }  // namespace orvane::site::internal

@@ -9,7 +9,9 @@
 #include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
 
+#include "internal/AllocationFault.h"
 #include "internal/Logger.h"
 #include "internal/ReplyErrors.h"
 #include "orvane/site/ApiContext.h"
@@ -17,6 +19,7 @@
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/decode.h"
 #include "transport/RequestUrl.h"
+#include "transport/SecretMask.h"
 
 namespace orvane::site {
 namespace {
@@ -302,6 +305,19 @@ void SiteRequestManager::generateSession(const std::string& url, const std::stri
 
 void SiteRequestManager::handleReply(const std::string& url, const std::string& maskedUrl,
                                      HttpOutcome outcome) {
+  // Memory may run short anywhere below (the log line, the error envelope): the call still ends,
+  // with a transport error, rather than losing its handler.
+  try {
+    handleOutcome(url, maskedUrl, std::move(outcome));
+  } catch (const std::exception& failure) {
+    finish(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                              std::string("the reply could not be handled: ") + failure.what()),
+           std::nullopt);
+  }
+}
+
+void SiteRequestManager::handleOutcome(const std::string& url, const std::string& maskedUrl,
+                                       HttpOutcome outcome) {
   const long status = outcome.statusCode;
   if (outcome.failure != HttpOutcome::Failure::none) {
     finish(makeTransportError(codeOf(outcome.failure), status, redact(outcome.failureDetail)),
@@ -377,7 +393,13 @@ void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& m
 
 void SiteRequestManager::handleErrorReply(long statusCode, const std::string& body) {
   bool notAnEnvelope = false;
-  Error error = internal::errorOfReply(statusCode, body, notAnEnvelope);
+  std::vector<std::string> secrets(2);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    secrets[0] = secret_;
+    secrets[1] = decodedSecret_;
+  }
+  Error error = internal::errorOfReply(statusCode, body, notAnEnvelope, secrets);
   if (notAnEnvelope) {
     ORVANE_SITE_LOG(kGenerateSession, "httpResponse StatusCode: " + std::to_string(statusCode),
                     internal::kError);
@@ -414,6 +436,8 @@ void SiteRequestManager::finishLater(Error error) {
 
 std::string SiteRequestManager::redact(std::string text) const {
   redactFrom(text, 0);
+  // Any transport's failure text may quote a proxy or other address with its credentials.
+  transport::maskUrlCredentials(text);
   return text;
 }
 
@@ -430,13 +454,25 @@ void SiteRequestManager::redactFrom(std::string& text, std::size_t from) const {
 }
 
 void SiteRequestManager::logResponse(const std::string& body) const {
-  // Replies can be large: the line is built once and the key is masked in place, in the body
-  // only, as before.
+  internal::throwIfAllocationFault(internal::AllocationSite::replyLog);
+  // The line shows the start of a large reply only, so that logging never copies a whole reply
+  // (replies run to megabytes). The key is masked in the body, as before.
   static constexpr std::string_view kPrefix = "Called Response: ";
+  static constexpr std::size_t kLoggedBodyBytes = 64 * 1024;
+  std::vector<std::string> secrets(2);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    secrets[0] = secret_;
+    secrets[1] = decodedSecret_;
+  }
+  const std::size_t shown = std::min(body.size(), kLoggedBodyBytes);
   std::string message;
-  message.reserve(kPrefix.size() + body.size());
-  message.append(kPrefix).append(body);
-  redactFrom(message, kPrefix.size());
+  message.reserve(kPrefix.size() + shown + 32);
+  message.append(kPrefix);
+  transport::appendMasked(message, body, shown, secrets);
+  if (shown < body.size()) {
+    message.append(" ... (").append(std::to_string(body.size() - shown)).append(" more bytes)");
+  }
   ORVANE_SITE_LOG(kGenerateSession, std::move(message), internal::kInfo);
 }
 

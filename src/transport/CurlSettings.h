@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "transport/ReplyBudget.h"
 #include "transport/SharedTrustStore.h"
 
 namespace orvane::site::transport {
@@ -18,9 +20,13 @@ struct CurlSettings {
   /// where each transfer takes the process's system store (SystemTrustStore.h).
   std::shared_ptr<const SharedTrustStore> trustStore;
   std::string proxy;
+  /// What of `proxy` every failure detail hides (SecretMask.h).
+  std::vector<std::string> proxySecrets;
   std::string noProxy;
   std::string userAgent;
   std::size_t maxResponseBytes = 0;
+  /// Reply bytes held by all transfers of the transport together. Never null.
+  std::shared_ptr<ReplyBudget> replyBudget = std::make_shared<ReplyBudget>(0);
 };
 
 }  // namespace orvane::site::transport

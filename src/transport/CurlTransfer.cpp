@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "transport/SecretMask.h"
 #include "transport/SystemTrustStore.h"
 
 namespace orvane::site::transport {
@@ -113,6 +114,7 @@ bool CurlTransfer::setTimeoutFrom(std::chrono::steady_clock::time_point now) {
 }
 
 CurlTransfer::~CurlTransfer() {
+  giveBackBudget();
   if (handle_) curl_easy_cleanup(handle_);
   curl_slist_free_all(headers_);
 }
@@ -231,19 +233,41 @@ CURLcode CurlTransfer::prepareHeaders() {
 }
 
 std::size_t CurlTransfer::onData(char* data, std::size_t size, std::size_t count, void* self) {
-  auto* transfer = static_cast<CurlTransfer*>(self);
   const std::size_t bytes = size * count;
-  const std::size_t limit = transfer->settings_->maxResponseBytes;
-  if (limit != 0 && transfer->body_.size() + bytes > limit) {
-    transfer->bodyTooLarge_ = true;
-    return 0;  // makes libcurl end the transfer with a write error
+  // 0 makes libcurl end the transfer with a write error.
+  return static_cast<CurlTransfer*>(self)->keep(data, bytes) ? bytes : 0;
+}
+
+bool CurlTransfer::keep(const char* data, std::size_t bytes) {
+  const std::size_t limit = settings_->maxResponseBytes;
+  if (limit != 0 && (bytes > limit || body_.size() > limit - bytes)) {
+    bodyTooLarge_ = true;
+    return false;
   }
+  if (!settings_->replyBudget->take(bytes)) {
+    budgetExceeded_ = true;
+    return false;
+  }
+  budgetTaken_ += bytes;
   try {
-    transfer->body_.append(data, bytes);
+    // A reply of announced length is held in one block of its size: growing by doubling would
+    // hold up to twice the reply, and copy it meanwhile.
+    curl_off_t length = -1;
+    if (body_.empty() && body_.capacity() < bytes &&
+        curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+        length > 0 && (limit == 0 || static_cast<std::size_t>(length) <= limit)) {
+      body_.reserve(static_cast<std::size_t>(length));
+    }
+    body_.append(data, bytes);
   } catch (...) {
-    return 0;
+    return false;
   }
-  return bytes;
+  return true;
+}
+
+void CurlTransfer::giveBackBudget() noexcept {
+  settings_->replyBudget->give(budgetTaken_);
+  budgetTaken_ = 0;
 }
 
 std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
@@ -272,15 +296,29 @@ HttpOutcome CurlTransfer::outcome(CURLcode result) {
         "the reply body is larger than " + std::to_string(settings_->maxResponseBytes) + " bytes";
     return outcome;
   }
+  if (budgetExceeded_) {
+    outcome.failure = HttpOutcome::Failure::otherFailure;
+    outcome.failureDetail = "the replies under way would hold more than " +
+                            std::to_string(settings_->replyBudget->limit()) +
+                            " bytes in all (the transport's reply budget)";
+    return outcome;
+  }
   outcome.failure = classify(result);
   outcome.failureDetail = curl_easy_strerror(result);
   if (errorBuffer_[0] != '\0') outcome.failureDetail.append(": ").append(errorBuffer_);
+  // libcurl's messages may quote the proxy setting, credentials and all.
+  maskSecrets(outcome.failureDetail, settings_->proxySecrets);
+  maskUrlCredentials(outcome.failureDetail);
   return outcome;
 }
 
 void CurlTransfer::complete(HttpOutcome outcome) {
   HttpTransport::Completion completion = std::move(completion_);
   completion_ = nullptr;
+  struct GiveBack {
+    CurlTransfer& transfer;
+    ~GiveBack() { transfer.giveBackBudget(); }
+  } giveBack{*this};
   if (completion) completion(std::move(outcome));
 }
 

@@ -64,6 +64,8 @@ class CurlTransfer {
   static std::size_t onData(char* data, std::size_t size, std::size_t count, void* self);
   static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
   void prepare();
+  bool keep(const char* data, std::size_t bytes);
+  void giveBackBudget() noexcept;
   CURLcode prepareMethodAndBody();
   CURLcode prepareHeaders();
   CURLcode prepareTrust();
@@ -77,6 +79,9 @@ class CurlTransfer {
   curl_slist* headers_ = nullptr;
   std::string body_;
   bool bodyTooLarge_ = false;
+  bool budgetExceeded_ = false;
+  // Bytes of `body_` taken from the transport's reply budget, given back once they are handed on.
+  std::size_t budgetTaken_ = 0;
   std::string preparationFailure_;
   std::string hostKey_;
   std::optional<std::chrono::seconds> retryAfter_;

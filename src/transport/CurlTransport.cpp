@@ -1,11 +1,13 @@
 #include "orvane/site/internal/CurlTransport.h"
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "transport/CaBundle.h"
 #include "transport/CurlSettings.h"
 #include "transport/CurlTransfer.h"
+#include "transport/SecretMask.h"
 #include "transport/ServiceLoop.h"
 
 namespace orvane::site {
@@ -16,6 +18,10 @@ struct CurlTransport::Settings {
 };
 
 CurlTransport::CurlTransport(CurlTransportOptions options) {
+  // libcurl sends the value as it is: a line break would start a header of the caller's making.
+  if (options.userAgent.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    throw std::invalid_argument("the user agent holds a line break or NUL");
+  }
   auto curl = std::make_shared<transport::CurlSettings>();
   std::string extraPem = transport::extraCertificatesPem(options);
   if (!extraPem.empty()) {
@@ -24,9 +30,11 @@ CurlTransport::CurlTransport(CurlTransportOptions options) {
         curl->caBundle, transport::systemCertificateDirectory(), std::move(extraPem));
   }
   curl->proxy = options.proxy;
+  curl->proxySecrets = transport::proxySecrets(options.proxy);
   curl->noProxy = options.noProxy;
   curl->userAgent = options.userAgent;
   curl->maxResponseBytes = options.maxResponseBytes;
+  curl->replyBudget = std::make_shared<transport::ReplyBudget>(options.maxResponseBytesInAll);
   auto settings = std::make_shared<Settings>();
   settings->options = std::move(options);
   settings->curl = std::move(curl);

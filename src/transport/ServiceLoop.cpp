@@ -6,11 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include <openssl/crypto.h>
+#include <openssl/ssl.h>
+
+#include "internal/AllocationFault.h"
 #include "orvane/site/internal/CurlTransport.h"
 #include "transport/CurlTransfer.h"
 
@@ -70,6 +75,11 @@ bool ServiceLoop::isLoopThread() noexcept { return tOnLoopThread; }
 ServiceLoop* ServiceLoop::existing() noexcept { return gLoop.load(); }
 
 ServiceLoop::ServiceLoop() {
+  // OpenSSL's own exit handler would free its state while a handler that outlasted exit's wait
+  // may still use it; asked first, OpenSSL registers none (an application that set OpenSSL up
+  // earlier keeps its own choice).
+  (void)OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr);
+  (void)OPENSSL_init_ssl(OPENSSL_INIT_NO_ATEXIT, nullptr);
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     throw std::runtime_error("libcurl could not be initialised");
   }
@@ -113,8 +123,8 @@ void ServiceLoop::parkAtExit() {
   if (!loop || tOnLoopThread) return;
   std::unique_lock<std::mutex> lock(loop->mutex_);
   if (loop->stopped_) return;  // stop() ended the thread already
-  loop->exiting_ = true;
-  curl_multi_wakeup(loop->multi_);
+  loop->exiting_.store(true, std::memory_order_release);
+  loop->waker_.wake(loop->multi_);
   loop->parkedChanged_.wait_for(lock, kParkWait,
                                 [loop] { return loop->parked_ || loop->stopped_; });
 }
@@ -125,13 +135,19 @@ void ServiceLoop::parkForever(std::unique_lock<std::mutex>& lock) {
   for (;;) parkedChanged_.wait(lock);
 }
 
+void ServiceLoop::parkIfExiting() {
+  if (!exitRequested()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  parkForever(lock);
+}
+
 void ServiceLoop::post(Task task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopped_) {
       tasks_.push_back(std::move(task));
       // Under the lock: once stopped_ is set the multi handle may be gone.
-      curl_multi_wakeup(multi_);
+      waker_.wake(multi_);
       return;
     }
   }
@@ -150,7 +166,7 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopped_) {
       timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
-      curl_multi_wakeup(multi_);
+      waker_.wake(multi_);
       return;
     }
   }
@@ -196,8 +212,20 @@ void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
     return;
   }
   CURL* handle = transfer->handle();
+  // Registered before libcurl knows the handle: were memory short here, the transfer still ends
+  // with its completion and libcurl never holds a handle without its owner.
+  std::unordered_map<CURL*, std::shared_ptr<CurlTransfer>>::iterator entry;
+  try {
+    internal::throwIfAllocationFault(internal::AllocationSite::transferRegistration);
+    entry = transfers_.emplace(handle, transfer).first;
+  } catch (const std::bad_alloc&) {
+    transfer->complete(failedOutcome(HttpOutcome::Failure::otherFailure,
+                                     "out of memory while registering the transfer"));
+    return;
+  }
   const CURLMcode added = curl_multi_add_handle(multi_, handle);
   if (added != CURLM_OK) {
+    transfers_.erase(entry);
     transfer->complete(failedOutcome(
         HttpOutcome::Failure::otherFailure,
         std::string("libcurl could not start the transfer: ") + curl_multi_strerror(added)));
@@ -206,7 +234,6 @@ void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
   transfer->setRunning(true);
   ++runningPerHost_[transfer->hostKey()];
   ++runningInAll_;
-  transfers_.emplace(handle, transfer);
 }
 
 void ServiceLoop::release(const std::shared_ptr<CurlTransfer>& transfer) {
@@ -267,7 +294,7 @@ void ServiceLoop::stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_ || stopped_) return;
     stopping_ = true;
-    curl_multi_wakeup(multi_);
+    waker_.wake(multi_);
   }
   // On the library thread itself (shutdown from a handler) the loop ends after this pass.
   if (!tOnLoopThread && thread_.joinable()) thread_.join();
@@ -324,23 +351,31 @@ void ServiceLoop::run() {
   tOnLoopThread = true;
   nameThisThread();
   std::deque<Task> tasks;
+  curl_waitfd wakeFd = waker_.waitFd();
   for (;;) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      if (exiting_) parkForever(lock);
+      if (exitRequested()) parkForever(lock);
       if (stopping_) break;
       tasks.swap(tasks_);
     }
-    // Several wake-ups can merge into one, so every pass takes all queued tasks.
-    for (const Task& task : tasks) runGuarded(task);
+    // Several wake-ups can merge into one, so every pass takes all queued tasks. Exit may begin
+    // during any of them: what follows it would meet the application's state torn down.
+    for (const Task& task : tasks) {
+      parkIfExiting();
+      runGuarded(task);
+    }
     tasks.clear();
     runDueTimers();
 
+    parkIfExiting();
     int running = 0;
     curl_multi_perform(multi_, &running);
     finishTransfers();
 
-    curl_multi_poll(multi_, nullptr, 0, pollTimeoutMilliseconds(), nullptr);
+    parkIfExiting();
+    curl_multi_poll(multi_, &wakeFd, 1, pollTimeoutMilliseconds(), nullptr);
+    waker_.drain();
   }
   drainAtStop();
 }
@@ -356,13 +391,17 @@ void ServiceLoop::runDueTimers() {
       timers_.pop();
     }
   }
-  for (const Task& task : due) runGuarded(task);
+  for (const Task& task : due) {
+    parkIfExiting();
+    runGuarded(task);
+  }
 }
 
 void ServiceLoop::finishTransfers() {
   int left = 0;
   while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
     if (message->msg != CURLMSG_DONE) continue;
+    parkIfExiting();
     CURL* handle = message->easy_handle;
     const CURLcode result = message->data.result;
     curl_multi_remove_handle(multi_, handle);
@@ -372,6 +411,7 @@ void ServiceLoop::finishTransfers() {
     transfers_.erase(found);
     release(transfer);
     HttpOutcome outcome = transfer->outcome(result);
+    parkIfExiting();
     runGuarded([&] { transfer->complete(std::move(outcome)); });
   }
   admitWaiting();
@@ -383,7 +423,7 @@ int ServiceLoop::pollTimeoutMilliseconds() {
   long wait =
       curlTimeout < 0 ? kIdlePollMilliseconds : std::min<long>(curlTimeout, kIdlePollMilliseconds);
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!tasks_.empty() || exiting_ || stopping_) return 0;
+  if (!tasks_.empty() || exitRequested() || stopping_) return 0;
   if (!timers_.empty()) {
     const auto untilTimer = timers_.top().deadline - Clock::now();
     if (untilTimer <= Clock::duration::zero()) return 0;

@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "transport/LoopWaker.h"
+
 namespace orvane::site::transport {
 
 class CurlTransfer;
@@ -23,9 +26,12 @@ class CurlTransfer;
 /// The one library thread "orvane-site-services": a libcurl multi handle, a queue of tasks and
 /// a timer heap, served by one loop around curl_multi_poll.
 ///
-/// Made on first use and never destroyed. At process exit it parks the thread (between two
-/// steps of its loop) before the TLS library and other process-wide state are torn down;
-/// `stop` ends and joins it earlier.
+/// Made on first use and never destroyed. At process exit it parks the thread before the TLS
+/// library and other process-wide state are torn down: at once when the thread is between two
+/// steps, else as soon as the task or completion under way returns (exit waits for that at most
+/// one second). No further task, timer or completion runs and libcurl is not driven again after
+/// that, and OpenSSL's state is never torn down by exit. `stop` ends and joins the thread
+/// earlier.
 ///
 /// The loop, not libcurl, decides when a transfer starts: at most kMaxConnectionsPerHost run to
 /// one host and kMaxConnectionsInAll in all; the others wait in arrival order in the loop's own
@@ -97,7 +103,10 @@ class ServiceLoop {
   void expire(const std::weak_ptr<CurlTransfer>& weak);
   int pollTimeoutMilliseconds();
   void parkForever(std::unique_lock<std::mutex>& lock);
+  bool exitRequested() const noexcept { return exiting_.load(std::memory_order_acquire); }
+  void parkIfExiting();
 
+  LoopWaker waker_;
   CURLM* multi_ = nullptr;
 
   std::mutex mutex_;
@@ -105,7 +114,8 @@ class ServiceLoop {
   std::deque<Task> tasks_;
   std::priority_queue<Timer, std::vector<Timer>, Later> timers_;
   std::uint64_t nextTimerOrder_ = 0;
-  bool exiting_ = false;
+  // Set under `mutex_`; read without it between the steps of a pass.
+  std::atomic<bool> exiting_{false};
   bool parked_ = false;
   bool stopping_ = false;
   bool stopped_ = false;

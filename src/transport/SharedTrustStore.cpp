@@ -8,6 +8,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,17 @@ namespace orvane::site::transport {
 namespace {
 
 constexpr unsigned long kBuiltMajor = OPENSSL_VERSION_NUMBER >> 28;
+
+std::atomic<SharedTrustStore::OptionFault> gOptionFault{nullptr};
+
+template <typename Value>
+CURLcode setOption(CURL* handle, CURLoption option, Value value) {
+  if (const SharedTrustStore::OptionFault fault = gOptionFault.load()) {
+    const CURLcode injected = fault(option);
+    if (injected != CURLE_OK) return injected;
+  }
+  return curl_easy_setopt(handle, option, value);
+}
 
 // The callback hands libcurl's SSL_CTX to OpenSSL functions of this library, so libcurl must use
 // OpenSSL alone (a build with several TLS libraries names them all) and the same major version.
@@ -102,34 +114,48 @@ SharedTrustStore::SharedTrustStore(X509_STORE* store, std::string extraPem)
 
 SharedTrustStore::~SharedTrustStore() { X509_STORE_free(store_); }
 
+void SharedTrustStore::setOptionFaultForTesting(OptionFault fault) noexcept {
+  gOptionFault.store(fault);
+}
+
 CURLcode SharedTrustStore::attachTo(CURL* handle) const {
-  CURLcode code = curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
+  // Every option that can fail is set before the CA file and directory are cleared, so that a
+  // failure leaves them in place for the caller's fallback to libcurl's own CA settings.
+  CURLcode code = setOption(handle, CURLOPT_SSL_CTX_FUNCTION, &onSslContext);
   if (code != CURLE_OK) return code;
-  code = curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, const_cast<SharedTrustStore*>(this));
-  if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
-  if (code == CURLE_OK) code = curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
-#if LIBCURL_VERSION_NUM >= 0x075700  // the option (and the cache) came with libcurl 7.87
-  // libcurl's CA cache (one per multi handle, keyed by the CA file alone) would otherwise keep
-  // the first store it saw without CA file and hand it to later connections after the callback
-  // (libcurl 7.87 to 8.2 set up their CA store after calling it). A libcurl without the cache
-  // does not know the option, which is as good.
-  if (code == CURLE_OK) {
-    code = curl_easy_setopt(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
-    if (code == CURLE_UNKNOWN_OPTION) code = CURLE_OK;
-  }
-#endif
+  code = setOption(handle, CURLOPT_SSL_CTX_DATA, const_cast<SharedTrustStore*>(this));
   // libcurl reuses a connection, or a TLS session, only for a transfer with the same CA file,
   // CA directory and CA blob. Without a blob, that is every transfer on the system store alone.
   // With extra CAs, the blob keeps a connection verified against one transport's extras from
   // carrying another transport's calls. libcurl still parses the blob per connection, but it
   // holds only the few extra CAs, which are in the store already (OpenSSL skips duplicates).
   // The store outlives the handle, so libcurl may use the text in place.
-  if (code == CURLE_OK && !extraPem_.empty()) {
+  const bool withBlob = !extraPem_.empty();
+  if (code == CURLE_OK && withBlob) {
     curl_blob blob{const_cast<char*>(extraPem_.data()), extraPem_.size(), CURL_BLOB_NOCOPY};
-    code = curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
+    code = setOption(handle, CURLOPT_CAINFO_BLOB, &blob);
   }
-  if (code != CURLE_OK) curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, nullptr);
-  return code;
+#if LIBCURL_VERSION_NUM >= 0x075700  // the option (and the cache) came with libcurl 7.87
+  // libcurl's CA cache (one per multi handle, keyed by the CA file alone) would otherwise keep
+  // the first store it saw without CA file and hand it to later connections after the callback
+  // (libcurl 7.87 to 8.2 set up their CA store after calling it). A libcurl without the cache
+  // does not know the option, which is as good.
+  if (code == CURLE_OK) {
+    code = setOption(handle, CURLOPT_CA_CACHE_TIMEOUT, 0L);
+    if (code == CURLE_UNKNOWN_OPTION) code = CURLE_OK;
+  }
+#endif
+  if (code != CURLE_OK) {
+    // Back to a handle without callback and without blob, as it came.
+    (void)curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, nullptr);
+    (void)curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, nullptr);
+    if (withBlob) (void)curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, nullptr);
+    return code;
+  }
+  // Clearing a text option only frees it, which cannot fail.
+  (void)curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+  (void)curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+  return CURLE_OK;
 }
 
 // libcurl calls this for each new connection, before the handshake.

@@ -41,10 +41,17 @@ class SharedTrustStore {
 
   /// Makes every new TLS connection of `handle` verify against this store, leaving verification
   /// itself as the handle has it. libcurl reads neither its CA file nor its CA directory then,
-  /// and keeps none of its own stores for the handle.
+  /// and keeps none of its own stores for the handle. `handle` must carry no CA blob and no TLS
+  /// context callback of its own.
   /// Returns CURLE_NOT_BUILT_IN or CURLE_UNKNOWN_OPTION when this libcurl cannot hand over its
-  /// TLS context; the handle is left as it was then. The store must outlive the handle.
+  /// TLS context. On any failure the handle is left as it was: its CA file and directory stay
+  /// set, so that libcurl's own CA settings can take over. The store must outlive the handle.
   CURLcode attachTo(CURL* handle) const;
+
+  /// Test seam: when set, asked before each option `attachTo` sets; a result other than
+  /// CURLE_OK is taken as that option's failure, and the option is not set.
+  using OptionFault = CURLcode (*)(CURLoption option);
+  static void setOptionFaultForTesting(OptionFault fault) noexcept;
 
  private:
   SharedTrustStore(x509_store_st* store, std::string extraPem);

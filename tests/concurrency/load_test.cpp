@@ -24,7 +24,6 @@
 #include "orvane/site.h"
 #include "orvane/site/standin/standin_server.h"
 #include "support/OperationCalls.h"
-#include "transport/ServiceLoop.h"
 
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
@@ -162,8 +161,7 @@ class Load : public ::testing::Test {
     // Every connection the library keeps open holds one worker of the stand-in, and the library
     // keeps only so many to one host. More workers than that would only add per-thread memory of
     // the stand-in (this process's) to the growth measured below.
-    constexpr auto kLibraryConnectionsPerHost =
-        static_cast<std::size_t>(transport::ServiceLoop::kMaxConnectionsPerHost);
+    constexpr std::size_t kLibraryConnectionsPerHost = 32;
     const std::size_t window = callWindow();
     const std::size_t connections =
         window == 0 ? kLibraryConnectionsPerHost

@@ -236,7 +236,7 @@ TEST_F(DeliveryTest, PassesErrorsOnAndReportsUnusableData) {
   ASSERT_EQ(outcomes.size(), 4U);
   for (const Outcome& outcome : outcomes) {
     EXPECT_FALSE(outcome.value);
-    EXPECT_TRUE(outcome.error);
+    ASSERT_TRUE(outcome.error);
   }
   EXPECT_EQ(outcomes[0].error->domain, "OrvaneSite.ErrorType");  // passed on unchanged
   EXPECT_EQ(outcomes[0].error->code, 1);

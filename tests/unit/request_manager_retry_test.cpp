@@ -94,8 +94,21 @@ TEST(RequestManagerRetry, HugeRetryCountIsBoundedSoTheCallEnds) {
   call.manager->setMaxRetry(std::numeric_limits<std::int64_t>::max());
   call.manager->setRetryInterval(0.0);
   call.start();
-  EXPECT_EQ(alwaysServerError(call), static_cast<std::size_t>(SiteRequestManager::kMaxRetries + 1));
+  EXPECT_EQ(alwaysServerError(call), 101u) << "at most 100 retries";
   EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::serverErrorAfterRetries));
+}
+
+TEST(RequestManagerRetry, FiveHundredIsTheFirstStatusRetried) {
+  LogCapture quiet;
+  for (const long status : {499L, 500L, 501L, 599L, 600L}) {
+    ManagerCall call;
+    call.start();
+    call.transport->reply(status, R"({"returnCode":"1","returnDesc":"x"})");
+    call.transport->runUntilIdle();
+    const bool retried = status >= 500;
+    EXPECT_EQ(call.transport->requestCount(), retried ? 2u : 1u) << status;
+    EXPECT_EQ(call.outcomes.empty(), retried) << status;
+  }
 }
 
 TEST(RequestManagerRetry, ContextValuesAreCopiedOnlyWhenAssigned) {

@@ -33,8 +33,8 @@ TEST(RequestManagerUrl, KeysThatCanStandInAQueryAreSentAsGiven) {
 }
 
 TEST(RequestManagerUrl, KeysThatCannotStandInAQueryAreNeverSent) {
-  for (const char* key : {"ab cd", "ab%", "ab%2", "ab%zz", "ab#cd", "ab&x=1", "ab=cd", "ab\ncd",
-                          "ab\x7f", "caf\xC3\xA9", "a\"b", "a<b", "a[b]"}) {
+  for (const char* key : {"ab cd", "ab%", "ab%2", "ab%zz", "ab#cd", "ab&x=1", "ab&cd", "ab=cd",
+                          "ab\ncd", "ab\x7f", "caf\xC3\xA9", "a\"b", "a<b", "a[b]"}) {
     LogCapture log;
     ManagerCall call(key);
     EXPECT_EQ(call.manager->calledUrl(), "nil") << key;

@@ -47,6 +47,7 @@ class SiteClientTest : public ::testing::Test {
 
   static ApiContext& resetBuilder() {
     return ApiContext()
+        .setApiScheme("https")
         .setApiKey("")
         .setBaseUrl(ClientConfig::BaseUrl)
         .setMaxRetry(3)
@@ -149,12 +150,30 @@ TEST_F(SiteClientTest, APerCallContextGivesHostRetryValuesAndItsKeyUnlessEmpty) 
   fake->runUntilIdle();
   EXPECT_EQ(fake->requestCount(), 1U);
   ASSERT_EQ(outcomes.size(), 1U);
+  ASSERT_TRUE(outcomes[0].error);
   EXPECT_EQ(outcomes[0].error->domain, "OrvaneSite.TransportError");
 
   lookUp(SiteClient::shared(), outcomes, std::make_shared<ApiContext>());  // empty key
   EXPECT_EQ(fake->lastRequest().url, "https://" + ClientConfig::BaseUrl +
                                          "/mapApi/v1/timezoneService/getTimezone?key=cached-key");
   EXPECT_EQ(ContextDataCache::shared()->apiKey(), "cached-key");
+}
+
+TEST_F(SiteClientTest, AnHttpSchemeStillSendsHttpsBecauseTheKeyIsInTheAddress) {
+  std::vector<Outcome> outcomes;
+  ContextDataCache::set(ApiContext()
+                            .setApiScheme("http")
+                            .setApiKey("cached-key")
+                            .setBaseUrl("plain.example")
+                            .build());
+  lookUp(SiteClient::shared(), outcomes);
+  EXPECT_EQ(fake->lastRequest().url,
+            "https://plain.example/mapApi/v1/timezoneService/getTimezone?key=cached-key");
+  auto context = ApiContext().setApiScheme("http").setApiKey("call-key").build();
+  EXPECT_EQ(context->apiScheme(), "http");
+  lookUp(SiteClient::shared(), outcomes, context);
+  EXPECT_EQ(fake->lastRequest().url,
+            "https://plain.example/mapApi/v1/timezoneService/getTimezone?key=call-key");
 }
 
 TEST_F(SiteClientTest, HandlerGetsTheDecodedResponseLaterAndOnce) {

@@ -31,7 +31,9 @@ class ORVANE_SITE_EXPORT ApiContext {
   /// Copies the values of `other` (a consistent snapshot) into this context.
   ApiContext& operator=(const ApiContext& other);
 
-  /// Sets the scheme ("https") in the builder context; returns this object, for chaining.
+  /// Stores the scheme and logs the change. The value is kept and returned by `apiScheme()`,
+  /// but calls do not use it: every call goes over "https" whatever it says, because the API key
+  /// travels in the request's address and must never be sent in clear text.
   ApiContext& setApiScheme(const std::string& apiScheme);
   /// Sets the API key in the builder context; returns this object, for chaining.
   ApiContext& setApiKey(const std::string& apiKey);

@@ -43,6 +43,10 @@ class FacadeLifetime;
 /// request client keeps the latest call's values, the handler of an operation's latest call
 /// (and what it captures) stays alive until the next call of that operation.
 ///
+/// At process exit no handler starts any more, and calls under way get none. A handler already
+/// running when exit begins may outlast exit's wait of one second and then run while static
+/// objects are destroyed: such a handler must not rely on static or global objects.
+///
 /// All members are thread-safe. Overlapping calls, from any threads, each get their own result.
 ///
 /// Lifetime: `shared()` lives until the process ends. A SiteClient of your own may be destroyed

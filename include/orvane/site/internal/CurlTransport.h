@@ -24,6 +24,14 @@ namespace orvane::site {
 /// offers it, redirects are not followed, and only "https" and "http" URLs are fetched. SIGPIPE and
 /// the application's other signals are blocked on the library thread.
 ///
+/// At process exit (return from main or std::exit) the library thread stops for good: at once
+/// when it is idle, else as soon as the completion or task it runs returns; exit waits for that
+/// at most one second. So a completion or task that is running when exit begins may go on while
+/// static objects are destroyed: it must not rely on the application's static or global objects
+/// then. No completion, task or timer starts after exit began, transfers under way are not
+/// driven further, and the TLS library's state stays usable to the end. Requests under way at
+/// exit never get their completion.
+///
 /// All members are thread-safe. A CurlTransport may be destroyed while its requests are under
 /// way: they still end with their completion. `send`, `runAfter` and `post` throw
 /// std::system_error (or std::runtime_error) only when the library thread or libcurl cannot be
@@ -34,7 +42,8 @@ class ORVANE_SITE_EXPORT CurlTransport : public HttpTransport {
   static constexpr const char* kLibraryThreadName = "orvane-site-services";
 
   /// Reads `options.caInfoFile` now. Throws std::invalid_argument when that file cannot be
-  /// read, or when it or `options.caInfoPem` holds no PEM certificate. Starts no thread.
+  /// read, when it or `options.caInfoPem` holds no PEM certificate, or when
+  /// `options.userAgent` holds a CR, LF or NUL. Starts no thread.
   explicit CurlTransport(CurlTransportOptions options = {});
   ~CurlTransport() override;
 

@@ -26,14 +26,21 @@ struct ORVANE_SITE_EXPORT CurlTransportOptions {
   std::string caInfoPem;
   /// Proxy URL in libcurl's syntax, for example "http://proxy.example:3128" or
   /// "socks5h://127.0.0.1:1080". Empty: direct connections. It may hold credentials; the
-  /// library never logs it.
+  /// library never logs it, and masks it (credentials above all) in every failure detail.
   std::string proxy;
   /// Comma-separated host names that bypass `proxy` ("*" for all). Used only with `proxy`.
   std::string noProxy;
   /// Replies whose body grows beyond this many bytes (after content decoding) end with
-  /// HttpOutcome::Failure::otherFailure instead of filling memory. 0 means no limit.
-  std::size_t maxResponseBytes = std::size_t{64} * 1024 * 1024;
-  /// Value of the User-Agent header.
+  /// HttpOutcome::Failure::otherFailure instead of filling memory. 0 means no limit. The
+  /// service's replies stay far below the default of 8 MiB.
+  std::size_t maxResponseBytes = std::size_t{8} * 1024 * 1024;
+  /// Reply bytes that all calls of this transport may hold together while their replies arrive
+  /// (up to 128 at once). A reply that would take the total beyond it ends with
+  /// HttpOutcome::Failure::otherFailure; the bytes of a reply count until its completion has
+  /// returned. 0 means no limit.
+  std::size_t maxResponseBytesInAll = std::size_t{256} * 1024 * 1024;
+  /// Value of the User-Agent header. A value holding CR, LF or NUL is refused: the CurlTransport
+  /// constructor throws std::invalid_argument.
   std::string userAgent = "orvane-site";
 };
 

@@ -135,6 +135,7 @@ class ORVANE_SITE_EXPORT SiteRequestManager
 
   void generateSession(const std::string& url, const std::string& maskedUrl);
   void handleReply(const std::string& url, const std::string& maskedUrl, HttpOutcome outcome);
+  void handleOutcome(const std::string& url, const std::string& maskedUrl, HttpOutcome outcome);
   void retryOrEnd(const std::string& url, const std::string& maskedUrl, long statusCode);
   void handleErrorReply(long statusCode, const std::string& body);
   void finish(std::optional<Error> error, std::optional<std::string> body);
