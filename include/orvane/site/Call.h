@@ -26,6 +26,7 @@ class Call {
  public:
   /// A handle to no call (get() returns an error at once).
   Call() = default;
+  /// Wraps the untyped handle of a call that decodes into T (made by SiteClient).
   explicit Call(CallHandle handle) : handle_(std::move(handle)) {}
 
   /// Cancels the call: a waiting or running exchange is stopped (its connection freed), a

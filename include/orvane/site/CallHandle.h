@@ -20,6 +20,7 @@ class ORVANE_SITE_EXPORT CallHandle {
  public:
   /// A handle to no call: done() is false, get() returns an error at once.
   CallHandle() = default;
+  /// A handle to the call `state` (made by the library).
   explicit CallHandle(std::shared_ptr<internal::CallState> state);
 
   /// Cancels the call (see Call::cancel).

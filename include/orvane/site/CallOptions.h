@@ -19,16 +19,19 @@ class ORVANE_SITE_EXPORT CallOptions {
   /// The whole call (queueing, every attempt, every pause) ends by then, with
   /// TransportErrorCode::deadlineExceeded at the latest.
   CallOptions& setDeadline(std::chrono::nanoseconds value);
+  /// The value set with setDeadline.
   const std::optional<std::chrono::nanoseconds>& deadline() const noexcept { return deadline_; }
 
   /// Each attempt's time-out, counted from the moment its transfer starts.
   CallOptions& setAttemptTimeout(std::chrono::nanoseconds value);
+  /// The value set with setAttemptTimeout.
   const std::optional<std::chrono::nanoseconds>& attemptTimeout() const noexcept {
     return attemptTimeout_;
   }
 
   /// The retry policy of this call.
   CallOptions& setRetryPolicy(RetryPolicy value);
+  /// The value set with setRetryPolicy.
   const std::optional<RetryPolicy>& retryPolicy() const noexcept { return retryPolicy_; }
 
  private:

@@ -29,55 +29,67 @@ class HttpTransport;
 /// handler gets the Error), never the program. A copy is independent of the original.
 class ORVANE_SITE_EXPORT ClientOptions {
  public:
+  /// Default values: no key, host ClientConfig::BaseUrl, the defaults named below.
   ClientOptions();
 
   /// The API key sent with every call of the client. Required.
   ClientOptions& setApiKey(std::string value);
+  /// The value set with setApiKey.
   const std::string& apiKey() const noexcept { return apiKey_; }
 
   /// The service's host, optionally with a port ("127.0.0.1:8443"); always reached over
   /// https. Default: ClientConfig::BaseUrl.
   ClientOptions& setHost(std::string value);
+  /// The value set with setHost.
   const std::string& host() const noexcept { return host_; }
 
   /// The time-out of each attempt, from the moment its transfer starts. Default 10 s.
   ClientOptions& setAttemptTimeout(std::chrono::nanoseconds value);
+  /// The value set with setAttemptTimeout.
   std::chrono::nanoseconds attemptTimeout() const noexcept { return attemptTimeout_; }
 
   /// The time a whole call may take: queueing, every attempt and every pause. Default 30 s.
   ClientOptions& setDeadline(std::chrono::nanoseconds value);
+  /// The value set with setDeadline.
   std::chrono::nanoseconds deadline() const noexcept { return deadline_; }
 
   /// When calls try again. Default: RetryPolicy().
   ClientOptions& setRetryPolicy(RetryPolicy value);
+  /// The value set with setRetryPolicy.
   const RetryPolicy& retryPolicy() const noexcept { return retryPolicy_; }
 
   /// The HTTP stack; null (the default) means a CurlTransport with default options, shared by
   /// the option clients of the process.
   ClientOptions& setTransport(std::shared_ptr<HttpTransport> value);
+  /// The value set with setTransport.
   const std::shared_ptr<HttpTransport>& transport() const noexcept { return transport_; }
 
   /// The most calls of the client under way at once; further calls wait in order (the wait
   /// counts towards their deadline). 0 (the default) means no bound of the client's own.
   ClientOptions& setMaxInFlight(std::size_t value);
+  /// The value set with setMaxInFlight.
   std::size_t maxInFlight() const noexcept { return maxInFlight_; }
 
   /// The most calls that may wait for one of the `maxInFlight` places; a call beyond it fails
   /// at once with TransportErrorCode::queueFull. Default 10,000.
   ClientOptions& setMaxQueuedCalls(std::size_t value);
+  /// The value set with setMaxQueuedCalls.
   std::size_t maxQueuedCalls() const noexcept { return maxQueuedCalls_; }
 
   /// Asked for a permit before each attempt; null (the default) means no limit. May be shared
   /// by several clients.
   ClientOptions& setRateLimiter(std::shared_ptr<RateLimiter> value);
+  /// The value set with setRateLimiter.
   const std::shared_ptr<RateLimiter>& rateLimiter() const noexcept { return rateLimiter_; }
 
   /// Where handlers run; empty (the default) means the library thread.
   ClientOptions& setHandlerExecutor(Executor value);
+  /// The value set with setHandlerExecutor.
   const Executor& handlerExecutor() const noexcept { return handlerExecutor_; }
 
   /// Told of each call's start, attempts and end; null (the default) means none.
   ClientOptions& setObserver(std::shared_ptr<CallObserver> value);
+  /// The value set with setObserver.
   const std::shared_ptr<CallObserver>& observer() const noexcept { return observer_; }
 
  private:

@@ -27,6 +27,7 @@ class ORVANE_SITE_EXPORT RetryPolicy {
   /// Returns a number in [0, 1); used for jitter.
   using RandomSource = std::function<double()>;
 
+  /// The default policy described above.
   RetryPolicy();
 
   /// The schedule of the process-wide facade: 4 attempts (3 retries), pauses of 1 s, 1.5 s and
@@ -36,42 +37,53 @@ class ORVANE_SITE_EXPORT RetryPolicy {
 
   /// Attempts in all, the first included; 1 means no retry. Values below 1 count as 1.
   RetryPolicy& setMaxAttempts(int value);
+  /// The value set with setMaxAttempts.
   int maxAttempts() const noexcept { return maxAttempts_; }
 
   /// The pause before the first retry.
   RetryPolicy& setInitialPause(std::chrono::nanoseconds value);
+  /// The value set with setInitialPause.
   std::chrono::nanoseconds initialPause() const noexcept { return initialPause_; }
 
   /// What each further pause is multiplied by (values below 1 count as 1).
   RetryPolicy& setMultiplier(double value);
+  /// The value set with setMultiplier.
   double multiplier() const noexcept { return multiplier_; }
 
   /// The longest pause before jitter.
   RetryPolicy& setLongestPause(std::chrono::nanoseconds value);
+  /// The value set with setLongestPause.
   std::chrono::nanoseconds longestPause() const noexcept { return longestPause_; }
 
   /// Full jitter on (a random share of each pause) or off (the pause itself).
   RetryPolicy& setJitter(bool value);
+  /// The value set with setJitter.
   bool jitter() const noexcept { return jitter_; }
 
   /// The most time all pauses of one call may take together; none: only the deadline bounds.
   RetryPolicy& setRetryBudget(std::optional<std::chrono::nanoseconds> value);
+  /// The value set with setRetryBudget.
   std::optional<std::chrono::nanoseconds> retryBudget() const noexcept { return retryBudget_; }
 
   /// Retry replies with a status of 500 or more.
   RetryPolicy& setRetryServerErrors(bool value);
+  /// The value set with setRetryServerErrors.
   bool retryServerErrors() const noexcept { return retryServerErrors_; }
   /// Retry replies with status 429 (too many requests).
   RetryPolicy& setRetryTooManyRequests(bool value);
+  /// The value set with setRetryTooManyRequests.
   bool retryTooManyRequests() const noexcept { return retryTooManyRequests_; }
   /// Wait at least what a 429 or 503 reply's Retry-After asks for.
   RetryPolicy& setHonourRetryAfter(bool value);
+  /// The value set with setHonourRetryAfter.
   bool honourRetryAfter() const noexcept { return honourRetryAfter_; }
   /// Retry exchanges without a reply because the connection failed.
   RetryPolicy& setRetryConnectionFailures(bool value);
+  /// The value set with setRetryConnectionFailures.
   bool retryConnectionFailures() const noexcept { return retryConnectionFailures_; }
   /// Retry attempts that timed out (not a call whose deadline passed).
   RetryPolicy& setRetryTimeouts(bool value);
+  /// The value set with setRetryTimeouts.
   bool retryTimeouts() const noexcept { return retryTimeouts_; }
 
   /// The source of jitter; an empty one restores the default (a per-thread generator seeded
