@@ -29,6 +29,7 @@ class HttpTransport;
 /// handler gets the Error), never the program. A copy is independent of the original.
 class ORVANE_SITE_EXPORT ClientOptions {
  public:
+  /// Default values: no key, host ClientConfig::BaseUrl, the defaults named below.
   ClientOptions();
 
   /// The API key sent with every call of the client. Required.

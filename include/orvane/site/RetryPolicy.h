@@ -27,6 +27,7 @@ class ORVANE_SITE_EXPORT RetryPolicy {
   /// Returns a number in [0, 1); used for jitter.
   using RandomSource = std::function<double()>;
 
+  /// The default policy described above.
   RetryPolicy();
 
   /// The schedule of the process-wide facade: 4 attempts (3 retries), pauses of 1 s, 1.5 s and
