@@ -59,7 +59,11 @@ CallState::CallState(std::shared_ptr<ClientCore> core, Setup setup)
 std::shared_ptr<CallState> CallState::start(std::shared_ptr<ClientCore> core, Setup setup,
                                             std::optional<Error> failure) {
   static std::atomic<std::uint64_t> nextCallId{1};
-  auto call = std::make_shared<CallState>(std::move(core), std::move(setup));
+  // Not make_shared: timers that outlive the call (its deadline, a dropped pause) hold it weakly,
+  // and a weak reference to a make_shared object keeps the whole object's memory until the timer
+  // fires. Apart, only the small control block waits, so memory does not grow with finished calls.
+  std::shared_ptr<CallState> call(  // NOLINT(modernize-make-shared): see above
+      new CallState(std::move(core), std::move(setup)));
   call->startedAt_ = Clock::now();
   call->callId_ = nextCallId.fetch_add(1, std::memory_order_relaxed);
   if (!failure && !Lifecycle::instance().accepting()) {
