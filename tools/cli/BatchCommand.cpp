@@ -24,7 +24,6 @@
 #include "ClientRowRunner.h"
 #include "Command.h"
 #include "ExitStatus.h"
-#include "FacadeRowRunner.h"
 #include "InputReader.h"
 #include "ObservedRowRunner.h"
 #include "Output.h"
@@ -226,10 +225,9 @@ int runBatch(const BatchFlags& flags, Session& session) {
     printProblem("resuming after " + std::to_string(resume.rowsDone) + " rows of " + flags.output);
   }
 
-  // Rows run through the facade: the option client (ClientRowRunner, which can also cancel)
-  // keeps each finished call's deadline timer, and with it the call's state, until the
-  // deadline passes, so a long job's memory would grow with its rows.
-  FacadeRowRunner client(session.context());
+  // Rows run through an option client of their own, so that a second Ctrl-C cancels the calls
+  // under way.
+  ClientRowRunner client(session.clientOptions());
   auto stats = std::make_shared<CallStats>();
   ObservedRowRunner runner(client, stats);
   EngineSettings settings;
