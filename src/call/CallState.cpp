@@ -392,7 +392,7 @@ void CallState::end(Result<BaseResponse> result) {
 void CallState::handOver(Result<BaseResponse> result) {
   auto self = shared_from_this();
   auto task = [self, result]() mutable { self->deliver(std::move(result)); };
-  if (const Executor& executor = core_->options().handlerExecutor()) {
+  if (const Executor& executor = core_->handlerExecutor()) {
     try {
       executor(task);
       return;

@@ -30,7 +30,17 @@ std::shared_ptr<ClientCore> ClientCore::create(ClientOptions options) {
 
 ClientCore::ClientCore(ClientOptions options)
     : options_(std::move(options)),
-      transport_(options_.transport() ? options_.transport() : sharedCurlTransport()) {}
+      transport_(options_.transport() ? options_.transport() : sharedCurlTransport()),
+      handlerExecutor_(options_.handlerExecutor()) {
+  if (!handlerExecutor_ && options_.handlerThreads() > 0) {
+    pool_ = std::make_unique<HandlerPool>(options_.handlerThreads());
+    handlerExecutor_ = pool_->executor();
+  }
+}
+
+bool ClientCore::drainHandlers(std::chrono::nanoseconds timeout) {
+  return !pool_ || pool_->drain(timeout);
+}
 
 std::optional<Error> ClientCore::track(const std::shared_ptr<CallState>& call) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -8,6 +9,8 @@
 
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Error.h"
+#include "orvane/site/Executor.h"
+#include "orvane/site/HandlerPool.h"
 #include "orvane/site/internal/HttpTransport.h"
 
 namespace orvane::site::internal {
@@ -25,6 +28,13 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   const ClientOptions& options() const noexcept { return options_; }
   /// The transport of the options, or the shared curl transport of option clients.
   const std::shared_ptr<HttpTransport>& transport() const noexcept { return transport_; }
+
+  /// Where handlers go: the options' executor, else the client's own pool, else nowhere (empty:
+  /// the transport's delivery thread).
+  const Executor& handlerExecutor() const noexcept { return handlerExecutor_; }
+  /// Waits until the client's own pool has run every handler handed to it, at most `timeout`;
+  /// true at once when the client has no pool.
+  bool drainHandlers(std::chrono::nanoseconds timeout);
 
   /// Registers a call under way; false (and the error to end it with) when the client no
   /// longer takes calls.
@@ -50,6 +60,9 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
   const ClientOptions options_;
   const std::shared_ptr<HttpTransport> transport_;
+  // Made with the client; destroyed with its last call, which may happen on one of its threads.
+  std::unique_ptr<HandlerPool> pool_;
+  Executor handlerExecutor_;
   std::mutex mutex_;
   bool closed_ = false;
   std::unordered_map<const CallState*, std::shared_ptr<CallState>> calls_;

@@ -60,6 +60,11 @@ ClientOptions& ClientOptions::setHandlerExecutor(Executor value) {
   return *this;
 }
 
+ClientOptions& ClientOptions::setHandlerThreads(std::size_t value) {
+  handlerThreads_ = value;
+  return *this;
+}
+
 ClientOptions& ClientOptions::setObserver(std::shared_ptr<CallObserver> value) {
   observer_ = std::move(value);
   return *this;

@@ -1,11 +1,14 @@
 #include "call/Lifecycle.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "call/ClientCore.h"
+#include "orvane/site/LogSink.h"
 #include "orvane/site/Shutdown.h"
 #include "transport/ServiceLoop.h"
 
@@ -77,6 +80,13 @@ void Lifecycle::shutDownCalls(std::chrono::nanoseconds grace) {
     }
   }
   for (const auto& client : clients) client->cancelAll(true);
+  // The cancelled calls' handlers go to the clients' own pools too: shutdown waits for them.
+  const auto until = std::chrono::steady_clock::now() + grace;
+  for (const auto& client : clients) {
+    client->drainHandlers(std::max(std::chrono::nanoseconds::zero(),
+                                   std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                       until - std::chrono::steady_clock::now())));
+  }
 }
 
 }  // namespace internal
@@ -86,6 +96,8 @@ void shutdown(std::chrono::nanoseconds grace) {
   // Cancelled calls have posted their handlers; stopping the loop runs them before its thread
   // ends. A loop that never started has nothing to stop.
   if (transport::ServiceLoop* loop = transport::ServiceLoop::existing()) loop->stop();
+  // The last lines, the shutdown's own included, reach the application's sink before it returns.
+  (void)flushLogs(std::chrono::seconds(1));
 }
 
 }  // namespace orvane::site

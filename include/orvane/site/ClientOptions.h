@@ -87,6 +87,15 @@ class ORVANE_SITE_EXPORT ClientOptions {
   /// The value given to setHandlerExecutor().
   const Executor& handlerExecutor() const noexcept { return handlerExecutor_; }
 
+  /// Runs handlers on a pool of this many threads owned by the client, so that a slow handler
+  /// delays neither the library thread nor other calls; used only when no handler executor is
+  /// set. 0 (the default) means none. The pool starts with the client (the SiteClient constructor
+  /// throws std::system_error when a thread cannot be started) and ends after the client's last
+  /// handler has run; shutdown() waits for the handlers already handed to it.
+  ClientOptions& setHandlerThreads(std::size_t value);
+  /// The value given to setHandlerThreads().
+  std::size_t handlerThreads() const noexcept { return handlerThreads_; }
+
   /// Told of each call's start, attempts and end; null (the default) means none.
   ClientOptions& setObserver(std::shared_ptr<CallObserver> value);
   /// The value given to setObserver().
@@ -103,6 +112,7 @@ class ORVANE_SITE_EXPORT ClientOptions {
   std::size_t maxQueuedCalls_ = 10000;
   std::shared_ptr<RateLimiter> rateLimiter_;
   Executor handlerExecutor_;
+  std::size_t handlerThreads_ = 0;
   std::shared_ptr<CallObserver> observer_;
 };
 
