@@ -458,7 +458,7 @@ void SiteRequestManager::logResponse(const std::string& body) const {
   // The line shows the start of a large reply only, so that logging never copies a whole reply
   // (replies run to megabytes). The key is masked in the body, as before.
   static constexpr std::string_view kPrefix = "Called Response: ";
-  static constexpr std::size_t kLoggedBodyBytes = 64 * 1024;
+  static constexpr std::size_t kLoggedBodyBytes = std::size_t{64} * 1024;
   std::vector<std::string> secrets(2);
   {
     std::lock_guard<std::mutex> lock(mutex_);
