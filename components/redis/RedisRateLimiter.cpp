@@ -20,7 +20,7 @@
 #include "LocalBucket.h"
 #include "QuotaScript.h"
 #include "RedisConnection.h"
-#include "internal/Logger.h"
+#include "orvane/site/LogSink.h"
 
 namespace orvane::site {
 namespace {
@@ -357,7 +357,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
            "Quota \"" + options_.quotaName +
                "\": Redis answers again; permits come from the "
                "shared bucket",
-           internal::kInfo);
+           LogLevel::info);
   }
 
   void enterFallback(const std::string& reason) {
@@ -378,12 +378,12 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
              "Quota \"" + options_.quotaName + "\": Redis unavailable (" + reason +
                  "); permits come from a local bucket at " +
                  number(options_.fallbackPermitsPerSecond) + " per second",
-             internal::kError);
+             LogLevel::error);
     }
   }
 
   void report(bool fallback, const std::string& reason, const std::string& line, LogLevel level) {
-    ORVANE_SITE_LOG("RedisRateLimiter", line, level);
+    writeLog(level, __FILE__, "RedisRateLimiter", line);
     if (!options_.observer) return;
     // An observer that throws is dropped, as everywhere in the library.
     try {

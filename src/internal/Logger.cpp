@@ -34,6 +34,12 @@ bool flushLogs(std::chrono::nanoseconds timeout) {
   return internal::LogWriter::shared().flush(timeout);
 }
 
+void writeLog(LogLevel level, std::string_view source, std::string_view function,
+              std::string_view message) noexcept {
+  if (!internal::Logger::enabled(level)) return;
+  internal::Logger::shared().log(source, function, std::optional<std::string_view>(message), level);
+}
+
 std::uint64_t droppedLogLines() noexcept { return internal::LogWriter::shared().dropped(); }
 
 void setLogLevel(LogLevel level) noexcept { internal::Logger::setThreshold(level); }

@@ -142,6 +142,20 @@ TEST(LoggerLevels, ThresholdFiltersWithoutBuildingTheMessage) {
   EXPECT_EQ(logLevelName(LogLevel::off), "OFF");
 }
 
+TEST(LoggerLevels, ComponentLinesGoThroughTheSameFormatAndThreshold) {
+  LevelGuard guard;
+  Collected sink;
+  writeLog(LogLevel::info, "/src/components/redis/RedisRateLimiter.cpp", "RedisRateLimiter",
+           "Quota \"q\": back to Redis");
+  writeLog(LogLevel::debug, "RedisRateLimiter.cpp", "RedisRateLimiter", "not at info");
+  setLogLevel(LogLevel::off);
+  writeLog(LogLevel::error, "RedisRateLimiter.cpp", "RedisRateLimiter", "not when off");
+  EXPECT_EQ(sink.lines(),
+            (std::vector<std::string>{
+                "[OrvaneSite][RedisRateLimiter.RedisRateLimiter] INFO: Quota \"q\": back to Redis",
+            }));
+}
+
 TEST(LoggerSink, StructuredSinkGetsTheParts) {
   Collected sink(/*structured=*/true);
   const auto before = std::chrono::system_clock::now();

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "orvane/site/Export.h"
+#include "orvane/site/LogLevel.h"
 #include "orvane/site/LogRecord.h"
 
 namespace orvane::site {
@@ -48,6 +49,14 @@ ORVANE_SITE_EXPORT void setLogSink(std::nullptr_t);
 /// (for a bounded time, so that an unread pipe cannot hold the exit up). On the library thread,
 /// and from inside a sink, it does not wait: it returns whether nothing is pending.
 ORVANE_SITE_EXPORT bool flushLogs(std::chrono::nanoseconds timeout = std::chrono::seconds(5));
+
+/// Writes one line through the library's log, as the library writes its own: the same format
+/// ("[OrvaneSite][<source>.<function>] <LEVEL>: <message>", `source` being the base name of a
+/// file path), the same level threshold and the same non-blocking queue. Meant for components
+/// and extensions (a transport, a rate limiter) whose lines belong beside the library's. Never
+/// blocks; thread-safe.
+ORVANE_SITE_EXPORT void writeLog(LogLevel level, std::string_view source, std::string_view function,
+                                 std::string_view message) noexcept;
 
 /// How many log lines have been dropped so far because the queue was full.
 ORVANE_SITE_EXPORT std::uint64_t droppedLogLines() noexcept;
