@@ -204,7 +204,7 @@ TEST_F(BatchCli, BadRowsAndRefusalsGoToTheErrorColumn) {
             "6,48.85,2.35,100000000000\n"
             "7,35.68,139.69,1719835200\n");
   const ToolRun result =
-      run({"timezone", "--input", path("in.csv"), "--output", path("out.jsonl")});
+      run({"timezone", "--input", path("in.csv"), "--output", path("out.jsonl"), "--stats"});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const auto out = lines(readFile(path("out.jsonl")));
   ASSERT_EQ(out.size(), 7u);
@@ -219,6 +219,8 @@ TEST_F(BatchCli, BadRowsAndRefusalsGoToTheErrorColumn) {
   EXPECT_NE(rows[5]["error"].get<std::string>().find("010010"), std::string::npos);  // refused
   EXPECT_EQ(rows[6]["time_zone_id"], "Asia/Tokyo");
   EXPECT_NE(result.err.find("5 failed (4 bad row, 1 refused)"), std::string::npos) << result.err;
+  // Bad rows make no call: --stats counts the three that were sent.
+  EXPECT_NE(result.err.find("calls 3 (ok 2, failed 1)"), std::string::npos) << result.err;
 }
 
 TEST_F(BatchCli, RefusedKeyOrUnreachableHostStopsTheJobEarly) {

@@ -84,6 +84,7 @@ struct BatchFlags {
   bool resume = false;
   bool overwrite = false;
   bool noProgress = false;
+  bool stats = false;
   std::optional<std::string> redis;
   std::optional<std::string> quota;
   std::optional<double> fallbackQps;
@@ -274,6 +275,7 @@ int runBatch(const BatchFlags& flags, Session& session) {
       break;
   }
   printProblem(summaryLine(flags.operation, result.counts, result.elapsed, ending));
+  if (flags.stats) printProblem(stats->summary());
   if (fd != STDOUT_FILENO) ::close(fd);
   if (result.end == JobEnd::abandoned) {
     // Calls still in flight would run their handlers while the process tears down; every
@@ -337,6 +339,8 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
       ->check(CLI::PositiveNumber);
   sub->add_flag("--no-progress", f->noProgress,
                 "No progress bar (shown on standard error when it is a terminal)");
+  sub->add_flag("--stats", f->stats,
+                "One more line on standard error at the end: the calls' counts and latencies");
   commands.push_back({sub, [f](Session& session) { return runBatch(*f, session); }});
 }
 
