@@ -20,21 +20,6 @@ namespace {
 
 constexpr const char* kJsonMediaType = "application/json";
 
-TransportErrorCode codeOf(HttpOutcome::Failure failure) {
-  switch (failure) {
-    case HttpOutcome::Failure::connectionFailed:
-      return TransportErrorCode::connectionFailed;
-    case HttpOutcome::Failure::timedOut:
-      return TransportErrorCode::timedOut;
-    case HttpOutcome::Failure::tlsFailure:
-      return TransportErrorCode::tlsFailure;
-    case HttpOutcome::Failure::none:
-    case HttpOutcome::Failure::otherFailure:
-      break;
-  }
-  return TransportErrorCode::otherFailure;
-}
-
 // Tells an observer of an event; whatever it throws is dropped.
 template <class Tell>
 void notify(const std::shared_ptr<CallObserver>& observer, Tell tell) {
@@ -273,7 +258,7 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     }
   }
   if (outcome.failure != HttpOutcome::Failure::none) {
-    const TransportErrorCode code = codeOf(outcome.failure);
+    const TransportErrorCode code = transportCodeOf(outcome.failure);
     Error error = makeTransportError(code, status, redacted(outcome.failureDetail));
     const bool retried =
         (code == TransportErrorCode::connectionFailed && policy.retryConnectionFailures()) ||
@@ -416,7 +401,7 @@ void CallState::reportAttempt(int attempt, const HttpOutcome& outcome) {
   event.attempt = attempt;
   event.statusCode = outcome.statusCode;
   if (outcome.failure != HttpOutcome::Failure::none) {
-    event.failure = static_cast<std::int64_t>(codeOf(outcome.failure));
+    event.failure = static_cast<std::int64_t>(transportCodeOf(outcome.failure));
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);

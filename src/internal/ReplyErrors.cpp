@@ -12,6 +12,21 @@
 
 namespace orvane::site::internal {
 
+TransportErrorCode transportCodeOf(HttpOutcome::Failure failure) noexcept {
+  switch (failure) {
+    case HttpOutcome::Failure::connectionFailed:
+      return TransportErrorCode::connectionFailed;
+    case HttpOutcome::Failure::timedOut:
+      return TransportErrorCode::timedOut;
+    case HttpOutcome::Failure::tlsFailure:
+      return TransportErrorCode::tlsFailure;
+    case HttpOutcome::Failure::none:
+    case HttpOutcome::Failure::otherFailure:
+      break;
+  }
+  return TransportErrorCode::otherFailure;
+}
+
 Error errorOfReply(long statusCode, const std::string& body, bool& notAnEnvelope,
                    const std::vector<std::string>& secrets) {
   notAnEnvelope = false;

@@ -4,8 +4,13 @@
 #include <vector>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/TransportErrorCode.h"
+#include "orvane/site/internal/HttpOutcome.h"
 
 namespace orvane::site::internal {
+
+/// The transport error code of an exchange that brought no usable reply.
+TransportErrorCode transportCodeOf(HttpOutcome::Failure failure) noexcept;
 
 /// The Error of a reply whose status is neither 200 nor a server error: an empty body gives
 /// TransportErrorCode::errorReplyWithoutBody; a reply envelope with "returnCode" and

@@ -53,21 +53,6 @@ std::optional<std::string> headerProblem(const std::string& name, const std::str
   return std::nullopt;
 }
 
-TransportErrorCode codeOf(HttpOutcome::Failure failure) {
-  switch (failure) {
-    case HttpOutcome::Failure::connectionFailed:
-      return TransportErrorCode::connectionFailed;
-    case HttpOutcome::Failure::timedOut:
-      return TransportErrorCode::timedOut;
-    case HttpOutcome::Failure::tlsFailure:
-      return TransportErrorCode::tlsFailure;
-    case HttpOutcome::Failure::none:
-    case HttpOutcome::Failure::otherFailure:
-      break;
-  }
-  return TransportErrorCode::otherFailure;
-}
-
 void replaceAll(std::string& text, const std::string& secret, std::size_t from = 0) {
   if (secret.empty()) return;
   for (std::size_t at = text.find(secret, from); at != std::string::npos;
@@ -320,7 +305,8 @@ void SiteRequestManager::handleOutcome(const std::string& url, const std::string
                                        HttpOutcome outcome) {
   const long status = outcome.statusCode;
   if (outcome.failure != HttpOutcome::Failure::none) {
-    finish(makeTransportError(codeOf(outcome.failure), status, redact(outcome.failureDetail)),
+    finish(makeTransportError(internal::transportCodeOf(outcome.failure), status,
+                              redact(outcome.failureDetail)),
            std::nullopt);
     return;
   }
