@@ -167,8 +167,14 @@ TEST_F(BatchCli, KeepsInputOrder_AndMemoryDoesNotGrowWithTheRows) {
       ASSERT_NE(out[row + 1].find("\"," + city + ","), std::string::npos) << out[row + 1];
     }
   }
-  // Ten times the rows, the same window: allocator noise at most.
+  // Ten times the rows, the same window: allocator noise at most. AddressSanitizer keeps freed
+  // memory in quarantine (up to 256 MiB), so there resident memory follows what was allocated,
+  // not what is held: the comparison means something only without it.
+#if defined(__SANITIZE_ADDRESS__)
+  (void)peak;
+#else
   EXPECT_LT(peak[1], peak[0] + 3 * 1024) << peak[0] << " KiB against " << peak[1] << " KiB";
+#endif
 }
 
 TEST_F(BatchCli, KilledFiveTimesAndResumedGivesExactlyTheRowsOfOneRun) {
