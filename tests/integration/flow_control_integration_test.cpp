@@ -78,14 +78,15 @@ TEST(FlowControlIntegration, ATokenBucketPacesWhatReachesTheServer) {
   std::lock_guard<std::mutex> lock(mutex);
   ASSERT_EQ(arrivals.size(), static_cast<std::size_t>(kCalls));
   std::sort(arrivals.begin(), arrivals.end());
-  // No second holds more than the rate plus the burst; a few more may meet at the server when
-  // the library thread or the network delays some sends and lets them arrive together.
+  // No second holds more than the rate plus the burst. The bucket's own schedule is checked
+  // exactly on fake time (token_bucket_test); here sends that the library thread, the network or
+  // a sanitizer delayed can meet at the server, so a few more arrivals in one second are noise.
   std::size_t busiest = 0;
   for (auto first = arrivals.begin(); first != arrivals.end(); ++first) {
     const auto end = std::lower_bound(first, arrivals.end(), *first + 1s);
     busiest = std::max(busiest, static_cast<std::size_t>(end - first));
   }
-  EXPECT_LE(busiest, static_cast<std::size_t>(kRate) + kBurst + 5);
+  EXPECT_LE(busiest, static_cast<std::size_t>(kRate) + kBurst + 15);
   EXPECT_GE(busiest, static_cast<std::size_t>(kRate) - 5);
 }
 
