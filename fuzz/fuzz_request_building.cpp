@@ -9,6 +9,7 @@
 // and no "Called Url: " log line shows the API key.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -184,9 +186,22 @@ void checkLogLines(const std::vector<std::string>& lines) {
   }
 }
 
+// The logger's own thread writes to the sink, so the lines are guarded and read only after a
+// flush.
+std::mutex& logMutex() {
+  static auto* mutex = new std::mutex();
+  return *mutex;
+}
+
 std::vector<std::string>& logLines() {
   static auto* lines = new std::vector<std::string>();
   return *lines;
+}
+
+std::vector<std::string> loggedLines() {
+  (void)flushLogs(std::chrono::seconds(5));
+  std::lock_guard<std::mutex> lock(logMutex());
+  return logLines();
 }
 
 ImmediateTransport& transport() {
@@ -194,6 +209,7 @@ ImmediateTransport& transport() {
     auto made = std::make_shared<ImmediateTransport>();
     setDefaultHttpTransport(made);
     setLogSink([](std::string_view line) {
+      std::lock_guard<std::mutex> lock(logMutex());
       if (logLines().size() < 4096) logLines().emplace_back(line);
     });
     return made;
@@ -257,7 +273,7 @@ void runCall(FuzzedDataProvider& in,
       fail("a retry pause outside 0 to the longest pause");
     }
   }
-  checkLogLines(logLines());
+  checkLogLines(loggedLines());
 }
 
 }  // namespace
@@ -265,7 +281,11 @@ void runCall(FuzzedDataProvider& in,
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
   transport().reset();
-  logLines().clear();
+  (void)flushLogs(std::chrono::seconds(5));
+  {
+    std::lock_guard<std::mutex> lock(logMutex());
+    logLines().clear();
+  }
 
   // The process-wide configuration, as provideApiContext would store it.
   {
