@@ -203,7 +203,7 @@ void CallState::afterPermit(int attempt, std::chrono::nanoseconds wait) {
 void CallState::transmit(int attempt) {
   HttpRequest request;
   request.method = "POST";
-  request.url = setup_.url;
+  request.url = *setup_.url;
   request.headers = {{"Content-Type", kJsonMediaType}, {"Accept", kJsonMediaType}};
   request.body = setup_.body;
   request.timeoutSeconds = std::chrono::duration<double>(setup_.attemptTimeout).count();
@@ -295,7 +295,7 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     return;
   }
   bool notAnEnvelope = false;
-  Error error = errorOfReply(status, outcome.body, notAnEnvelope, {setup_.secret});
+  Error error = errorOfReply(status, outcome.body, notAnEnvelope, {core_->options().apiKey()});
   if (status == 429 && policy.retryTooManyRequests()) {
     retryOrEnd(std::move(error), retryAfter);
   } else {
@@ -371,12 +371,18 @@ void CallState::end(Result<BaseResponse> result) {
     core_->untrack(this);
     Lifecycle::instance().callEnded();
   }
-  handOver(std::move(result));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    result_ = std::move(result);
+  }
+  handOver();
 }
 
-void CallState::handOver(Result<BaseResponse> result) {
+void CallState::handOver() {
+  // The result waits in the call, so the task is small enough for std::function to hold
+  // without an allocation.
   auto self = shared_from_this();
-  auto task = [self, result]() mutable { self->deliver(std::move(result)); };
+  auto task = [self] { self->deliver(); };
   if (const Executor& executor = core_->handlerExecutor()) {
     try {
       executor(task);
@@ -429,18 +435,20 @@ void CallState::reportEnd(const Result<BaseResponse>& result) {
   notify(observer, [&](CallObserver& o) { o.onCallEnd(event); });
 }
 
-void CallState::deliver(Result<BaseResponse> result) {
+void CallState::deliver() {
   Handler handler;
+  std::optional<Result<BaseResponse>> result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    result_ = result;
+    deliveryStarted_ = true;
     handler = std::move(setup_.handler);
     setup_.handler = nullptr;
+    if (handler) result = result_;
   }
   if (handler) {
     DeliveryScope scope;
     try {
-      handler(std::move(result));
+      handler(std::move(*result));
     } catch (...) {
       // A handler's exception goes no further: the library thread serves every other call.
     }
@@ -468,7 +476,7 @@ Result<BaseResponse> CallState::get() {
   if (finished_) return *result_;
   if (DeliveryScope::active()) {
     // Inside this call's own handler the result is known already.
-    if (result_) return *result_;
+    if (deliveryStarted_) return *result_;
     return makeTransportError(TransportErrorCode::calledOnLibraryThread, std::nullopt,
                               "waiting here would keep the call from ever ending");
   }
@@ -480,7 +488,7 @@ std::optional<Result<BaseResponse>> CallState::waitFor(std::chrono::nanoseconds 
   std::unique_lock<std::mutex> lock(mutex_);
   if (finished_) return *result_;
   if (DeliveryScope::active()) {
-    if (result_) return *result_;
+    if (deliveryStarted_) return *result_;
     return Result<BaseResponse>(
         makeTransportError(TransportErrorCode::calledOnLibraryThread, std::nullopt,
                            "waiting here would keep the call from ever ending"));
@@ -490,7 +498,7 @@ std::optional<Result<BaseResponse>> CallState::waitFor(std::chrono::nanoseconds 
 }
 
 std::string CallState::redacted(std::string text) const {
-  const std::string& secret = setup_.secret;
+  const std::string& secret = core_->options().apiKey();
   if (secret.empty()) return text;
   for (std::size_t at = text.find(secret); at != std::string::npos;
        at = text.find(secret, at + 3)) {

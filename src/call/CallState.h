@@ -38,9 +38,8 @@ class CallState : public std::enable_shared_from_this<CallState> {
   struct Setup {
     /// The operation's name ("timezone", ...), for observers and logs.
     const char* operation = "";
-    std::string url;
-    /// The API key as sent, hidden from every error text of the call.
-    std::string secret;
+    /// The address with the key, kept by the client (which the call holds).
+    const std::string* url = nullptr;
     std::string body;
     std::chrono::nanoseconds attemptTimeout{0};
     std::chrono::nanoseconds deadline{0};
@@ -73,10 +72,10 @@ class CallState : public std::enable_shared_from_this<CallState> {
   void onOutcome(int attempt, HttpOutcome outcome);
   void reportAttempt(int attempt, const HttpOutcome& outcome);
   void reportEnd(const Result<BaseResponse>& result);
-  void handOver(Result<BaseResponse> result);
+  void handOver();
   void retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter);
   void end(Result<BaseResponse> result);
-  void deliver(Result<BaseResponse> result);
+  void deliver();
   bool ended() const;
   std::string redacted(std::string text) const;
 
@@ -90,6 +89,8 @@ class CallState : public std::enable_shared_from_this<CallState> {
   bool ended_ = false;
   // The handler has returned (or there was none): get() and waitFor() may return.
   bool finished_ = false;
+  // The result is being handed to the handler (it is known inside the handler itself).
+  bool deliveryStarted_ = false;
   bool tracked_ = false;
   bool holdsSlot_ = false;
   bool waitingForSlot_ = false;

@@ -1,5 +1,7 @@
 #include "call/ClientCore.h"
 
+#include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -40,6 +42,17 @@ ClientCore::ClientCore(ClientOptions options)
 
 bool ClientCore::drainHandlers(std::chrono::nanoseconds timeout) {
   return !pool_ || pool_->drain(timeout);
+}
+
+const std::variant<transport::RequestUrl, Error>& ClientCore::requestUrl(const std::string& path) {
+  std::lock_guard<std::mutex> lock(urlsMutex_);
+  for (const auto& [knownPath, url] : urls_) {
+    if (knownPath == path) return url;
+  }
+  auto formed =
+      transport::formRequestUrl(std::nullopt, options_.host(), path,
+                                std::map<std::string, std::string>{{"key", options_.apiKey()}});
+  return urls_.emplace_back(path, std::move(formed)).second;
 }
 
 std::optional<Error> ClientCore::track(const std::shared_ptr<CallState>& call) {

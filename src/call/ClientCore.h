@@ -5,13 +5,17 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <unordered_map>
+#include <utility>
+#include <variant>
 
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Error.h"
 #include "orvane/site/Executor.h"
 #include "orvane/site/HandlerPool.h"
 #include "orvane/site/internal/HttpTransport.h"
+#include "transport/RequestUrl.h"
 
 namespace orvane::site::internal {
 
@@ -38,6 +42,10 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
   /// Registers a call under way; false (and the error to end it with) when the client no
   /// longer takes calls.
+  /// The address (with the key) of the operation at `path`, or why none can be formed. Formed
+  /// once per path: the client's host and key never change.
+  const std::variant<transport::RequestUrl, Error>& requestUrl(const std::string& path);
+
   std::optional<Error> track(const std::shared_ptr<CallState>& call);
   /// Forgets a call that ended.
   void untrack(const CallState* call);
@@ -68,6 +76,9 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   std::unordered_map<const CallState*, std::shared_ptr<CallState>> calls_;
   std::size_t inFlight_ = 0;
   std::deque<std::shared_ptr<CallState>> waiting_;
+  std::mutex urlsMutex_;
+  // A deque, so that references handed out stay valid as paths are added.
+  std::deque<std::pair<std::string, std::variant<transport::RequestUrl, Error>>> urls_;
 };
 
 }  // namespace orvane::site::internal

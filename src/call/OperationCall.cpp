@@ -1,6 +1,5 @@
 #include "call/OperationCall.h"
 
-#include <map>
 #include <variant>
 
 #include "internal/client/JsonBodyCheck.h"
@@ -9,9 +8,8 @@
 
 namespace orvane::site::internal {
 
-std::optional<Error> prepareCall(const ClientCore& core, const CallOptions& callOptions,
-                                 const std::string& path, const nlohmann::json& body,
-                                 CallState::Setup& setup) {
+std::optional<Error> prepareCall(ClientCore& core, const CallOptions& callOptions,
+                                 const std::string& path, CallState::Setup& setup) {
   const ClientOptions& options = core.options();
   setup.attemptTimeout = callOptions.attemptTimeout().value_or(options.attemptTimeout());
   setup.deadline = callOptions.deadline().value_or(options.deadline());
@@ -28,17 +26,18 @@ std::optional<Error> prepareCall(const ClientCore& core, const CallOptions& call
     return makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                               "the deadline is not positive");
   }
-  auto formed =
-      transport::formRequestUrl(std::nullopt, options.host(), path,
-                                std::map<std::string, std::string>{{"key", options.apiKey()}});
-  if (auto* error = std::get_if<Error>(&formed)) return *error;
-  setup.url = std::move(std::get<transport::RequestUrl>(formed).url);
-  setup.secret = options.apiKey();
-  if (std::optional<std::string> problem = findUnwritableJson(body)) {
+  const auto& formed = core.requestUrl(path);
+  if (const auto* error = std::get_if<Error>(&formed)) return *error;
+  setup.url = &std::get<transport::RequestUrl>(formed).url;
+  return std::nullopt;
+}
+
+std::optional<Error> writeCheckedBody(const nlohmann::json& tree, std::string& body) {
+  if (std::optional<std::string> problem = findUnwritableJson(tree)) {
     return makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                               "the request cannot be written as JSON: " + *problem);
   }
-  setup.body = body.dump();
+  body = tree.dump();
   return std::nullopt;
 }
 

@@ -10,6 +10,9 @@
 
 #include "call/CallState.h"
 #include "call/ClientCore.h"
+#include "internal/client/BodyTextWriter.h"
+#include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/CallHandle.h"
 #include "orvane/site/CallOptions.h"
 #include "orvane/site/Result.h"
@@ -19,18 +22,34 @@
 namespace orvane::site::internal {
 
 /// Resolves what a call of `core` needs from the client's options and the call's own: the
-/// address with the key, the body as JSON text, time-out, deadline and retry policy. Returns
-/// the Error that must end the call instead when the options or the body cannot be used.
-std::optional<Error> prepareCall(const ClientCore& core, const CallOptions& callOptions,
-                                 const std::string& path, const nlohmann::json& body,
-                                 CallState::Setup& setup);
+/// address with the key, time-out, deadline and retry policy. Returns the Error that must end
+/// the call instead when the options cannot be used.
+std::optional<Error> prepareCall(ClientCore& core, const CallOptions& callOptions,
+                                 const std::string& path, CallState::Setup& setup);
+
+/// Dumps `tree` into `body`, or returns why it cannot be written as JSON.
+std::optional<Error> writeCheckedBody(const nlohmann::json& tree, std::string& body);
+
+/// Writes the body of `request` as JSON text into `body`, or returns why it cannot be written.
+template <class Request>
+std::optional<Error> writeRequestBody(const Request& request, std::string& body) {
+  BodyTextWriter text;
+  writeFields(request, text);
+  if (std::optional<std::string> written = text.finish()) {
+    body = std::move(*written);
+    return std::nullopt;
+  }
+  // The tree names what cannot be written.
+  BodyWriter tree;
+  writeFields(request, tree);
+  return writeCheckedBody(tree.take(), body);
+}
 
 /// The error of an operation with a Call result on a SiteClient made without options.
 Error noOptionsError();
 
-/// Starts one call of an option client. `Client` is the operation's request client: only its
-/// stateless rules are used (a private instance per call builds the body), never the
-/// process-wide one.
+/// Starts one call of an option client. `Client` is the operation's request client; only its
+/// request and response types are used, never the process-wide instance.
 template <class Client>
 CallHandle startOperationCall(const char* operation, const std::shared_ptr<ClientCore>& core,
                               bool hasOptions, const std::string& path,
@@ -57,9 +76,8 @@ CallHandle startOperationCall(const char* operation, const std::shared_ptr<Clien
   if (!hasOptions) failure = noOptionsError();
   try {
     if (!failure) {
-      Client rules;
-      rules._request(std::move(request));
-      failure = prepareCall(*core, callOptions, path, rules.createBodyParameters(), setup);
+      failure = prepareCall(*core, callOptions, path, setup);
+      if (!failure) failure = writeRequestBody(request, setup.body);
     }
   } catch (const std::exception& problem) {
     failure = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,

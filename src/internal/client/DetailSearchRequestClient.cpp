@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,11 +15,9 @@ std::string DetailSearchRequestClient::path() const {
 nlohmann::json DetailSearchRequestClient::createBodyParameters() const {
   const std::optional<DetailSearchRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("siteId", request->siteId)
-      .put("language", request->language)
-      .put("children", request->children)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> DetailSearchRequestClient::createOptionalBodyParameters() const {

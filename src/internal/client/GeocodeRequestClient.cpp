@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,11 +15,9 @@ std::string GeocodeRequestClient::path() const {
 nlohmann::json GeocodeRequestClient::createBodyParameters() const {
   const std::optional<GeocodeRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("address", request->address)
-      .put("bounds", request->bounds)
-      .put("language", request->language)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> GeocodeRequestClient::createOptionalBodyParameters() const {

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,16 +15,9 @@ std::string NearbySearchRequestClient::path() const {
 nlohmann::json NearbySearchRequestClient::createBodyParameters() const {
   const std::optional<NearbySearchRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("location", request->location)
-      .put("query", request->query)
-      .put("radius", request->radius)
-      .putUpperCased("poiType", request->poiType)
-      .putUpperCased("ovPoiType", request->ovPoiType)
-      .put("language", request->language)
-      .put("pageSize", request->pageSize)
-      .put("pageIndex", request->pageIndex)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> NearbySearchRequestClient::createOptionalBodyParameters() const {

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,13 +15,9 @@ std::string QueryAutocompleteRequestClient::path() const {
 nlohmann::json QueryAutocompleteRequestClient::createBodyParameters() const {
   const std::optional<QueryAutocompleteRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("query", request->query)
-      .put("location", request->location)
-      .put("radius", request->radius)
-      .put("language", request->language)
-      .put("children", request->children)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> QueryAutocompleteRequestClient::createOptionalBodyParameters() const {

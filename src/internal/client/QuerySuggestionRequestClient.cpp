@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,16 +15,9 @@ std::string QuerySuggestionRequestClient::path() const {
 nlohmann::json QuerySuggestionRequestClient::createBodyParameters() const {
   const std::optional<QuerySuggestionRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("query", request->query)
-      .put("location", request->location)
-      .put("bounds", request->bounds)
-      .put("radius", request->radius)
-      .putUpperCased("poiTypes", request->poiTypes)
-      .put("countryCode", request->countryCode)
-      .put("language", request->language)
-      .put("children", request->children)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> QuerySuggestionRequestClient::createOptionalBodyParameters() const {

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,11 +15,9 @@ std::string ReverseGeocodeRequestClient::path() const {
 nlohmann::json ReverseGeocodeRequestClient::createBodyParameters() const {
   const std::optional<ReverseGeocodeRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("location", request->location)
-      .put("language", request->language)
-      .put("returnPoi", request->returnPoi)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> ReverseGeocodeRequestClient::createOptionalBodyParameters() const {

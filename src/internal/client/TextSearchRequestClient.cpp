@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 #include "orvane/site/ContextDataCache.h"
 
 namespace orvane::site {
@@ -14,18 +15,9 @@ std::string TextSearchRequestClient::path() const {
 nlohmann::json TextSearchRequestClient::createBodyParameters() const {
   const std::optional<TextSearchRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("query", request->query)
-      .put("location", request->location)
-      .put("radius", request->radius)
-      .putUpperCased("poiType", request->poiType)
-      .putUpperCased("ovPoiType", request->ovPoiType)
-      .put("countryCode", request->countryCode)
-      .put("language", request->language)
-      .put("pageSize", request->pageSize)
-      .put("pageIndex", request->pageIndex)
-      .put("children", request->children)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> TextSearchRequestClient::createOptionalBodyParameters() const {

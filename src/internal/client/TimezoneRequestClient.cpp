@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "internal/client/BodyWriter.h"
+#include "internal/client/RequestFields.h"
 
 namespace orvane::site {
 
@@ -14,11 +15,9 @@ std::string TimezoneRequestClient::path() const {
 nlohmann::json TimezoneRequestClient::createBodyParameters() const {
   const std::optional<TimezoneRequest> request = _request();
   if (!request) return nlohmann::json::object();
-  return internal::BodyWriter()
-      .put("location", request->location)
-      .put("timestamp", request->timestamp)
-      .put("language", request->language)
-      .take();
+  internal::BodyWriter writer;
+  internal::writeFields(*request, writer);
+  return writer.take();
 }
 
 std::optional<nlohmann::json> TimezoneRequestClient::createOptionalBodyParameters() const {
