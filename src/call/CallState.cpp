@@ -41,14 +41,12 @@ std::string millisecondsText(std::chrono::nanoseconds time) {
 CallState::CallState(std::shared_ptr<ClientCore> core, Setup setup)
     : core_(std::move(core)), transport_(core_->transport()), setup_(std::move(setup)) {}
 
-std::shared_ptr<CallState> CallState::start(std::shared_ptr<ClientCore> core, Setup setup,
-                                            std::optional<Error> failure) {
+std::shared_ptr<CallState> CallState::start(CallState* fresh, std::optional<Error> failure) {
   static std::atomic<std::uint64_t> nextCallId{1};
   // Not make_shared: timers that outlive the call (its deadline, a dropped pause) hold it weakly,
   // and a weak reference to a make_shared object keeps the whole object's memory until the timer
   // fires. Apart, only the small control block waits, so memory does not grow with finished calls.
-  std::shared_ptr<CallState> call(  // NOLINT(modernize-make-shared): see above
-      new CallState(std::move(core), std::move(setup)));
+  std::shared_ptr<CallState> call(fresh);
   call->startedAt_ = Clock::now();
   call->callId_ = nextCallId.fetch_add(1, std::memory_order_relaxed);
   if (!failure && !Lifecycle::instance().accepting()) {
@@ -145,7 +143,8 @@ void CallState::armDeadline() {
   const auto left = setup_.deadline - (Clock::now() - startedAt_);
   try {
     transport_->runAfter(left, [weak] {
-      if (auto call = weak.lock()) {
+      // A call that ended before its deadline needs no error built for it.
+      if (auto call = weak.lock(); call && !call->ended()) {
         call->end(makeTransportError(
             TransportErrorCode::deadlineExceeded, std::nullopt,
             "the call's deadline of " + millisecondsText(call->setup_.deadline) + " passed"));
@@ -280,7 +279,7 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     return;
   }
   if (status == 200) {
-    end(setup_.decode(outcome.body));
+    end(decodeReply(outcome.body));
     return;
   }
   std::optional<std::chrono::nanoseconds> retryAfter;
@@ -436,19 +435,15 @@ void CallState::reportEnd(const Result<BaseResponse>& result) {
 }
 
 void CallState::deliver() {
-  Handler handler;
-  std::optional<Result<BaseResponse>> result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     deliveryStarted_ = true;
-    handler = std::move(setup_.handler);
-    setup_.handler = nullptr;
-    if (handler) result = result_;
   }
-  if (handler) {
+  {
+    // Set once by end() before this task was handed over, and never again: read unlocked.
     DeliveryScope scope;
     try {
-      handler(std::move(*result));
+      runHandler(*result_);
     } catch (...) {
       // A handler's exception goes no further: the library thread serves every other call.
     }

@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,9 +29,6 @@ class ClientCore;
 class CallState : public std::enable_shared_from_this<CallState> {
  public:
   using Clock = std::chrono::steady_clock;
-  /// Decodes a 200 reply into the operation's response.
-  using Decoder = std::function<Result<BaseResponse>(const std::string& body)>;
-  using Handler = std::function<void(Result<BaseResponse>)>;
 
   /// What one call needs, resolved from the client's options and the call's own.
   struct Setup {
@@ -44,14 +40,16 @@ class CallState : public std::enable_shared_from_this<CallState> {
     std::chrono::nanoseconds attemptTimeout{0};
     std::chrono::nanoseconds deadline{0};
     RetryPolicy retryPolicy;
-    Decoder decode;
-    Handler handler;
   };
 
-  /// Starts a call of `core`: its first step is posted to the transport. When `failure` is
-  /// given the call is not sent but ends with it (delivered the same way).
-  static std::shared_ptr<CallState> start(std::shared_ptr<ClientCore> core, Setup setup,
-                                          std::optional<Error> failure);
+  /// Starts `fresh` (a new call, whose ownership passes here): its first step is posted to the
+  /// transport. When `failure` is given the call is not sent but ends with it (delivered the
+  /// same way).
+  static std::shared_ptr<CallState> start(CallState* fresh, std::optional<Error> failure);
+
+  virtual ~CallState() = default;
+  CallState(const CallState&) = delete;
+  CallState& operator=(const CallState&) = delete;
 
   void cancel();
   bool done() const;
@@ -61,7 +59,23 @@ class CallState : public std::enable_shared_from_this<CallState> {
   Result<BaseResponse> get();
   std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait);
 
+  /// The call's place in its client's list of calls under way; only the client touches it,
+  /// under its own lock. `self` keeps a tracked call alive (a call waiting for a permit is held
+  /// by nothing else) until the client lets it go.
+  struct TrackLink {
+    CallState* previous = nullptr;
+    CallState* next = nullptr;
+    std::shared_ptr<CallState> self;
+  };
+  TrackLink trackLink;
+
+ protected:
   CallState(std::shared_ptr<ClientCore> core, Setup setup);
+
+  /// Decodes a 200 reply into the operation's response.
+  virtual Result<BaseResponse> decodeReply(const std::string& body) const = 0;
+  /// Runs the caller's handler, if there is one, with `result`; called once.
+  virtual void runHandler(const Result<BaseResponse>& result) = 0;
 
  private:
   void begin();

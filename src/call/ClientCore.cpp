@@ -61,17 +61,31 @@ std::optional<Error> ClientCore::track(const std::shared_ptr<CallState>& call) {
     return makeTransportError(TransportErrorCode::cancelled, std::nullopt,
                               "the client was being destroyed");
   }
-  calls_.emplace(call.get(), call);
+  CallState::TrackLink& link = call->trackLink;
+  link.self = call;
+  link.previous = nullptr;
+  link.next = firstCall_;
+  if (firstCall_) firstCall_->trackLink.previous = call.get();
+  firstCall_ = call.get();
+  ++callCount_;
   return std::nullopt;
 }
 
-void ClientCore::untrack(const CallState* call) {
+void ClientCore::untrack(CallState* call) {
   std::shared_ptr<CallState> released;
   std::lock_guard<std::mutex> lock(mutex_);
-  auto found = calls_.find(call);
-  if (found == calls_.end()) return;
-  released = std::move(found->second);  // destroyed after the lock is released
-  calls_.erase(found);
+  CallState::TrackLink& link = call->trackLink;
+  if (!link.self) return;
+  if (link.previous) {
+    link.previous->trackLink.next = link.next;
+  } else {
+    firstCall_ = link.next;
+  }
+  if (link.next) link.next->trackLink.previous = link.previous;
+  link.previous = nullptr;
+  link.next = nullptr;
+  --callCount_;
+  released = std::move(link.self);  // destroyed after the lock is released
 }
 
 void ClientCore::cancelAll(bool close) {
@@ -79,8 +93,10 @@ void ClientCore::cancelAll(bool close) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (close) closed_ = true;
-    calls.reserve(calls_.size());
-    for (const auto& entry : calls_) calls.push_back(entry.second);
+    calls.reserve(callCount_);
+    for (CallState* call = firstCall_; call; call = call->trackLink.next) {
+      calls.push_back(call->trackLink.self);
+    }
   }
   for (const auto& call : calls) call->cancel();
 }

@@ -6,7 +6,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -48,7 +47,7 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
   std::optional<Error> track(const std::shared_ptr<CallState>& call);
   /// Forgets a call that ended.
-  void untrack(const CallState* call);
+  void untrack(CallState* call);
 
   /// Refuses later calls (when `close`) and cancels those under way.
   void cancelAll(bool close);
@@ -73,7 +72,9 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   Executor handlerExecutor_;
   std::mutex mutex_;
   bool closed_ = false;
-  std::unordered_map<const CallState*, std::shared_ptr<CallState>> calls_;
+  // Calls under way, linked through their own TrackLink so that tracking allocates nothing.
+  CallState* firstCall_ = nullptr;
+  std::size_t callCount_ = 0;
   std::size_t inFlight_ = 0;
   std::deque<std::shared_ptr<CallState>> waiting_;
   std::mutex urlsMutex_;

@@ -48,6 +48,36 @@ std::optional<Error> writeRequestBody(const Request& request, std::string& body)
 /// The error of an operation with a Call result on a SiteClient made without options.
 Error noOptionsError();
 
+/// A call of an operation whose response is `Response`: decodes its reply and hands the
+/// caller's handler the typed result.
+template <class Response>
+class OperationCallState final : public CallState {
+ public:
+  OperationCallState(std::shared_ptr<ClientCore> core, Setup setup,
+                     std::function<void(Result<Response>)> handler)
+      : CallState(std::move(core), std::move(setup)), handler_(std::move(handler)) {}
+
+ private:
+  Result<BaseResponse> decodeReply(const std::string& body) const override {
+    Result<Response> decoded = decode<Response>(body);
+    if (!decoded.ok()) return Result<BaseResponse>(std::move(decoded).error());
+    return Result<BaseResponse>(std::shared_ptr<BaseResponse>(std::move(decoded).value()));
+  }
+
+  void runHandler(const Result<BaseResponse>& result) override {
+    // Released when it returns, with whatever it holds.
+    const std::function<void(Result<Response>)> handler = std::move(handler_);
+    if (!handler) return;
+    if (!result.ok()) {
+      handler(Result<Response>(result.error()));
+    } else {
+      handler(Result<Response>(std::static_pointer_cast<Response>(result.value())));
+    }
+  }
+
+  std::function<void(Result<Response>)> handler_;
+};
+
 /// Starts one call of an option client. `Client` is the operation's request client; only its
 /// request and response types are used, never the process-wide instance.
 template <class Client>
@@ -58,20 +88,6 @@ CallHandle startOperationCall(const char* operation, const std::shared_ptr<Clien
   using Response = typename Client::ResponseType;
   CallState::Setup setup;
   setup.operation = operation;
-  setup.decode = [](const std::string& body) -> Result<BaseResponse> {
-    Result<Response> decoded = decode<Response>(body);
-    if (!decoded.ok()) return Result<BaseResponse>(std::move(decoded).error());
-    return Result<BaseResponse>(std::shared_ptr<BaseResponse>(std::move(decoded).value()));
-  };
-  if (handler) {
-    setup.handler = [handler = std::move(handler)](Result<BaseResponse> result) {
-      if (!result.ok()) {
-        handler(Result<Response>(std::move(result).error()));
-      } else {
-        handler(Result<Response>(std::static_pointer_cast<Response>(std::move(result).value())));
-      }
-    };
-  }
   std::optional<Error> failure;
   if (!hasOptions) failure = noOptionsError();
   try {
@@ -83,7 +99,10 @@ CallHandle startOperationCall(const char* operation, const std::shared_ptr<Clien
     failure = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                                  std::string("the call could not be prepared: ") + problem.what());
   }
-  return CallHandle(CallState::start(core, std::move(setup), std::move(failure)));
+  // Not make_shared: see CallState::start.
+  return CallHandle(
+      CallState::start(new OperationCallState<Response>(core, std::move(setup), std::move(handler)),
+                       std::move(failure)));
 }
 
 }  // namespace orvane::site::internal

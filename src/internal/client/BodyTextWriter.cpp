@@ -1,9 +1,9 @@
 #include "internal/client/BodyTextWriter.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -34,23 +34,30 @@ const char* controlEscape(char c) {
 
 }  // namespace
 
-BodyTextWriter::BodyTextWriter() { values_.reserve(kTypicalBodyBytes); }
-
-bool BodyTextWriter::startMember(const char* key) {
-  if (memberCount_ == kMostMembers) {
-    failed_ = true;
-    return false;
-  }
-  members_[memberCount_] = Member{key, values_.size(), values_.size()};
-  return true;
+BodyTextWriter::BodyTextWriter() {
+  body_.reserve(kTypicalBodyBytes);
+  body_.push_back('{');
 }
 
-void BodyTextWriter::endMember() { members_[memberCount_++].end = values_.size(); }
+bool BodyTextWriter::startMember(const char* key) {
+  if (failed_) return false;
+  if (lastKey_) {
+    if (std::strcmp(lastKey_, key) >= 0) {
+      failed_ = true;
+      return false;
+    }
+    body_.push_back(',');
+  }
+  lastKey_ = key;
+  body_.push_back('"');
+  body_.append(key);
+  body_.append("\":");
+  return true;
+}
 
 BodyTextWriter& BodyTextWriter::put(const char* key, const std::string& value) {
   if (!startMember(key)) return *this;
   appendText(value);
-  endMember();
   return *this;
 }
 
@@ -58,33 +65,29 @@ BodyTextWriter& BodyTextWriter::put(const char* key, std::int64_t value) {
   if (!startMember(key)) return *this;
   char digits[24];
   const auto written = std::to_chars(digits, digits + sizeof digits, value);
-  values_.append(digits, written.ptr);
-  endMember();
+  body_.append(digits, written.ptr);
   return *this;
 }
 
 BodyTextWriter& BodyTextWriter::put(const char* key, bool value) {
   if (!startMember(key)) return *this;
-  values_.append(value ? "true" : "false");
-  endMember();
+  body_.append(value ? "true" : "false");
   return *this;
 }
 
 BodyTextWriter& BodyTextWriter::put(const char* key, const Coordinate& value) {
   if (!startMember(key)) return *this;
   appendCoordinate(value);
-  endMember();
   return *this;
 }
 
 BodyTextWriter& BodyTextWriter::put(const char* key, const CoordinateBounds& value) {
   if (!startMember(key)) return *this;
-  values_.append("{\"northeast\":");
+  body_.append("{\"northeast\":");
   appendCoordinate(value.northeast);
-  values_.append(",\"southwest\":");
+  body_.append(",\"southwest\":");
   appendCoordinate(value.southwest);
-  values_.push_back('}');
-  endMember();
+  body_.push_back('}');
   return *this;
 }
 
@@ -92,29 +95,27 @@ BodyTextWriter& BodyTextWriter::putUpperCased(const char* key,
                                               const std::optional<std::string>& value) {
   if (!value || !startMember(key)) return *this;
   appendText(text::toUpperCase(*value));
-  endMember();
   return *this;
 }
 
 BodyTextWriter& BodyTextWriter::putUpperCased(
     const char* key, const std::optional<std::vector<std::string>>& value) {
   if (!value || !startMember(key)) return *this;
-  values_.push_back('[');
+  body_.push_back('[');
   for (std::size_t i = 0; i < value->size(); ++i) {
-    if (i > 0) values_.push_back(',');
+    if (i > 0) body_.push_back(',');
     appendText(text::toUpperCase((*value)[i]));
   }
-  values_.push_back(']');
-  endMember();
+  body_.push_back(']');
   return *this;
 }
 
 void BodyTextWriter::appendCoordinate(const Coordinate& value) {
-  values_.append("{\"lat\":");
+  body_.append("{\"lat\":");
   appendNumber(value.lat);
-  values_.append(",\"lng\":");
+  body_.append(",\"lng\":");
   appendNumber(value.lng);
-  values_.push_back('}');
+  body_.push_back('}');
 }
 
 void BodyTextWriter::appendNumber(double value) {
@@ -125,7 +126,7 @@ void BodyTextWriter::appendNumber(double value) {
   // The tree's own shortest round-trip form ("1.0", "1e+21", "-0.0"), so both bodies agree.
   char digits[64];
   char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
-  values_.append(digits, end);
+  body_.append(digits, end);
 }
 
 void BodyTextWriter::appendText(std::string_view text) {
@@ -133,51 +134,34 @@ void BodyTextWriter::appendText(std::string_view text) {
     failed_ = true;
     return;
   }
-  values_.push_back('"');
+  body_.push_back('"');
   std::size_t plain = 0;  // start of the run not yet copied
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && c != '"' && c != '\\') continue;
-    values_.append(text.data() + plain, i - plain);
+    body_.append(text.data() + plain, i - plain);
     plain = i + 1;
     if (c == '"') {
-      values_.append("\\\"");
+      body_.append("\\\"");
     } else if (c == '\\') {
-      values_.append("\\\\");
+      body_.append("\\\\");
     } else if (const char* escape = controlEscape(c)) {
-      values_.append(escape);
+      body_.append(escape);
     } else {
       static constexpr char kHex[] = "0123456789abcdef";
       const char escaped[] = {'\\', 'u', '0', '0', kHex[byte >> 4], kHex[byte & 0xF]};
-      values_.append(escaped, sizeof escaped);
+      body_.append(escaped, sizeof escaped);
     }
   }
-  values_.append(text.data() + plain, text.size() - plain);
-  values_.push_back('"');
+  body_.append(text.data() + plain, text.size() - plain);
+  body_.push_back('"');
 }
 
 std::optional<std::string> BodyTextWriter::finish() {
   if (failed_) return std::nullopt;
-  // The tree keeps its members ordered by key; so does the text.
-  std::sort(members_.begin(), members_.begin() + static_cast<std::ptrdiff_t>(memberCount_),
-            [](const Member& a, const Member& b) { return std::strcmp(a.key, b.key) < 0; });
-  std::size_t size = 2;
-  for (std::size_t i = 0; i < memberCount_; ++i) {
-    size += std::strlen(members_[i].key) + 4 + (members_[i].end - members_[i].begin);
-  }
-  std::string body;
-  body.reserve(size);
-  body.push_back('{');
-  for (std::size_t i = 0; i < memberCount_; ++i) {
-    if (i > 0) body.push_back(',');
-    body.push_back('"');
-    body.append(members_[i].key);
-    body.append("\":");
-    body.append(values_, members_[i].begin, members_[i].end - members_[i].begin);
-  }
-  body.push_back('}');
-  return body;
+  body_.push_back('}');
+  return std::move(body_);
 }
 
 }  // namespace orvane::site::internal

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,12 +12,13 @@
 namespace orvane::site::internal {
 
 /// Writes a request body as JSON text directly, byte for byte what BodyWriter's tree gives
-/// when dumped (members in key order, numbers and escapes as the tree writes them), without
-/// building the tree. Same put rules as BodyWriter.
+/// when dumped (numbers and escapes as the tree writes them), without building the tree. Same
+/// put rules as BodyWriter. Members must be put in byte order of their keys, the order the
+/// tree writes them in.
 ///
-/// A value the text cannot hold as given (a number that is not finite, text that is not UTF-8,
-/// more members than it keeps) makes `finish` fail; the caller then takes the tree's path,
-/// which names the problem.
+/// A value the text cannot hold as given (a number that is not finite, text that is not UTF-8)
+/// or a member out of order makes `finish` fail; the caller then takes the tree's path, which
+/// names the problem.
 class BodyTextWriter {
  public:
   BodyTextWriter();
@@ -43,23 +42,14 @@ class BodyTextWriter {
   std::optional<std::string> finish();
 
  private:
-  struct Member {
-    const char* key;
-    std::size_t begin;
-    std::size_t end;
-  };
-  static constexpr std::size_t kMostMembers = 16;
-
-  // Starts the member `key`; its value is appended to values_ until the next one starts.
+  // Starts the member `key` (a comma, the key and a colon); false when it is out of order.
   bool startMember(const char* key);
-  void endMember();
   void appendNumber(double value);
   void appendText(std::string_view text);
   void appendCoordinate(const Coordinate& value);
 
-  std::string values_;
-  std::array<Member, kMostMembers> members_{};
-  std::size_t memberCount_ = 0;
+  std::string body_;
+  const char* lastKey_ = nullptr;
   bool failed_ = false;
 };
 

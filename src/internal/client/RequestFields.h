@@ -11,61 +11,63 @@
 
 namespace orvane::site::internal {
 
-// The body fields of each operation, listed once, in body order. `Writer` is BodyWriter (a JSON
-// tree) or BodyTextWriter (JSON text); both share the put/putUpperCased rules.
+// The body fields of each operation, listed once. `Writer` is BodyWriter (a JSON tree) or
+// BodyTextWriter (JSON text); both share the put/putUpperCased rules. Fields are listed in
+// byte order of their keys, the order in which the tree writes its members, so that the text
+// is written straight through.
 
 template <class Writer>
 void writeFields(const TextSearchRequest& request, Writer& writer) {
-  writer.put("query", request.query)
-      .put("location", request.location)
-      .put("radius", request.radius)
-      .putUpperCased("poiType", request.poiType)
-      .putUpperCased("ovPoiType", request.ovPoiType)
+  writer.put("children", request.children)
       .put("countryCode", request.countryCode)
       .put("language", request.language)
-      .put("pageSize", request.pageSize)
+      .put("location", request.location)
+      .putUpperCased("ovPoiType", request.ovPoiType)
       .put("pageIndex", request.pageIndex)
-      .put("children", request.children);
+      .put("pageSize", request.pageSize)
+      .putUpperCased("poiType", request.poiType)
+      .put("query", request.query)
+      .put("radius", request.radius);
 }
 
 template <class Writer>
 void writeFields(const NearbySearchRequest& request, Writer& writer) {
-  writer.put("location", request.location)
-      .put("query", request.query)
-      .put("radius", request.radius)
-      .putUpperCased("poiType", request.poiType)
+  writer.put("language", request.language)
+      .put("location", request.location)
       .putUpperCased("ovPoiType", request.ovPoiType)
-      .put("language", request.language)
+      .put("pageIndex", request.pageIndex)
       .put("pageSize", request.pageSize)
-      .put("pageIndex", request.pageIndex);
+      .putUpperCased("poiType", request.poiType)
+      .put("query", request.query)
+      .put("radius", request.radius);
 }
 
 template <class Writer>
 void writeFields(const DetailSearchRequest& request, Writer& writer) {
-  writer.put("siteId", request.siteId)
+  writer.put("children", request.children)
       .put("language", request.language)
-      .put("children", request.children);
+      .put("siteId", request.siteId);
 }
 
 template <class Writer>
 void writeFields(const QuerySuggestionRequest& request, Writer& writer) {
-  writer.put("query", request.query)
-      .put("location", request.location)
-      .put("bounds", request.bounds)
-      .put("radius", request.radius)
-      .putUpperCased("poiTypes", request.poiTypes)
+  writer.put("bounds", request.bounds)
+      .put("children", request.children)
       .put("countryCode", request.countryCode)
       .put("language", request.language)
-      .put("children", request.children);
+      .put("location", request.location)
+      .putUpperCased("poiTypes", request.poiTypes)
+      .put("query", request.query)
+      .put("radius", request.radius);
 }
 
 template <class Writer>
 void writeFields(const QueryAutocompleteRequest& request, Writer& writer) {
-  writer.put("query", request.query)
-      .put("location", request.location)
-      .put("radius", request.radius)
+  writer.put("children", request.children)
       .put("language", request.language)
-      .put("children", request.children);
+      .put("location", request.location)
+      .put("query", request.query)
+      .put("radius", request.radius);
 }
 
 template <class Writer>
@@ -77,16 +79,16 @@ void writeFields(const GeocodeRequest& request, Writer& writer) {
 
 template <class Writer>
 void writeFields(const ReverseGeocodeRequest& request, Writer& writer) {
-  writer.put("location", request.location)
-      .put("language", request.language)
+  writer.put("language", request.language)
+      .put("location", request.location)
       .put("returnPoi", request.returnPoi);
 }
 
 template <class Writer>
 void writeFields(const TimezoneRequest& request, Writer& writer) {
-  writer.put("location", request.location)
-      .put("timestamp", request.timestamp)
-      .put("language", request.language);
+  writer.put("language", request.language)
+      .put("location", request.location)
+      .put("timestamp", request.timestamp);
 }
 
 }  // namespace orvane::site::internal
