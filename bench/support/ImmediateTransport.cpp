@@ -1,8 +1,14 @@
 #include "support/ImmediateTransport.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace orvane::site::bench {
+namespace {
+
+constexpr std::size_t kDecoderPadding = 64;  // simdjson::SIMDJSON_PADDING
+
+}  // namespace
 
 ImmediateTransport::ImmediateTransport(std::string replyBody, bool keepLastRequest)
     : replyBody_(std::move(replyBody)), keepLastRequest_(keepLastRequest) {}
@@ -13,10 +19,12 @@ void ImmediateTransport::send(HttpRequest request, Completion completion) {
     lastRequest_ = std::move(request);
   }
   // Any transport hands over a body it owns, so the copy of the reply is part of the answer.
+  // Like the curl transport's, the copy has room for the decoder's padding after the text.
   enqueue([this, completion = std::move(completion)]() mutable {
     HttpOutcome outcome;
     outcome.statusCode = 200;
-    outcome.body = replyBody_;
+    outcome.body.reserve(replyBody_.size() + kDecoderPadding);
+    outcome.body.assign(replyBody_);
     completion(std::move(outcome));
   });
 }

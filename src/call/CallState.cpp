@@ -274,12 +274,19 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
                            "the transport gave no HTTP status"));
     return;
   }
-  if (!simdjson::validate_utf8(outcome.body.data(), outcome.body.size())) {
-    end(makeTransportError(TransportErrorCode::bodyNotUtf8, status));
+  if (status == 200) {
+    // The parser checks UTF-8 as it reads, so a reply is read once when it decodes; only a
+    // failure is looked at again, to tell text that is not UTF-8 from JSON that is wrong.
+    Result<BaseResponse> decoded = decodeReply(outcome.body);
+    if (!decoded.ok() && !simdjson::validate_utf8(outcome.body.data(), outcome.body.size())) {
+      end(makeTransportError(TransportErrorCode::bodyNotUtf8, status));
+    } else {
+      end(std::move(decoded));
+    }
     return;
   }
-  if (status == 200) {
-    end(decodeReply(outcome.body));
+  if (!simdjson::validate_utf8(outcome.body.data(), outcome.body.size())) {
+    end(makeTransportError(TransportErrorCode::bodyNotUtf8, status));
     return;
   }
   std::optional<std::chrono::nanoseconds> retryAfter;

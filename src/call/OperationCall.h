@@ -10,6 +10,7 @@
 
 #include "call/CallState.h"
 #include "call/ClientCore.h"
+#include "decoding/OwnedReply.h"
 #include "internal/client/BodyTextWriter.h"
 #include "internal/client/BodyWriter.h"
 #include "internal/client/RequestFields.h"
@@ -59,7 +60,7 @@ class OperationCallState final : public CallState {
 
  private:
   Result<BaseResponse> decodeReply(const std::string& body) const override {
-    Result<Response> decoded = decode<Response>(body);
+    Result<Response> decoded = decoding::decodeOwnedReply<Response>(body);
     if (!decoded.ok()) return Result<BaseResponse>(std::move(decoded).error());
     return Result<BaseResponse>(std::shared_ptr<BaseResponse>(std::move(decoded).value()));
   }

@@ -18,13 +18,13 @@ Error outOfMemoryError();
 
 /// Parses `json` and reads its root into `record`. Never throws.
 template <class T>
-bool decodeInto(std::string_view json, T& record, Error& error) noexcept {
+bool decodeInto(std::string_view json, T& record, Error& error, bool padded = false) noexcept {
   try {
     DecodeFailure failure;
     ReplyParser parser;
     RecordArena arena;
     simdjson::dom::element root;
-    if (parser.parse(json, root, failure) && readValue(root, record, failure)) return true;
+    if (parser.parse(json, root, failure, padded) && readValue(root, record, failure)) return true;
     error = failure.toError();
   } catch (...) {  // std::bad_alloc: an absurd reply must not take the caller down
     error = outOfMemoryError();
@@ -34,11 +34,11 @@ bool decodeInto(std::string_view json, T& record, Error& error) noexcept {
 
 /// Decodes a whole reply into a response record held by std::shared_ptr.
 template <class T>
-Result<T> decodeReply(std::string_view json) noexcept {
+Result<T> decodeReply(std::string_view json, bool padded = false) noexcept {
   Error error;
   try {
     auto record = std::make_shared<T>();
-    if (decodeInto(json, *record, error)) return Result<T>(std::move(record));
+    if (decodeInto(json, *record, error, padded)) return Result<T>(std::move(record));
   } catch (...) {
     error = outOfMemoryError();
   }

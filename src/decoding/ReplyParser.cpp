@@ -22,15 +22,16 @@ ReplyParser::~ReplyParser() {
 }
 
 bool ReplyParser::parse(std::string_view json, simdjson::dom::element& root,
-                        DecodeFailure& failure) {
+                        DecodeFailure& failure, bool padded) {
   // An empty view may carry a null pointer, which the parser would hand to memcpy.
   if (json.empty()) {
     failure.fail(DecodingErrorCode::dataCorrupted,
                  "The given data was not valid JSON: the reply is empty.");
     return false;
   }
-  // The parser copies the text into its own padded buffer, so any caller's buffer will do.
-  const simdjson::error_code code = threadParser().parse(json.data(), json.size()).get(root);
+  // Unless the caller's buffer is padded, the parser copies the text into its own.
+  const simdjson::error_code code =
+      threadParser().parse(json.data(), json.size(), !padded).get(root);
   if (code == simdjson::SUCCESS) return true;
   failure.fail(DecodingErrorCode::dataCorrupted,
                std::string("The given data was not valid JSON: ") + simdjson::error_message(code));

@@ -21,8 +21,11 @@ class ReplyParser {
   ~ReplyParser();
 
   /// Parses `json`; on invalid JSON (empty, malformed, invalid UTF-8, trailing data, too deep)
-  /// reports dataCorrupted with an empty coding path and returns false.
-  bool parse(std::string_view json, simdjson::dom::element& root, DecodeFailure& failure);
+  /// reports dataCorrupted with an empty coding path and returns false. With `padded`, the
+  /// caller guarantees that simdjson::SIMDJSON_PADDING allocated bytes follow the text, and the
+  /// parser reads it in place instead of copying it.
+  bool parse(std::string_view json, simdjson::dom::element& root, DecodeFailure& failure,
+             bool padded = false);
 };
 
 }  // namespace orvane::site::decoding

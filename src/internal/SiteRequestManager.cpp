@@ -440,6 +440,8 @@ void SiteRequestManager::redactFrom(std::string& text, std::size_t from) const {
 }
 
 void SiteRequestManager::logResponse(const std::string& body) const {
+  // Nothing of the reply is copied for a line that would not be written.
+  if (!internal::Logger::enabled(internal::kInfo)) return;
   internal::throwIfAllocationFault(internal::AllocationSite::replyLog);
   // The line shows the start of a large reply only, so that logging never copies a whole reply
   // (replies run to megabytes). The key is masked in the body, as before.

@@ -1,4 +1,5 @@
 #include "decoding/DecodeEntry.h"
+#include "decoding/OwnedReply.h"
 #include "decoding/RecordTable.h"
 #include "orvane/site/decode.h"
 
@@ -85,12 +86,20 @@ bool readValue(element value, TimezoneResponse& out, DecodeFailure& failure) {
   return readRecord<kTimezoneResponseFields>(value, out, failure);
 }
 
+bool hasParserPadding(const std::string& body) noexcept {
+  return body.capacity() - body.size() >= simdjson::SIMDJSON_PADDING;
+}
+
 }  // namespace decoding
 
-#define ORVANE_SITE_DECODE_RESPONSE(T)                  \
-  template <>                                           \
-  Result<T> decode<T>(std::string_view json) noexcept { \
-    return decoding::decodeReply<T>(json);              \
+#define ORVANE_SITE_DECODE_RESPONSE(T)                                        \
+  template <>                                                                 \
+  Result<T> decode<T>(std::string_view json) noexcept {                       \
+    return decoding::decodeReply<T>(json);                                    \
+  }                                                                           \
+  template <>                                                                 \
+  Result<T> decoding::decodeOwnedReply<T>(const std::string& body) noexcept { \
+    return decoding::decodeReply<T>(body, hasParserPadding(body));            \
   }
 
 ORVANE_SITE_DECODE_RESPONSE(BaseResponse)

@@ -1,5 +1,6 @@
 #include "transport/CurlTransfer.h"
 
+#include <simdjson.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -251,12 +252,13 @@ bool CurlTransfer::keep(const char* data, std::size_t bytes) {
   budgetTaken_ += bytes;
   try {
     // A reply of announced length is held in one block of its size: growing by doubling would
-    // hold up to twice the reply, and copy it meanwhile.
+    // hold up to twice the reply, and copy it meanwhile. The block has room for the padding
+    // the decoder's parser reads past the text, so the reply is decoded where it lies.
     curl_off_t length = -1;
     if (body_.empty() && body_.capacity() < bytes &&
         curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
         length > 0 && (limit == 0 || static_cast<std::size_t>(length) <= limit)) {
-      body_.reserve(static_cast<std::size_t>(length));
+      body_.reserve(static_cast<std::size_t>(length) + simdjson::SIMDJSON_PADDING);
     }
     body_.append(data, bytes);
   } catch (...) {

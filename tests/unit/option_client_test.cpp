@@ -15,6 +15,7 @@
 
 #include "orvane/site/Call.h"
 #include "orvane/site/ClientOptions.h"
+#include "orvane/site/ErrorChecks.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "support/FakeTransport.h"
@@ -112,6 +113,37 @@ TEST_F(OptionClientTest, UnusableOptionsFailTheCallThroughItsHandler) {
     EXPECT_EQ(results.onlyCode(), codeOf(c.code));
   }
   EXPECT_EQ(transport_->requestCount(), 0U);
+}
+
+TEST_F(OptionClientTest, AReplyIsDecodedWhereItLiesAndAFailureIsToldApartByItsUtf8) {
+  // Transports leave room after the text for the parser (read in place) or not (copied first);
+  // either way the same reply gives the same result, and a 200 reply that does not decode is
+  // told apart as text that is not UTF-8 or as JSON that is wrong.
+  auto outcomeOf = [](const std::string& text, bool padded) {
+    HttpOutcome outcome = testing::httpReply(200);
+    if (padded) outcome.body.reserve(text.size() + 64);
+    outcome.body.assign(text);
+    return outcome;
+  };
+  const std::string named =
+      R"({"returnCode":"0","returnDesc":"OK","timeZoneId":"Europe/Paris","rawOffset":3600})";
+  const std::string notUtf8 = "{\"returnCode\":\"0\",\"returnDesc\":\"O\xff\"}";
+  const std::string malformed = R"({"returnCode":"0","returnDesc":"OK")";
+  SiteClient client(options());
+  for (bool padded : {true, false}) {
+    auto ok = client.timezone(someRequest());
+    auto refused = client.timezone(someRequest());
+    auto wrong = client.timezone(someRequest());
+    transport_->runPosted();
+    transport_->answer(outcomeOf(named, padded));
+    transport_->answer(outcomeOf(notUtf8, padded));
+    transport_->answer(outcomeOf(malformed, padded));
+    transport_->runUntilIdle();
+    ASSERT_TRUE(ok.get().ok()) << padded;
+    EXPECT_EQ(ok.get().value()->timeZoneId, "Europe/Paris");
+    EXPECT_EQ(transportErrorCode(refused.get().error()), TransportErrorCode::bodyNotUtf8);
+    EXPECT_EQ(decodingErrorCode(wrong.get().error()), DecodingErrorCode::dataCorrupted);
+  }
 }
 
 TEST_F(OptionClientTest, CancelEndsTheCallOnceWhereverItIs) {

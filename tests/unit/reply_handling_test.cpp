@@ -5,6 +5,7 @@
 #include <string>
 
 #include "internal/AllocationFault.h"
+#include "internal/Logger.h"
 #include "request_manager_harness.h"
 #include "support/LogCapture.h"
 
@@ -51,6 +52,21 @@ TEST(ReplyHandling, OutOfMemoryWhileLoggingTheReplyEndsTheCallWithATransportErro
   ASSERT_TRUE(isTransportError(call.only(), TransportErrorCode::otherFailure));
   EXPECT_NE(call.only().error->userInfo.at("detail").find("could not be handled"),
             std::string::npos);
+}
+
+TEST(ReplyHandling, AReplyLineThatWouldNotBeWrittenIsNotBuilt) {
+  // Memory for the line would run out at once, so a line built anyway would fail the call.
+  LogCapture quiet;
+  const LogLevel before = internal::Logger::threshold();
+  internal::Logger::setThreshold(LogLevel::error);
+  ManagerCall call;
+  call.start();
+  internal::armAllocationFault(internal::AllocationSite::replyLog);
+  call.transport->reply(200, R"({"ok":true})");
+  internal::armAllocationFault(internal::AllocationSite::none);
+  internal::Logger::setThreshold(before);
+  EXPECT_EQ(call.only().body, std::optional<std::string>(R"({"ok":true})"));
+  EXPECT_FALSE(call.only().error);
 }
 
 }  // namespace
