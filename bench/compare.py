@@ -105,6 +105,18 @@ def main():
         print(f"call {reply}: facade call/decoding alone = {us(call) / us(dec):.2f}x "
               f"({us(call):.1f} vs {us(dec):.1f} us per call; allocations per call "
               f"{call['allocs_per_call']:.0f} vs {dec['allocs_per_call']:.0f})")
+        # Option clients decode in place: their cost outside decoding is measured against that.
+        in_place = find(runs, f"call/{reply}/decode_in_place")
+        for form in ("option_callback", "option_get"):
+            option = find(runs, f"call/{reply}/{form}")
+            if not (option and in_place):
+                continue
+            outside = us(option) - us(in_place)
+            allocs = option["allocs_per_call"] - in_place["allocs_per_call"]
+            goal = (f"; goal <= 10 us and <= 20: {verdict(outside <= 10 and allocs <= 20)}"
+                    if reply == "realistic" else "")
+            print(f"call {reply}: {form} outside decoding = {outside:.1f} us and {allocs:.0f} "
+                  f"allocations ({us(option):.1f} vs {us(in_place):.1f} us in-place decode{goal})")
 
     fast = find(runs, "flow/log/fast_sink")
     slow = find(runs, "flow/log/slow_sink")

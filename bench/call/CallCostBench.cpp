@@ -4,7 +4,9 @@
 // /dev/null), the copy of the reply into the transport's outcome, decoding and the handler.
 // The benchmark thread plays the library thread, so no thread hop is measured.
 //
-// For scale, the same program times decode<TextSearchResponse> alone on the same reply.
+// For scale, the same program times decode<TextSearchResponse> alone on the same reply, and the
+// decode option clients make: in place, in a body with the parser's padding after it, as the
+// transports leave it (decode<T> copies the text into the parser's buffer first).
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -16,6 +18,9 @@
 #include <optional>
 #include <string>
 
+#include <simdjson.h>
+
+#include "decoding/OwnedReply.h"
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
@@ -121,6 +126,29 @@ void decodeOnly(benchmark::State& state, const std::string* reply) {
   state.counters["reply_bytes"] = static_cast<double>(reply->size());
 }
 
+void decodeInPlace(benchmark::State& state, const std::string* reply) {
+  std::string body;
+  body.reserve(reply->size() + simdjson::SIMDJSON_PADDING);
+  body.assign(*reply);
+  if (!decoding::hasParserPadding(body)) {
+    state.SkipWithError("the body has no room for the parser's padding");
+    return;
+  }
+  for (auto _ : state) {
+    if (!decoding::decodeOwnedReply<TextSearchResponse>(body).ok()) {
+      state.SkipWithError("the library rejected the reply");
+      break;
+    }
+  }
+  {
+    CountAllocations counter;
+    for (int i = 0; i < kCountingCalls; ++i)
+      benchmark::DoNotOptimize(decoding::decodeOwnedReply<TextSearchResponse>(body));
+    state.counters["allocs_per_call"] = static_cast<double>(counter.count()) / kCountingCalls;
+  }
+  state.counters["reply_bytes"] = static_cast<double>(reply->size());
+}
+
 void registerAll() {
   struct Reply {
     const char* name;
@@ -132,6 +160,8 @@ void registerAll() {
     benchmark::RegisterBenchmark((prefix + "facade").c_str(), callThroughFacade, reply.text)
         ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark((prefix + "decode_only").c_str(), decodeOnly, reply.text)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark((prefix + "decode_in_place").c_str(), decodeInPlace, reply.text)
         ->Unit(benchmark::kMicrosecond);
     // Side by side: an option client's callback form, get() on its handle, and a call
     // cancelled right after it started.

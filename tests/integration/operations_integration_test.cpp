@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -201,14 +202,17 @@ TEST(OperationsExit, EndingTheProcessWithCallsInFlightExitsCleanly) {
         CurlTransportOptions options;
         options.caInfoFile = server->caFile().string();
         setDefaultHttpTransport(std::make_shared<CurlTransport>(options));
-        auto context =
-            ApiContext()
-                .setApiKey(StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-3000"}))
-                .setBaseUrl(server->host())
-                .build();
+        const std::string key = StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-3000"});
+        auto context = ApiContext().setApiKey(key).setBaseUrl(server->host()).build();
         for (int i = 0; i < 20; ++i) {
           SiteClient::shared().timezone(TimezoneRequest(Coordinate(0, 0), i, nullopt), context,
                                         [](auto, auto) {});
+        }
+        // Exit once every call waits for its reply: the stand-in's own threads, reading a
+        // request as exit tears down what they use, are not what this test is about.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (server->requestsForKey(key) < 20 && std::chrono::steady_clock::now() < giveUp) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         std::exit(0);
       },

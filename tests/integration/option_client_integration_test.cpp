@@ -24,6 +24,7 @@
 #include "orvane/site/standin/certificate.h"
 #include "support/LocalHttpsServer.h"
 #include "support/OperationCalls.h"
+#include "support/Sanitized.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -143,7 +144,9 @@ TEST(OptionClientIntegration, ThreeHundredCallsWithTwoSecondsNeverEndLater) {
   for (auto& call : calls) call.get();
   std::lock_guard<std::mutex> lock(mutex);
   ASSERT_EQ(durations.size(), 300U);
-  EXPECT_LE(*std::max_element(durations.begin(), durations.end()), 2200ms);
+  // The deadline's own timer ends each call; delivering a hundred or so results that end at the
+  // same moment takes a sanitizer build longer than the margin of a plain one.
+  EXPECT_LE(*std::max_element(durations.begin(), durations.end()), kSanitized ? 2700ms : 2200ms);
   EXPECT_GT(succeeded.load(), 0);
 }
 
