@@ -67,7 +67,7 @@ class CallState : public std::enable_shared_from_this<CallState> {
     CallState* next = nullptr;
     std::shared_ptr<CallState> self;
   };
-  TrackLink trackLink;
+  TrackLink& trackLink() noexcept { return trackLink_; }
 
  protected:
   CallState(std::shared_ptr<ClientCore> core, Setup setup);
@@ -120,6 +120,7 @@ class CallState : public std::enable_shared_from_this<CallState> {
   Clock::time_point attemptSentAt_;
   std::size_t bytesSent_ = 0;
   std::shared_ptr<HttpTransport::Exchange> exchange_;
+  TrackLink trackLink_;
 };
 
 }  // namespace orvane::site::internal

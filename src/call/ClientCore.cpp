@@ -61,11 +61,11 @@ std::optional<Error> ClientCore::track(const std::shared_ptr<CallState>& call) {
     return makeTransportError(TransportErrorCode::cancelled, std::nullopt,
                               "the client was being destroyed");
   }
-  CallState::TrackLink& link = call->trackLink;
+  CallState::TrackLink& link = call->trackLink();
   link.self = call;
   link.previous = nullptr;
   link.next = firstCall_;
-  if (firstCall_) firstCall_->trackLink.previous = call.get();
+  if (firstCall_) firstCall_->trackLink().previous = call.get();
   firstCall_ = call.get();
   ++callCount_;
   return std::nullopt;
@@ -74,14 +74,14 @@ std::optional<Error> ClientCore::track(const std::shared_ptr<CallState>& call) {
 void ClientCore::untrack(CallState* call) {
   std::shared_ptr<CallState> released;
   std::lock_guard<std::mutex> lock(mutex_);
-  CallState::TrackLink& link = call->trackLink;
+  CallState::TrackLink& link = call->trackLink();
   if (!link.self) return;
   if (link.previous) {
-    link.previous->trackLink.next = link.next;
+    link.previous->trackLink().next = link.next;
   } else {
     firstCall_ = link.next;
   }
-  if (link.next) link.next->trackLink.previous = link.previous;
+  if (link.next) link.next->trackLink().previous = link.previous;
   link.previous = nullptr;
   link.next = nullptr;
   --callCount_;
@@ -94,8 +94,8 @@ void ClientCore::cancelAll(bool close) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (close) closed_ = true;
     calls.reserve(callCount_);
-    for (CallState* call = firstCall_; call; call = call->trackLink.next) {
-      calls.push_back(call->trackLink.self);
+    for (CallState* call = firstCall_; call; call = call->trackLink().next) {
+      calls.push_back(call->trackLink().self);
     }
   }
   for (const auto& call : calls) call->cancel();
