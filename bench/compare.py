@@ -160,6 +160,14 @@ def main():
                 print(f"{where}: library/raw curl multi = {rate(lib) / rate(multi):.2f} "
                       f"({rate(lib):.0f} vs {rate(multi):.0f} calls/s; {detail}; raw curl "
                       f"{multi['peak_kib_per_call_in_flight']:.0f} KiB)")
+            option = find(runs, f"https/{reply}/option_client/in_flight:{n}")
+            if option and multi:
+                goal = (f"; goal >= 0.9: {verdict(rate(option) / rate(multi) >= 0.9)}"
+                        if n == 1 else "")
+                print(f"{where}: option client/raw curl multi = "
+                      f"{rate(option) / rate(multi):.2f} ({rate(option):.0f} vs "
+                      f"{rate(multi):.0f} calls/s; peak "
+                      f"{option['peak_kib_per_call_in_flight']:.0f} KiB per call in flight{goal})")
             if fresh:
                 print(f"{where}: library/fresh connection per call = "
                       f"{rate(lib) / rate(fresh):.1f}x ({rate(lib):.0f} vs {rate(fresh):.0f} "

@@ -27,6 +27,8 @@
 #include <nlohmann/json.hpp>
 
 #include "ImmediateTransport.h"
+#include "call/OperationCall.h"
+#include "internal/client/JsonBodyCheck.h"
 #include "orvane/site.h"
 
 namespace {
@@ -204,7 +206,7 @@ std::vector<std::string> loggedLines() {
   return logLines();
 }
 
-ImmediateTransport& transport() {
+ImmediateTransport& fakeTransport() {
   static auto* instance = new std::shared_ptr<ImmediateTransport>([] {
     auto made = std::make_shared<ImmediateTransport>();
     setDefaultHttpTransport(made);
@@ -231,6 +233,19 @@ void checkClientViews(const typename Client::RequestType& request,
     const auto parsed = nlohmann::json::parse(body, nullptr, false);
     if (parsed.is_discarded() || !parsed.is_object()) fail("bodyParameters() is no JSON object");
   }
+
+  // Option clients write the body as text: the same bytes as the tree's dump, or refused where
+  // the tree cannot be written either.
+  std::string text;
+  const std::optional<Error> refused = internal::writeRequestBody(request, text);
+  const nlohmann::json tree = client->createBodyParameters();
+  if (internal::findUnwritableJson(tree)) {
+    if (!refused) fail("the body text holds a value JSON cannot");
+  } else if (refused) {
+    fail("the body text refused a body the tree writes");
+  } else if (text != tree.dump()) {
+    fail("the body text differs from the tree's dump");
+  }
 }
 
 template <class Client, class Request, class Handler>
@@ -256,18 +271,18 @@ void runCall(FuzzedDataProvider& in,
   if (calls != 0) fail("the handler ran inside the operation call");
 
   // 101 attempts at most, each with a reply and a retry timer, plus the delivery.
-  if (!transport().drain([&](const HttpRequest&) { return anyReply(in); }, 1000)) {
+  if (!fakeTransport().drain([&](const HttpRequest&) { return anyReply(in); }, 1000)) {
     fail("the call did not end");
   }
   if (calls != 1) fail(calls == 0 ? "the handler was never called" : "the handler ran twice");
   if (!wellFormed) fail("the handler got both or neither of response and error, or a bad domain");
 
-  const auto& requests = transport().requests();
+  const auto& requests = fakeTransport().requests();
   if (requests.size() > static_cast<std::size_t>(SiteRequestManager::kMaxRetries) + 1) {
     fail("more attempts than the retry bound allows");
   }
   for (const HttpRequest& sent : requests) checkRequest(sent);
-  for (const auto delay : transport().delays()) {
+  for (const auto delay : fakeTransport().delays()) {
     if (delay.count() < 0 ||
         delay > std::chrono::duration<double>(SiteRequestManager::kLongestRetryPauseSeconds)) {
       fail("a retry pause outside 0 to the longest pause");
@@ -280,7 +295,7 @@ void runCall(FuzzedDataProvider& in,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  transport().reset();
+  fakeTransport().reset();
   (void)flushLogs(std::chrono::seconds(5));
   {
     std::lock_guard<std::mutex> lock(logMutex());

@@ -2,6 +2,8 @@
 // 16 and 256 calls in flight, three ways:
 //   library           SiteClient::shared().textSearch with CurlTransport, replies decoded and
 //                     handed to the handlers
+//   option_client     the same through an option client (SiteClient(ClientOptions)) and its
+//                     callback form: no log lines, the body written as text, decoded in place
 //   curl_multi        raw libcurl multi on one thread, same request, easy handles and
 //                     connections reused, replies not decoded (the limit)
 //   fresh_connection  curl_easy_perform on a fresh easy handle per call, on as many threads as
@@ -37,6 +39,7 @@
 #include "https/SearchRequest.h"
 #include "https/StandinChild.h"
 #include "orvane/site/ApiContext.h"
+#include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/decode.h"
 #include "orvane/site/internal/CurlTransport.h"
@@ -163,6 +166,22 @@ void library(benchmark::State& state, const Variant* variant, int inFlight) {
   });
 }
 
+// The option client's settings: the stand-in's key and host, its authority trusted.
+ClientOptions& optionClientOptions() {
+  static ClientOptions options;
+  return options;
+}
+
+void optionClient(benchmark::State& state, const Variant* variant, int inFlight) {
+  measure(state, keyOf("option_client", *variant, inFlight), *variant, inFlight, [variant](int n) {
+    auto client = std::make_shared<SiteClient>(optionClientOptions());
+    auto driver = std::make_shared<LibraryDriver>(variant->request, n, client);
+    return Driver{[driver](std::size_t calls) { return driver->run(calls); },
+                  [driver] { return driver->peakThreads(); },
+                  [driver] { return driver->firstFailure(); }};
+  });
+}
+
 void curlMulti(benchmark::State& state, const Variant* variant, int inFlight) {
   measure(state, keyOf("curl_multi", *variant, inFlight), *variant, inFlight, [variant](int n) {
     auto driver = std::make_shared<CurlMultiDriver>(*variant->shape, n);
@@ -180,8 +199,10 @@ void freshConnection(benchmark::State& state, const Variant* variant, int inFlig
 
 void registerAll() {
   using Function = void (*)(benchmark::State&, const Variant*, int);
-  const std::pair<const char*, Function> ways[] = {
-      {"library", library}, {"curl_multi", curlMulti}, {"fresh_connection", freshConnection}};
+  const std::pair<const char*, Function> ways[] = {{"library", library},
+                                                   {"option_client", optionClient},
+                                                   {"curl_multi", curlMulti},
+                                                   {"fresh_connection", freshConnection}};
   for (const Variant& variant : variants()) {
     for (int inFlight : kInFlight) {
       for (const auto& [way, function] : ways) {
@@ -231,6 +252,10 @@ int main(int argc, char** argv) {
   CurlTransportOptions options;
   options.caInfoFile = standin.caFile();
   setDefaultHttpTransport(std::make_shared<CurlTransport>(options));
+  bench::optionClientOptions()
+      .setApiKey(standin.apiKey())
+      .setHost(standin.host())
+      .setTransport(std::make_shared<CurlTransport>(options));
 
   bench::registerAll();
   benchmark::ConsoleReporter console;

@@ -30,12 +30,7 @@ std::size_t LibraryDriver::run(std::size_t calls) {
       if (!waitUntil(lock, [this] { return active_ < inFlight_; })) return failed_ + calls - i;
       ++active_;
     }
-    SiteClient::shared().textSearch(
-        request_, nullptr,
-        [self = shared_from_this()](std::shared_ptr<TextSearchResponse> response,
-                                    std::optional<Error> error) {
-          self->finished(response, error);
-        });
+    startCall();
     if (i % kThreadSampleEvery == kThreadSampleEvery / 2) {
       peakThreads_ = std::max(peakThreads_, threadCount());
     }
@@ -44,6 +39,22 @@ std::size_t LibraryDriver::run(std::size_t calls) {
   if (!waitUntil(lock, [this] { return active_ == 0; })) return failed_ + active_;
   peakThreads_ = std::max(peakThreads_, threadCount());
   return failed_;
+}
+
+void LibraryDriver::startCall() {
+  if (optionClient_) {
+    optionClient_->textSearch(
+        request_, CallOptions(), [self = shared_from_this()](Result<TextSearchResponse> result) {
+          self->finished(result.value(), result.ok() ? nullptr : &result.error());
+        });
+    return;
+  }
+  SiteClient::shared().textSearch(
+      request_, nullptr,
+      [self = shared_from_this()](std::shared_ptr<TextSearchResponse> response,
+                                  std::optional<Error> error) {
+        self->finished(response, error ? &*error : nullptr);
+      });
 }
 
 bool LibraryDriver::waitUntil(std::unique_lock<std::mutex>& lock,
@@ -67,7 +78,7 @@ std::string LibraryDriver::firstFailure() {
 }
 
 void LibraryDriver::finished(const std::shared_ptr<TextSearchResponse>& response,
-                             const std::optional<Error>& error) {
+                             const Error* error) {
   std::lock_guard<std::mutex> lock(mutex_);
   --active_;
   ++completed_;

@@ -10,19 +10,24 @@
 #include <utility>
 
 #include "orvane/site/Error.h"
+#include "orvane/site/SiteClient.h"
 #include "orvane/site/requests/TextSearchRequest.h"
 #include "orvane/site/responses/TextSearchResponse.h"
 
 namespace orvane::site::bench {
 
-/// Calls through the library as an application would: SiteClient::shared().textSearch from this
-/// thread, at most `inFlight` calls outstanding, each handler (on the library thread) freeing a
-/// place for the next call. Make it with std::make_shared: each call holds it until its handler
-/// has run, so a handler that comes late (after `run` gave up) finds it alive.
+/// Calls through the library as an application would: SiteClient::shared().textSearch (or, given
+/// an option client, its callback form) from this thread, at most `inFlight` calls outstanding,
+/// each handler (on the library thread) freeing a place for the next call. Make it with
+/// std::make_shared: each call holds it until its handler has run, so a handler that comes late
+/// (after `run` gave up) finds it alive.
 class LibraryDriver : public std::enable_shared_from_this<LibraryDriver> {
  public:
-  LibraryDriver(TextSearchRequest request, int inFlight)
-      : request_(std::move(request)), inFlight_(static_cast<std::size_t>(inFlight)) {}
+  LibraryDriver(TextSearchRequest request, int inFlight,
+                std::shared_ptr<SiteClient> optionClient = nullptr)
+      : request_(std::move(request)),
+        inFlight_(static_cast<std::size_t>(inFlight)),
+        optionClient_(std::move(optionClient)) {}
 
   /// Makes `calls` calls and waits for their handlers; returns how many got no response. Gives
   /// up (counting the outstanding calls as failed) when no handler runs for 90 seconds, which
@@ -37,11 +42,14 @@ class LibraryDriver : public std::enable_shared_from_this<LibraryDriver> {
 
  private:
   bool waitUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done);
-  void finished(const std::shared_ptr<TextSearchResponse>& response,
-                const std::optional<Error>& error);
+  // `error` is null when the call succeeded.
+  void finished(const std::shared_ptr<TextSearchResponse>& response, const Error* error);
+
+  void startCall();
 
   const TextSearchRequest request_;
   const std::size_t inFlight_;
+  const std::shared_ptr<SiteClient> optionClient_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t active_ = 0;
