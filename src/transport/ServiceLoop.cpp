@@ -146,8 +146,9 @@ void ServiceLoop::post(Task task) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopped_) {
       tasks_.push_back(std::move(task));
-      // Under the lock: once stopped_ is set the multi handle may be gone.
-      waker_.wake(multi_);
+      // Under the lock: once stopped_ is set the multi handle may be gone. The loop's own
+      // thread needs no wake-up: it looks for tasks before it waits.
+      if (!tOnLoopThread) waker_.wake(multi_);
       return;
     }
   }
@@ -166,7 +167,8 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!stopped_) {
       timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
-      waker_.wake(multi_);
+      // The loop's own thread reckons its wait from the timers before it waits.
+      if (!tOnLoopThread) waker_.wake(multi_);
       return;
     }
   }
