@@ -21,8 +21,8 @@ ReplyParser::~ReplyParser() {
   if (parser.capacity() > kRetainedCapacity) parser = simdjson::dom::parser();
 }
 
-bool ReplyParser::parse(std::string_view json, simdjson::dom::element& root,
-                        DecodeFailure& failure, bool padded) {
+bool ReplyParser::parse(std::string_view json, simdjson::dom::element& root, DecodeFailure& failure,
+                        bool padded) {
   // An empty view may carry a null pointer, which the parser would hand to memcpy.
   if (json.empty()) {
     failure.fail(DecodingErrorCode::dataCorrupted,
