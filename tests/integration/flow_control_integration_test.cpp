@@ -18,6 +18,7 @@
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/certificate.h"
 #include "support/LocalHttpsServer.h"
+#include "support/Sanitized.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -87,7 +88,7 @@ TEST(FlowControlIntegration, ATokenBucketPacesWhatReachesTheServer) {
 
   // The burst goes at once, the rest at the rate: (1000 - 10) / 200 = 4.95 s.
   EXPECT_GE(elapsed, 4700ms);
-  EXPECT_LE(elapsed, 5250ms);
+  EXPECT_LE(elapsed, kSanitized ? 5600ms : 5250ms);
   std::lock_guard<std::mutex> lock(mutex);
   ASSERT_EQ(arrivals.size(), static_cast<std::size_t>(kCalls));
   std::sort(arrivals.begin(), arrivals.end());
@@ -99,7 +100,9 @@ TEST(FlowControlIntegration, ATokenBucketPacesWhatReachesTheServer) {
     const auto end = std::lower_bound(first, arrivals.end(), *first + 1s);
     busiest = std::max(busiest, static_cast<std::size_t>(end - first));
   }
-  EXPECT_LE(busiest, static_cast<std::size_t>(kRate) + kBurst + 15);
+  // A sanitizer build stalls longer, so more delayed sends can meet in one window.
+  const std::size_t noise = kSanitized ? 40 : 15;
+  EXPECT_LE(busiest, static_cast<std::size_t>(kRate) + kBurst + noise);
   EXPECT_GE(busiest, static_cast<std::size_t>(kRate) - 5);
 }
 
