@@ -3,17 +3,11 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
 
 namespace orvane::site::transport {
-namespace {
-
-std::atomic<bool> gFailLibcurlWakeup{false};
-
-}  // namespace
 
 LoopWaker::LoopWaker() : eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
   if (eventFd_ < 0) {
@@ -23,10 +17,7 @@ LoopWaker::LoopWaker() : eventFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
 
 LoopWaker::~LoopWaker() { ::close(eventFd_); }
 
-void LoopWaker::wake(CURLM* multi) const noexcept {
-  if (!gFailLibcurlWakeup.load(std::memory_order_relaxed) && curl_multi_wakeup(multi) == CURLM_OK) {
-    return;
-  }
+void LoopWaker::wake() const noexcept {
   // A counter at its limit (EAGAIN) is a wake-up still pending: as good.
   const std::uint64_t one = 1;
   (void)::write(eventFd_, &one, sizeof(one));
@@ -43,7 +34,5 @@ void LoopWaker::drain() const noexcept {
   std::uint64_t count = 0;
   (void)::read(eventFd_, &count, sizeof(count));
 }
-
-void LoopWaker::failLibcurlWakeupForTesting(bool fail) noexcept { gFailLibcurlWakeup.store(fail); }
 
 }  // namespace orvane::site::transport

@@ -124,7 +124,7 @@ void ServiceLoop::parkAtExit() {
   std::unique_lock<std::mutex> lock(loop->mutex_);
   if (loop->stopped_) return;  // stop() ended the thread already
   loop->exiting_.store(true, std::memory_order_release);
-  loop->waker_.wake(loop->multi_);
+  loop->waker_.wake();
   loop->parkedChanged_.wait_for(lock, kParkWait,
                                 [loop] { return loop->parked_ || loop->stopped_; });
 }
@@ -144,15 +144,19 @@ void ServiceLoop::parkIfExiting() {
 void ServiceLoop::post(Task task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!stopped_) {
+    if (stopped_) {
+      // Falls through to run the task on a thread of its own.
+    } else {
       tasks_.push_back(std::move(task));
-      // Under the lock: once stopped_ is set the multi handle may be gone. The loop's own
-      // thread needs no wake-up: it looks for tasks before it waits.
-      if (!tOnLoopThread) waker_.wake(multi_);
-      return;
+      task = nullptr;
     }
   }
-  runOnOwnThread(std::move(task));
+  if (task) {
+    runOnOwnThread(std::move(task));
+    return;
+  }
+  // The loop's own thread needs no wake-up: it looks for tasks before it waits.
+  if (!tOnLoopThread) waker_.wake();
 }
 
 void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
@@ -165,14 +169,19 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!stopped_) {
+    if (stopped_) {
+      // Falls through to run the task on a thread of its own.
+    } else {
       timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
-      // The loop's own thread reckons its wait from the timers before it waits.
-      if (!tOnLoopThread) waker_.wake(multi_);
-      return;
+      task = nullptr;
     }
   }
-  runOnOwnThread(std::move(task));
+  if (task) {
+    runOnOwnThread(std::move(task));
+    return;
+  }
+  // The loop's own thread reckons its wait from the timers before it waits.
+  if (!tOnLoopThread) waker_.wake();
 }
 
 void ServiceLoop::start(const std::shared_ptr<CurlTransfer>& transfer) {
@@ -296,8 +305,8 @@ void ServiceLoop::stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_ || stopped_) return;
     stopping_ = true;
-    waker_.wake(multi_);
   }
+  waker_.wake();
   // On the library thread itself (shutdown from a handler) the loop ends after this pass.
   if (!tOnLoopThread && thread_.joinable()) thread_.join();
 }
@@ -344,7 +353,7 @@ void ServiceLoop::drainAtStop() {
     stopped_ = true;
     parkedChanged_.notify_all();
   }
-  // No one wakes the handle any more (post checks stopped_ under the lock).
+  // No one uses the handle any more: wake-ups go to the loop's own eventfd.
   curl_multi_cleanup(multi_);
   multi_ = nullptr;
 }
@@ -376,8 +385,13 @@ void ServiceLoop::run() {
     finishTransfers();
 
     parkIfExiting();
-    curl_multi_poll(multi_, &wakeFd, 1, pollTimeoutMilliseconds(), nullptr);
-    waker_.drain();
+    // Work the pass itself left (a call's next step, a handler to run, a transfer libcurl
+    // wants driven at once) is taken up without asking the kernel whether anything else came.
+    const int wait = pollTimeoutMilliseconds();
+    if (wait == 0) continue;
+    wakeFd.revents = 0;
+    curl_multi_poll(multi_, &wakeFd, 1, wait, nullptr);
+    if (wakeFd.revents != 0) waker_.drain();
   }
   drainAtStop();
 }
