@@ -79,7 +79,7 @@ std::string LibraryDriver::firstFailure() {
 
 void LibraryDriver::finished(const std::shared_ptr<TextSearchResponse>& response,
                              const Error* error) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   --active_;
   ++completed_;
   if (!response || error) {
@@ -93,6 +93,8 @@ void LibraryDriver::finished(const std::shared_ptr<TextSearchResponse>& response
       }
     }
   }
+  // Told after the lock is let go: the woken thread would otherwise at once wait for it.
+  lock.unlock();
   changed_.notify_one();
 }
 
