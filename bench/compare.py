@@ -13,8 +13,10 @@ import sys
 
 
 def load(directory):
-    """Benchmark name -> its entry (the median when repetitions were run)."""
+    """Benchmark name -> its entry (the median when repetitions were run), and name -> every
+    entry of a benchmark run in rounds (one per file, in the files' order)."""
     runs = {}
+    rounds = {}
     context = None
     for path in sorted(glob.glob(os.path.join(directory, "*.json"))):
         with open(path) as handle:
@@ -30,7 +32,8 @@ def load(directory):
                     runs[name] = entry
             else:
                 runs.setdefault(name, entry)
-    return runs, context
+                rounds.setdefault(name, []).append(entry)
+    return runs, rounds, context
 
 
 def find(runs, prefix):
@@ -38,6 +41,26 @@ def find(runs, prefix):
         if name == prefix or name.startswith(prefix + "/"):
             return entry
     return None
+
+
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def compared(rounds, entry, against):
+    """Rate ratio of two benchmarks: with rounds, the median of each round's ratio (the pairs
+    ran one after the other), and the text that says so; else the one ratio."""
+    rate = lambda e: e["items_per_second"]
+    mine = rounds.get(entry.get("run_name", entry["name"]), [entry])
+    theirs = rounds.get(against.get("run_name", against["name"]), [against])
+    ratios = [rate(a) / rate(b) for a, b in zip(mine, theirs)]
+    if len(ratios) < 2:
+        return rate(entry) / rate(against), f"{rate(entry):.0f} vs {rate(against):.0f} calls/s"
+    return median(ratios), (
+        f"median of {len(ratios)} rounds, {min(ratios):.2f}-{max(ratios):.2f}; "
+        f"{median(map(rate, mine)):.0f} vs {median(map(rate, theirs)):.0f} calls/s")
 
 
 def verdict(ok):
@@ -64,7 +87,7 @@ def machine(context, directory):
 
 
 def main():
-    runs, context = load(sys.argv[1])
+    runs, rounds, context = load(sys.argv[1])
     print(f"machine: {machine(context, sys.argv[1])}")
 
     for reply in ("realistic", "large"):
@@ -157,17 +180,24 @@ def main():
                       f"{lib['process_threads_peak']:.0f}), peak "
                       f"{lib['peak_kib_per_call_in_flight']:.0f} KiB per call in flight")
             if multi:
-                print(f"{where}: library/raw curl multi = {rate(lib) / rate(multi):.2f} "
-                      f"({rate(lib):.0f} vs {rate(multi):.0f} calls/s; {detail}; raw curl "
+                ratio, how = compared(rounds, lib, multi)
+                print(f"{where}: library/raw curl multi = {ratio:.2f} ({how}; {detail}; raw curl "
                       f"{multi['peak_kib_per_call_in_flight']:.0f} KiB)")
             option = find(runs, f"https/{reply}/option_client/in_flight:{n}")
             if option and multi:
-                goal = (f"; goal >= 0.9: {verdict(rate(option) / rate(multi) >= 0.9)}"
-                        if n == 1 else "")
-                print(f"{where}: option client/raw curl multi = "
-                      f"{rate(option) / rate(multi):.2f} ({rate(option):.0f} vs "
-                      f"{rate(multi):.0f} calls/s; peak "
+                ratio, how = compared(rounds, option, multi)
+                goal = f"; goal >= 0.9: {verdict(ratio >= 0.9)}" if n == 1 else ""
+                print(f"{where}: option client/raw curl multi = {ratio:.2f} ({how}; peak "
                       f"{option['peak_kib_per_call_in_flight']:.0f} KiB per call in flight{goal})")
+            threaded = find(runs, f"https/{reply}/curl_thread/in_flight:{n}")
+            if option and threaded:
+                ratio, how = compared(rounds, option, threaded)
+                print(f"{where}: option client/raw curl on a thread of its own = {ratio:.2f} "
+                      f"({how})")
+            if threaded and multi:
+                ratio, how = compared(rounds, threaded, multi)
+                print(f"{where}: raw curl on a thread of its own/raw curl multi = {ratio:.2f} "
+                      f"({how}: what two thread hand-overs a call cost)")
             if fresh:
                 print(f"{where}: library/fresh connection per call = "
                       f"{rate(lib) / rate(fresh):.1f}x ({rate(lib):.0f} vs {rate(fresh):.0f} "

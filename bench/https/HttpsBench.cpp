@@ -6,6 +6,8 @@
 //                     callback form: no log lines, the body written as text, decoded in place
 //   curl_multi        raw libcurl multi on one thread, same request, easy handles and
 //                     connections reused, replies not decoded (the limit)
+//   curl_thread       the same on a thread of its own, each call handed over to it and its end
+//                     signalled back (the limit for any client that keeps a thread of its own)
 //   fresh_connection  curl_easy_perform on a fresh easy handle per call, on as many threads as
 //                     calls in flight (a naive client: a TCP and TLS handshake per call)
 // All three send the request the library builds (captured from the library itself) and trust
@@ -34,6 +36,7 @@
 
 #include "https/CurlMultiDriver.h"
 #include "https/CurlRequestShape.h"
+#include "https/CurlThreadDriver.h"
 #include "https/FreshConnectionDriver.h"
 #include "https/LibraryDriver.h"
 #include "https/SearchRequest.h"
@@ -189,6 +192,13 @@ void curlMulti(benchmark::State& state, const Variant* variant, int inFlight) {
   });
 }
 
+void curlThread(benchmark::State& state, const Variant* variant, int inFlight) {
+  measure(state, keyOf("curl_thread", *variant, inFlight), *variant, inFlight, [variant](int n) {
+    auto driver = std::make_shared<CurlThreadDriver>(*variant->shape, n);
+    return Driver{[driver](std::size_t calls) { return driver->run(calls); }, nullptr, nullptr};
+  });
+}
+
 void freshConnection(benchmark::State& state, const Variant* variant, int inFlight) {
   measure(
       state, keyOf("fresh_connection", *variant, inFlight), *variant, inFlight, [variant](int n) {
@@ -202,6 +212,7 @@ void registerAll() {
   const std::pair<const char*, Function> ways[] = {{"library", library},
                                                    {"option_client", optionClient},
                                                    {"curl_multi", curlMulti},
+                                                   {"curl_thread", curlThread},
                                                    {"fresh_connection", freshConnection}};
   for (const Variant& variant : variants()) {
     for (int inFlight : kInFlight) {
