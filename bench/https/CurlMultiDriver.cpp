@@ -4,26 +4,9 @@
 
 namespace orvane::site::bench {
 
-namespace {
-
-// CurlTransport's documented limits (32 connections to one host, 128 in all), so that both send
-// over the same number of connections.
-constexpr long kMaxConnectionsPerHost = 32;
-constexpr long kMaxConnectionsInAll = 128;
-
-}  // namespace
-
 CurlMultiDriver::CurlMultiDriver(const CurlRequestShape& request, int inFlight)
-    : multi_(curl_multi_init()),
-      handles_(static_cast<std::size_t>(inFlight)),
-      bodies_(static_cast<std::size_t>(inFlight)) {
-  curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
-  curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, kMaxConnectionsInAll);
-  for (std::size_t i = 0; i < handles_.size(); ++i) {
-    handles_[i] = curl_easy_init();
-    request.configure(handles_[i], &bodies_[i]);
-    curl_easy_setopt(handles_[i], CURLOPT_PRIVATE, &bodies_[i]);
-  }
+    : multi_(CurlRequestShape::makeMulti()), bodies_(static_cast<std::size_t>(inFlight)) {
+  handles_ = request.makeHandles(bodies_);
 }
 
 CurlMultiDriver::~CurlMultiDriver() {

@@ -6,6 +6,10 @@
 namespace orvane::site::bench {
 namespace {
 
+// CurlTransport's documented limits.
+constexpr long kMaxConnectionsPerHost = 32;
+constexpr long kMaxConnectionsInAll = 128;
+
 std::size_t appendBody(char* data, std::size_t size, std::size_t count, void* sink) {
   static_cast<std::string*>(sink)->append(data, size * count);
   return size * count;
@@ -27,6 +31,23 @@ CurlRequestShape::CurlRequestShape(std::string url,
 }
 
 CurlRequestShape::~CurlRequestShape() { curl_slist_free_all(headers_); }
+
+CURLM* CurlRequestShape::makeMulti() {
+  CURLM* multi = curl_multi_init();
+  curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
+  curl_multi_setopt(multi, CURLMOPT_MAX_TOTAL_CONNECTIONS, kMaxConnectionsInAll);
+  return multi;
+}
+
+std::vector<CURL*> CurlRequestShape::makeHandles(std::vector<std::string>& bodies) const {
+  std::vector<CURL*> handles(bodies.size());
+  for (std::size_t i = 0; i < handles.size(); ++i) {
+    handles[i] = curl_easy_init();
+    configure(handles[i], &bodies[i]);
+    curl_easy_setopt(handles[i], CURLOPT_PRIVATE, &bodies[i]);
+  }
+  return handles;
+}
 
 void CurlRequestShape::configure(CURL* handle, std::string* sink) const {
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);

@@ -22,6 +22,14 @@ class CurlRequestShape {
   /// Sets every option of the request on `handle`; the reply body is appended to `sink`.
   void configure(CURL* handle, std::string* sink) const;
 
+  /// A multi handle with CurlTransport's connection limits (32 to one host, 128 in all), so
+  /// that raw curl sends over as many kept connections as the library does.
+  static CURLM* makeMulti();
+
+  /// One easy handle per element of `bodies`, each configured for the request, writing into
+  /// its own body and carrying it as CURLOPT_PRIVATE.
+  std::vector<CURL*> makeHandles(std::vector<std::string>& bodies) const;
+
   /// True when `handle` finished with `result` and an HTTP 200 reply.
   static bool succeeded(CURL* handle, CURLcode result);
 

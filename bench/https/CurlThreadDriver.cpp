@@ -9,25 +9,15 @@ namespace orvane::site::bench {
 
 namespace {
 
-// CurlTransport's documented limits, as in CurlMultiDriver.
-constexpr long kMaxConnectionsPerHost = 32;
-constexpr long kMaxConnectionsInAll = 128;
 constexpr int kIdlePollMilliseconds = 1000;
 
 }  // namespace
 
 CurlThreadDriver::CurlThreadDriver(const CurlRequestShape& request, int inFlight)
-    : multi_(curl_multi_init()),
+    : multi_(CurlRequestShape::makeMulti()),
       wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      handles_(static_cast<std::size_t>(inFlight)),
       bodies_(static_cast<std::size_t>(inFlight)) {
-  curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxConnectionsPerHost);
-  curl_multi_setopt(multi_, CURLMOPT_MAX_TOTAL_CONNECTIONS, kMaxConnectionsInAll);
-  for (std::size_t i = 0; i < handles_.size(); ++i) {
-    handles_[i] = curl_easy_init();
-    request.configure(handles_[i], &bodies_[i]);
-    curl_easy_setopt(handles_[i], CURLOPT_PRIVATE, &bodies_[i]);
-  }
+  handles_ = request.makeHandles(bodies_);
   idle_ = handles_;
   thread_ = std::thread([this] { serve(); });
 }
