@@ -142,19 +142,14 @@ void ServiceLoop::parkIfExiting() {
 }
 
 void ServiceLoop::post(Task task) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopped_) {
-      // Falls through to run the task on a thread of its own.
-    } else {
-      tasks_.push_back(std::move(task));
-      task = nullptr;
-    }
-  }
-  if (task) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (stopped_) {
+    lock.unlock();
     runOnOwnThread(std::move(task));
     return;
   }
+  tasks_.push_back(std::move(task));
+  lock.unlock();
   // The loop's own thread needs no wake-up: it looks for tasks before it waits.
   if (!tOnLoopThread) waker_.wake();
 }
@@ -167,19 +162,14 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
     deadline = delay >= room ? Clock::time_point::max()
                              : now + std::chrono::duration_cast<Clock::duration>(delay);
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopped_) {
-      // Falls through to run the task on a thread of its own.
-    } else {
-      timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
-      task = nullptr;
-    }
-  }
-  if (task) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (stopped_) {
+    lock.unlock();
     runOnOwnThread(std::move(task));
     return;
   }
+  timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
+  lock.unlock();
   // The loop's own thread reckons its wait from the timers before it waits.
   if (!tOnLoopThread) waker_.wake();
 }
