@@ -144,9 +144,10 @@ TEST(OptionClientIntegration, ThreeHundredCallsWithTwoSecondsNeverEndLater) {
   for (auto& call : calls) call.get();
   std::lock_guard<std::mutex> lock(mutex);
   ASSERT_EQ(durations.size(), 300U);
-  // The deadline's own timer ends each call; delivering a hundred or so results that end at the
-  // same moment takes a sanitizer build longer than the margin of a plain one.
-  EXPECT_LE(*std::max_element(durations.begin(), durations.end()), kSanitized ? 2700ms : 2200ms);
+  // The deadline's own timer ends each call. Delivering a hundred or so results that end at the
+  // same moment went past 2.2 s in a plain build on a loaded 2-core machine (a sanitizer build
+  // takes longer); without the timer a call ended after 7.85 s, which these bounds still catch.
+  EXPECT_LE(*std::max_element(durations.begin(), durations.end()), kSanitized ? 3200ms : 2700ms);
   EXPECT_GT(succeeded.load(), 0);
 }
 
