@@ -7,14 +7,19 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +68,34 @@ std::string addressCsv(std::size_t rows) {
             kCities[i % kCityCount] + "\"\n";
   }
   return text;
+}
+
+// Waits for a sign that work is under way, never for a guessed moment: true once `ready` holds.
+template <typename Ready>
+bool waitUntil(Ready ready, std::chrono::seconds limit = std::chrono::seconds(60)) {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+std::size_t lineCount(const std::string& path) {
+  const std::string text = readFile(path);
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+bool acceptsConnections(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool connected =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return connected;
 }
 
 struct ToolRun {
@@ -180,19 +213,24 @@ TEST_F(BatchCli, KeepsInputOrder_AndMemoryDoesNotGrowWithTheRows) {
 TEST_F(BatchCli, KilledFiveTimesAndResumedGivesExactlyTheRowsOfOneRun) {
   writeFile(path("in.csv"), addressCsv(3000));
   ASSERT_EQ(run({"geocode", "--input", path("in.csv"), "--output", path("whole.csv")}).exitCode, 0);
+  // A bounded row rate keeps each run far from the end whatever the machine's speed; each is
+  // killed a random number of rows after it has shown that it writes.
   std::mt19937 random(std::random_device{}());
-  std::uniform_int_distribution<int> moment(50, 600);
+  std::uniform_int_distribution<std::size_t> rowsBeforeKill(1, 40);
   int killed = 0;
   for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::size_t before = lineCount(path("resumed.csv"));
+    const std::size_t target = before + rowsBeforeKill(random);
     const pid_t pid = start({"geocode", "--input", path("in.csv"), "--output", path("resumed.csv"),
-                             "--resume", "--concurrency", "8"},
+                             "--resume", "--concurrency", "8", "--qps", "400"},
                             StandinOptions::kDemoKey);
-    std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
+    EXPECT_TRUE(waitUntil([&] { return lineCount(path("resumed.csv")) >= target; }))
+        << "run " << attempt << " wrote no rows";
     ::kill(pid, SIGKILL);
     const ToolRun result = finish(pid);
     if (result.signal == SIGKILL) ++killed;
   }
-  EXPECT_GE(killed, 3) << "the job ended before most kills";
+  EXPECT_EQ(killed, 5) << "a job ended before its kill";
   const ToolRun last =
       run({"geocode", "--input", path("in.csv"), "--output", path("resumed.csv"), "--resume"});
   ASSERT_EQ(last.exitCode, 0) << last.err;
@@ -266,7 +304,7 @@ TEST_F(BatchCli, CtrlCWritesCompleteRowsExits130AndResumeFinishes) {
   const pid_t pid = start(
       {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "4"},
       slowKey);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  ASSERT_TRUE(waitUntil([&] { return lineCount(path("out.csv")) >= 2; })) << "no row was written";
   ::kill(pid, SIGINT);
   const ToolRun stopped = finish(pid);
   EXPECT_EQ(stopped.exitCode, 130) << stopped.err;
@@ -292,10 +330,13 @@ TEST_F(BatchCli, CtrlCWritesCompleteRowsExits130AndResumeFinishes) {
 TEST_F(BatchCli, SecondCtrlCCancelsCallsInFlight) {
   writeFile(path("in.csv"), addressCsv(50));
   const std::string slowKey = StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-20000"});
+  server_->resetCounters();
   const pid_t pid = start(
       {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "4"},
       slowKey);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Four calls held at the stand-in: the job is under way and has its signal handler.
+  ASSERT_TRUE(waitUntil([&] { return server_->requestsForKey(slowKey) >= 4; }))
+      << "the calls never reached the stand-in";
   const auto interrupted = std::chrono::steady_clock::now();
   ::kill(pid, SIGINT);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -330,7 +371,9 @@ TEST_F(BatchCli, QpsPacesTheCalls_AndARedisQuotaIsSharedByTwoJobs) {
   pid_t redis = 0;
   ASSERT_EQ(posix_spawn(&redis, argv[0], &actions, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&actions);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  ASSERT_TRUE(
+      waitUntil([&] { return acceptsConnections(std::stoi(port)); }, std::chrono::seconds(20)))
+      << "redis-server did not start";
 
   started = std::chrono::steady_clock::now();
   const std::vector<std::string> shared{
