@@ -71,6 +71,7 @@ void checkOptions(const RedisRateLimiter::Options& options) {
   if (options.requestTimeout.count() <= 0) refuse("requestTimeout must be positive");
   if (options.connectTimeout.count() <= 0) refuse("connectTimeout must be positive");
   if (options.reconnectBackoff.count() <= 0) refuse("reconnectBackoff must be positive");
+  if (options.longestSlowDown.count() < 0) refuse("longestSlowDown must not be negative");
   if (options.reconnectBackoffMax < options.reconnectBackoff) {
     refuse("reconnectBackoffMax must not be shorter than reconnectBackoff");
   }
@@ -166,6 +167,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
   }
 
   void slowDown(nanoseconds pause) {
+    pause = std::min<nanoseconds>(pause, options_.longestSlowDown);
     if (pause <= nanoseconds::zero()) return;
     {
       std::lock_guard<std::mutex> lock(mutex_);

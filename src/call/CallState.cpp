@@ -14,6 +14,7 @@
 #include "orvane/site/CallObserver.h"
 #include "orvane/site/RateLimiter.h"
 #include "orvane/site/TransportErrorCode.h"
+#include "transport/SecretMask.h"
 
 namespace orvane::site::internal {
 namespace {
@@ -34,6 +35,16 @@ void notify(const std::shared_ptr<CallObserver>& observer, Tell tell) {
 std::string millisecondsText(std::chrono::nanoseconds time) {
   return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(time).count()) +
          " ms";
+}
+
+// Only a 429 or a 503 asks callers to slow down; a Retry-After on any other reply means nothing
+// here. The header counts only where the policy honours it; a bare 429 still slows for a second.
+std::optional<std::chrono::nanoseconds> slowDownAskedBy(
+    long status, const std::optional<std::chrono::seconds>& retryAfter, const RetryPolicy& policy) {
+  if (status != 429 && status != 503) return std::nullopt;
+  if (retryAfter && policy.honourRetryAfter()) return std::chrono::nanoseconds(*retryAfter);
+  if (status == 429) return std::chrono::nanoseconds(std::chrono::seconds(1));
+  return std::nullopt;
 }
 
 }  // namespace
@@ -243,14 +254,12 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
   reportAttempt(attempt, outcome);
   const RetryPolicy& policy = setup_.retryPolicy;
   const long status = outcome.statusCode;
-  if (status == 429 || outcome.retryAfter) {
-    // The service asks its callers to slow down: every client sharing the limiter does.
+  if (const auto pause = slowDownAskedBy(status, outcome.retryAfter, policy)) {
+    // The service asks its callers to slow down: every client sharing the limiter does, for a
+    // pause the limiter caps.
     if (const auto& limiter = core_->options().rateLimiter()) {
-      const std::chrono::nanoseconds pause =
-          outcome.retryAfter ? std::chrono::nanoseconds(*outcome.retryAfter)
-                             : std::chrono::nanoseconds(std::chrono::seconds(1));
       try {
-        limiter->slowDown(pause);
+        limiter->slowDown(*pause);
       } catch (...) {
         // A limiter's failure to slow down must not end the call.
       }
@@ -301,7 +310,8 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     return;
   }
   bool notAnEnvelope = false;
-  Error error = errorOfReply(status, outcome.body, notAnEnvelope, {core_->options().apiKey()});
+  Error error = errorOfReply(status, outcome.body, notAnEnvelope,
+                             transport::keySecrets(core_->options().apiKey()));
   if (status == 429 && policy.retryTooManyRequests()) {
     retryOrEnd(std::move(error), retryAfter);
   } else {
@@ -500,12 +510,7 @@ std::optional<Result<BaseResponse>> CallState::waitFor(std::chrono::nanoseconds 
 }
 
 std::string CallState::redacted(std::string text) const {
-  const std::string& secret = core_->options().apiKey();
-  if (secret.empty()) return text;
-  for (std::size_t at = text.find(secret); at != std::string::npos;
-       at = text.find(secret, at + 3)) {
-    text.replace(at, secret.size(), "***");
-  }
+  transport::maskSecrets(text, transport::keySecrets(core_->options().apiKey()));
   return text;
 }
 

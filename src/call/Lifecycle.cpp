@@ -94,8 +94,9 @@ void Lifecycle::shutDownCalls(std::chrono::nanoseconds grace) {
 void shutdown(std::chrono::nanoseconds grace) {
   internal::Lifecycle::instance().shutDownCalls(grace);
   // Cancelled calls have posted their handlers; stopping the loop runs them before its thread
-  // ends. A loop that never started has nothing to stop.
-  if (transport::ServiceLoop* loop = transport::ServiceLoop::existing()) loop->stop();
+  // ends. A loop that never started is made and stopped now, so that every later call fails
+  // alike whether or not the library had started (a loop made afterwards would serve calls).
+  transport::ServiceLoop::shared().stop();
   // The last lines, the shutdown's own included, reach the application's sink before it returns.
   (void)flushLogs(std::chrono::seconds(1));
 }

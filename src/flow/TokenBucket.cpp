@@ -67,11 +67,25 @@ void TokenBucket::acquire(Grant grant) {
   grant(wait);
 }
 
+TokenBucket& TokenBucket::setLongestSlowDown(std::chrono::nanoseconds longest) {
+  if (longest < std::chrono::nanoseconds::zero()) {
+    throw std::invalid_argument("TokenBucket: the longest slow-down must not be negative");
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  longestSlowDown_ = longest;
+  return *this;
+}
+
+std::chrono::nanoseconds TokenBucket::longestSlowDown() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return longestSlowDown_;
+}
+
 void TokenBucket::slowDown(std::chrono::nanoseconds pause) {
   if (pause <= std::chrono::nanoseconds::zero()) return;
-  const auto capped =
-      std::min(pause, std::chrono::nanoseconds(static_cast<std::int64_t>(kMaxOffsetNanoseconds)));
   std::lock_guard<std::mutex> lock(mutex_);
+  const auto capped = std::min(pause, longestSlowDown_);
+  if (capped <= std::chrono::nanoseconds::zero()) return;
   // The next permit falls due when the pause ends, and later ones follow at the steady rate: the
   // burst is spent, so that the service is not met by a crowd the moment the pause is over.
   const TimePoint restart = clock_() + capped + tolerance_;

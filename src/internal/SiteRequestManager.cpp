@@ -379,12 +379,12 @@ void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& m
 
 void SiteRequestManager::handleErrorReply(long statusCode, const std::string& body) {
   bool notAnEnvelope = false;
-  std::vector<std::string> secrets(2);
+  std::string secret;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    secrets[0] = secret_;
-    secrets[1] = decodedSecret_;
+    secret = secret_;
   }
+  const std::vector<std::string> secrets = transport::keySecrets(secret);
   Error error = internal::errorOfReply(statusCode, body, notAnEnvelope, secrets);
   if (notAnEnvelope) {
     ORVANE_SITE_LOG(kGenerateSession, "httpResponse StatusCode: " + std::to_string(statusCode),
@@ -447,12 +447,12 @@ void SiteRequestManager::logResponse(const std::string& body) const {
   // (replies run to megabytes). The key is masked in the body, as before.
   static constexpr std::string_view kPrefix = "Called Response: ";
   static constexpr std::size_t kLoggedBodyBytes = std::size_t{64} * 1024;
-  std::vector<std::string> secrets(2);
+  std::string secret;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    secrets[0] = secret_;
-    secrets[1] = decodedSecret_;
+    secret = secret_;
   }
+  const std::vector<std::string> secrets = transport::keySecrets(secret);
   const std::size_t shown = std::min(body.size(), kLoggedBodyBytes);
   std::string message;
   message.reserve(kPrefix.size() + shown + 32);

@@ -1,6 +1,7 @@
 #include "transport/SecretMask.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string_view>
 
 #include "transport/RequestUrl.h"
@@ -86,6 +87,45 @@ void maskUrlCredentials(std::string& text) {
   }
 }
 
+namespace {
+
+std::string percentEncodeAll(std::string_view text, const char* digits) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += c;
+    } else {
+      out += '%';
+      out += digits[byte >> 4U];
+      out += digits[byte & 0x0FU];
+    }
+  }
+  return out;
+}
+
+void longestFirstUnique(std::vector<std::string>& secrets) {
+  std::sort(secrets.begin(), secrets.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() > b.size() : a < b;
+  });
+  secrets.erase(std::unique(secrets.begin(), secrets.end()), secrets.end());
+  secrets.erase(std::remove(secrets.begin(), secrets.end(), std::string()), secrets.end());
+}
+
+}  // namespace
+
+std::vector<std::string> keySecrets(const std::string& key) {
+  if (key.empty()) return {};
+  const std::string decoded = percentDecode(key);
+  std::vector<std::string> secrets{key, decoded};
+  for (const char* digits : {"0123456789ABCDEF", "0123456789abcdef"}) {
+    secrets.push_back(percentEncodeAll(key, digits));
+    secrets.push_back(percentEncodeAll(decoded, digits));
+  }
+  longestFirstUnique(secrets);
+  return secrets;
+}
+
 std::vector<std::string> proxySecrets(const std::string& proxy) {
   std::vector<std::string> secrets;
   if (proxy.empty()) return secrets;
@@ -103,11 +143,7 @@ std::vector<std::string> proxySecrets(const std::string& proxy) {
       secrets.push_back(percentDecode(password));
     }
   }
-  std::sort(secrets.begin(), secrets.end(), [](const std::string& a, const std::string& b) {
-    return a.size() != b.size() ? a.size() > b.size() : a < b;
-  });
-  secrets.erase(std::unique(secrets.begin(), secrets.end()), secrets.end());
-  secrets.erase(std::remove(secrets.begin(), secrets.end(), std::string()), secrets.end());
+  longestFirstUnique(secrets);
   return secrets;
 }
 

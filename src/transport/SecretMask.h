@@ -20,6 +20,10 @@ void appendMasked(std::string& out, std::string_view text, std::size_t limit,
 /// "scheme://***@host". A URL without "@" before its path is left as it is.
 void maskUrlCredentials(std::string& text);
 
+/// Every form an API key can take in text that comes back: as given, percent-decoded, and
+/// percent-encoded (of either) with upper- or lower-case hex digits. Longest first, no repeats.
+std::vector<std::string> keySecrets(const std::string& key);
+
 /// The parts of a proxy setting that must never be shown: the whole setting, its
 /// "user:password" part and its password, each also percent-decoded. Longest first.
 std::vector<std::string> proxySecrets(const std::string& proxy);

@@ -180,5 +180,26 @@ TEST(OptionClientIntegrationDeathTest, ShutdownCancelsCallsAndStopsTheLibraryThr
   EXPECT_EXIT(shutDownWithCallsUnderWay(), ::testing::ExitedWithCode(0), "");
 }
 
+// Shut down before anything started: the process-wide transport is stopped all the same.
+void shutDownBeforeTheLibraryStarted() {
+  orvane::site::shutdown(0ms);
+  if (threadsNamed(CurlTransport::kLibraryThreadName) != 0) std::exit(2);
+  std::promise<HttpOutcome> outcome;
+  HttpRequest request;
+  request.method = "POST";
+  request.url = "https://127.0.0.1:1/";
+  std::make_shared<CurlTransport>()->send(
+      std::move(request), [&outcome](HttpOutcome result) { outcome.set_value(std::move(result)); });
+  auto ended = outcome.get_future();
+  if (ended.wait_for(10s) != std::future_status::ready) std::exit(3);
+  const HttpOutcome result = ended.get();
+  std::exit(result.failureDetail == "the library was shut down" ? 0 : 4);
+}
+
+TEST(OptionClientIntegrationDeathTest, ShutdownBeforeTheFirstCallStopsLaterCallsToo) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(shutDownBeforeTheLibraryStarted(), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 }  // namespace orvane::site::testing

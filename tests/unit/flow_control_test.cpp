@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -162,6 +163,46 @@ TEST_F(FlowControlTest, EachAttemptWaitsForItsPermitAndTooManyRequestsSlowsTheLi
   EXPECT_TRUE(call.get().ok());
   EXPECT_EQ(transport_->requestCount(), 2U);
 }
+
+// Which replies slow a shared limiter down, and for how long before the limiter's own cap.
+struct SlowDownCase {
+  long status;
+  std::optional<std::chrono::seconds> retryAfter;
+  bool honour;
+  std::vector<std::chrono::nanoseconds> expected;
+};
+
+class SlowDownTest : public FlowControlTest, public ::testing::WithParamInterface<SlowDownCase> {};
+
+TEST_P(SlowDownTest, OnlyTooManyRequestsAndUnavailableSlowTheLimiter) {
+  const SlowDownCase& c = GetParam();
+  auto limiter = std::make_shared<ManualLimiter>();
+  SiteClient client(options().setRateLimiter(limiter).setRetryPolicy(
+      RetryPolicy().setMaxAttempts(1).setHonourRetryAfter(c.honour)));
+  auto call = client.timezone(someRequest());
+  transport_->runPosted();
+  limiter->grantNext(0s);
+  transport_->runPosted();
+  ASSERT_EQ(transport_->requestCount(), 1U);
+  HttpOutcome reply = c.status == 200
+                          ? testing::httpReply(200, kReply)
+                          : testing::httpReply(c.status, R"({"returnCode":"1","returnDesc":"x"})");
+  reply.retryAfter = c.retryAfter;
+  transport_->answer(reply);
+  transport_->runPosted();
+  EXPECT_TRUE(call.done());
+  EXPECT_EQ(limiter->slowDowns, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, SlowDownTest,
+                         ::testing::Values(SlowDownCase{200, 86400s, true, {}},
+                                           SlowDownCase{500, 86400s, true, {}},
+                                           SlowDownCase{429, 2s, true, {2s}},
+                                           SlowDownCase{429, std::nullopt, true, {1s}},
+                                           SlowDownCase{503, 3s, true, {3s}},
+                                           SlowDownCase{503, std::nullopt, true, {}},
+                                           SlowDownCase{429, 86400s, false, {1s}},
+                                           SlowDownCase{503, 86400s, false, {}}));
 
 TEST_F(FlowControlTest, HandlersRunOnTheExecutorOnceAndCannotWaitThere) {
   std::vector<std::function<void()>> tasks;

@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/Call.h"
+#include "orvane/site/ClientOptions.h"
+#include "orvane/site/SiteClient.h"
 #include "orvane/site/internal/CurlTransport.h"
 #include "request_manager_harness.h"
+#include "support/FakeTransport.h"
 #include "support/LogCapture.h"
 #include "transport/SecretMask.h"
 
@@ -72,6 +76,45 @@ TEST(SecretMask, FailureDetailsAndServiceDescriptionsNeverShowKeyOrCredentials) 
     EXPECT_EQ(line.find("PASSWORD"), std::string::npos) << line;
   }
 }
+
+// A key as configured, and how the service may echo it back.
+struct EchoedKey {
+  const char* configured;
+  const char* echoed;
+};
+
+class EchoedKeyTest : public ::testing::TestWithParam<EchoedKey> {};
+
+TEST_P(EchoedKeyTest, IsMaskedInEveryFormOnBothKindsOfCall) {
+  const EchoedKey& c = GetParam();
+  const std::string body =
+      std::string(R"({"returnCode":"010001","returnDesc":"key )") + c.echoed + R"( is not valid"})";
+
+  ManagerCall refused(c.configured);
+  refused.start();
+  refused.transport->reply(403, body);
+  ASSERT_TRUE(refused.only().error);
+  EXPECT_EQ(refused.only().error->userInfo.at("returnDesc"), "key *** is not valid");
+
+  auto transport = std::make_shared<FakeTransport>();
+  SiteClient client(ClientOptions().setApiKey(c.configured).setTransport(transport));
+  auto call = client.timezone(TimezoneRequest(Coordinate(1, 2), 1700000000, "en"));
+  transport->runPosted();
+  transport->reply(403, body);
+  transport->runPosted();
+  const auto result = call.get();
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().userInfo.at("returnDesc"), "key *** is not valid");
+  EXPECT_EQ(everyField(result.error()).find(c.echoed), std::string::npos);
+  transport->dropPending();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, EchoedKeyTest,
+    ::testing::Values(EchoedKey{"B64Key%2Babc%2Fdef%3D%3D", "B64Key+abc/def=="},
+                      EchoedKey{"B64Key%2Babc%2Fdef%3D%3D", "B64Key%2babc%2fdef%3d%3d"},
+                      EchoedKey{"B64Key+abc/def", "B64Key%2Babc%2Fdef"},
+                      EchoedKey{"B64Key+abc/def", "B64Key%2babc%2fdef"}));
 
 TEST(SecretMask, UserAgentWithLineBreakOrNulIsRefused) {
   for (const std::string& agent : {std::string("app\r\nX-Injected: yes"), std::string("app\nX: y"),

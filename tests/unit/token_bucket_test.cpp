@@ -118,9 +118,18 @@ TEST(TokenBucket, SlowDownPushesTheNextPermitAndSpendsTheBurst) {
   // Once the schedule has caught up, the burst is back.
   clock.advance(10s);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(take(bucket), 0ns);
-  // An absurd pause saturates instead of overflowing.
+  // However long a reply asks for, one slow-down pauses a minute at most (or what the owner set).
   bucket.slowDown(nanoseconds::max());
-  EXPECT_GT(take(bucket), 24h * 365);
+  EXPECT_EQ(take(bucket), 60s);
+  clock.advance(120s);
+  bucket.setLongestSlowDown(5s);
+  bucket.slowDown(86400s);
+  EXPECT_EQ(take(bucket), 5s);
+  clock.advance(120s);
+  bucket.setLongestSlowDown(0s);  // slow-downs ignored
+  bucket.slowDown(86400s);
+  EXPECT_EQ(take(bucket), 0ns);
+  EXPECT_THROW(bucket.setLongestSlowDown(-1s), std::invalid_argument);
 }
 
 }  // namespace

@@ -29,8 +29,14 @@ class ORVANE_SITE_EXPORT RateLimiter {
   /// Takes one permit and tells through `grant` when it may be used.
   virtual void acquire(Grant grant) = 0;
 
-  /// The service asked its callers to slow down (a 429 reply, a Retry-After header): permits
-  /// granted from now on are not usable before `pause` has passed.
+  /// The longest pause a limiter of this library takes from one `slowDown`, however long the
+  /// service (or a proxy, or a hostile server) asked for: one reply must never hold a fleet back
+  /// for a day.
+  static constexpr std::chrono::seconds kDefaultLongestSlowDown{60};
+
+  /// The service asked its callers to slow down (a 429 or 503 reply, with its Retry-After when
+  /// honoured): permits granted from now on are not usable before `pause` has passed.
+  /// Implementations cap the pause (the library's own at `kDefaultLongestSlowDown` unless set).
   virtual void slowDown(std::chrono::nanoseconds pause) = 0;
 };
 

@@ -66,6 +66,10 @@ class ORVANE_SITE_EXPORT RedisRateLimiter final : public RateLimiter {
     /// Burst of the local bucket while Redis is unavailable; at least 1.
     std::size_t fallbackBurst = 1;
 
+    /// Longest pause one `slowDown` puts on the shared quota, for every process sharing it (the
+    /// pause key's time to live is capped with it); zero ignores every request to slow down.
+    std::chrono::milliseconds longestSlowDown{RateLimiter::kDefaultLongestSlowDown};
+
     /// Longest wait for one reply of Redis (in a pipelined batch, for each next reply) before
     /// the limiter falls back.
     std::chrono::milliseconds requestTimeout{50};

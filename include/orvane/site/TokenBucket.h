@@ -40,9 +40,17 @@ class ORVANE_SITE_EXPORT TokenBucket : public RateLimiter {
   /// due (zero when it is due now).
   void acquire(Grant grant) override;
 
-  /// No permit reserved from now on is usable before `pause` has passed from now; afterwards
-  /// permits resume at the steady rate. Non-positive pauses are ignored.
+  /// No permit reserved from now on is usable before `pause` (at most `longestSlowDown()`) has
+  /// passed from now; afterwards permits resume at the steady rate. Non-positive pauses are
+  /// ignored.
   void slowDown(std::chrono::nanoseconds pause) override;
+
+  /// Sets the longest pause one `slowDown` takes (`kDefaultLongestSlowDown` by default); zero
+  /// makes the bucket ignore every request to slow down. Throws std::invalid_argument when
+  /// negative. Thread-safe.
+  TokenBucket& setLongestSlowDown(std::chrono::nanoseconds longest);
+  /// The longest pause one `slowDown` takes.
+  std::chrono::nanoseconds longestSlowDown() const;
 
   /// The configured rate, in permits per second.
   double permitsPerSecond() const noexcept { return permitsPerSecond_; }
@@ -62,7 +70,8 @@ class ORVANE_SITE_EXPORT TokenBucket : public RateLimiter {
   // How far ahead of the steady schedule a burst may run.
   std::chrono::nanoseconds tolerance_{0};
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
+  std::chrono::nanoseconds longestSlowDown_{kDefaultLongestSlowDown};
   // The steady schedule: the next permit is due at dueAfter(base_, count_) - tolerance_.
   TimePoint base_{};
   std::uint64_t count_ = 0;

@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::int64_t kMaxDelayMillis = 60000;
 constexpr std::int64_t kMaxCount = 1000;
+constexpr std::int64_t kMaxRetryAfterSeconds = 864000;
 
 std::vector<std::string> splitOn(std::string_view text, std::string_view separators) {
   std::vector<std::string> parts;
@@ -66,6 +67,10 @@ Fault parseFault(std::string_view token) {
     arity(1);
     fault.kind = Fault::Kind::kDelay;
     fault.millis = number(token, argument(1), 0, kMaxDelayMillis);
+  } else if (name == "retryafter") {
+    arity(1);
+    fault.kind = Fault::Kind::kRetryAfter;
+    fault.seconds = number(token, argument(1), 0, kMaxRetryAfterSeconds);
   } else if (name == "status") {
     arity(2);
     fault.kind = Fault::Kind::kStatus;

@@ -12,6 +12,7 @@ struct Fault {
   enum class Kind {
     kServerErrors,  // 5xx-N[-S]: the first N requests of the scope get status S (default 503)
     kDelay,         // delay-MS: wait before answering
+    kRetryAfter,    // retryafter-S: a Retry-After header of S seconds on whatever reply goes out
     kStatus,        // status-S[-RC]: error envelope with status S and returnCode RC
     kNoCode,        // nocode[-S]: envelope without "returnCode"
     kNoDesc,        // nodesc[-S]: envelope without "returnDesc"
@@ -26,10 +27,11 @@ struct Fault {
 
   Kind kind = Kind::kStatus;
   int status = 0;
-  std::int64_t count = 0;   // kServerErrors
-  std::int64_t millis = 0;  // kDelay
-  std::string returnCode;   // kStatus
-  std::string text;         // the token as written, for messages and countdown scopes
+  std::int64_t count = 0;    // kServerErrors
+  std::int64_t millis = 0;   // kDelay
+  std::int64_t seconds = 0;  // kRetryAfter
+  std::string returnCode;    // kStatus
+  std::string text;          // the token as written, for messages and countdown scopes
 };
 
 /// Parses one token such as "5xx-3" or "delay-200" (a leading "fault-" is allowed). Throws

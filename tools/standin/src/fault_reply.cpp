@@ -101,6 +101,7 @@ void writeFault(const httplib::Request& req, httplib::Response& res, const Fault
     case Kind::kDrop:
       return dropConnection(req, res);
     case Kind::kDelay:
+    case Kind::kRetryAfter:
     case Kind::kServerErrors:
       break;
   }

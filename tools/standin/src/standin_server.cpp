@@ -343,10 +343,13 @@ void StandinServer::Impl::serve(const httplib::Request& req, httplib::Response& 
       if (fault.kind == Fault::Kind::kDelay && !pause(fault.millis)) {
         return detail::dropConnection(req, res);  // stopping: end the exchange now
       }
+      if (fault.kind == Fault::Kind::kRetryAfter) {
+        res.set_header("Retry-After", std::to_string(fault.seconds));
+      }
     }
     for (std::size_t i = 0; i < faults.size(); ++i) {
       const Fault& fault = faults[i];
-      if (fault.kind == Fault::Kind::kDelay) continue;
+      if (fault.kind == Fault::Kind::kDelay || fault.kind == Fault::Kind::kRetryAfter) continue;
       if (fault.kind == Fault::Kind::kServerErrors) {
         // Scope: the whole key and header, and the fault's place among them.
         if (countDown(key + '\n' + header + '\n' + std::to_string(i), fault.count)) {
