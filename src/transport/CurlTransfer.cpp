@@ -49,6 +49,16 @@ HttpOutcome::Failure classify(CURLcode result) {
   }
 }
 
+// OpenSSL's words for a handshake that found no protocol version both sides accept.
+bool offeredTooOldAProtocol(const char* detail) {
+  const std::string_view text(detail);
+  for (const std::string_view sign :
+       {"protocol version", "unsupported protocol", "no protocols available", "version too low"}) {
+    if (text.find(sign) != std::string_view::npos) return true;
+  }
+  return false;
+}
+
 // libcurl reads 0 as "no time-out", so even the shortest time-out is at least 1 ms.
 long timeoutMilliseconds(double seconds) {
   if (std::isnan(seconds) || seconds <= 0) seconds = 60.0;
@@ -135,6 +145,8 @@ void CurlTransfer::prepare() {
       {CURLOPT_NOSIGNAL, 1L},
       {CURLOPT_SSL_VERIFYPEER, 1L},
       {CURLOPT_SSL_VERIFYHOST, 2L},
+      // The library's own floor, whatever the system's OpenSSL configuration allows.
+      {CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2)},
       {CURLOPT_FOLLOWLOCATION, 0L},
       {CURLOPT_TIMEOUT_MS, timeoutMs},
       {CURLOPT_TCP_KEEPALIVE, 1L},
@@ -308,6 +320,10 @@ HttpOutcome CurlTransfer::outcome(CURLcode result) {
   outcome.failure = classify(result);
   outcome.failureDetail = curl_easy_strerror(result);
   if (errorBuffer_[0] != '\0') outcome.failureDetail.append(": ").append(errorBuffer_);
+  if (outcome.failure == HttpOutcome::Failure::tlsFailure && offeredTooOldAProtocol(errorBuffer_)) {
+    outcome.failureDetail.append(
+        " (the server offered too old a protocol; TLS 1.2 or later is required)");
+  }
   // libcurl's messages may quote the proxy setting, credentials and all.
   maskSecrets(outcome.failureDetail, settings_->proxySecrets);
   maskUrlCredentials(outcome.failureDetail);
