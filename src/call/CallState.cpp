@@ -101,6 +101,14 @@ std::shared_ptr<CallState> CallState::start(CallState* fresh, std::optional<Erro
         std::to_string(call->core_->options().maxQueuedCalls()) + " calls wait already");
   }
   if (failure) {
+    if (!call->tracked_) {
+      // Refused before it was tracked (no key, a bad host, shut down): observers still see it
+      // start and end, so that no call goes uncounted.
+      notify(call->core_->options().observer(), [&](CallObserver& observer) {
+        observer.onCallStart(CallObserver::CallStart{call->setup_.operation, call->callId_});
+      });
+      call->reportEnd(Result<BaseResponse>(*failure));
+    }
     call->end(std::move(*failure));
     return call;
   }

@@ -164,6 +164,22 @@ TEST_F(FlowControlTest, EachAttemptWaitsForItsPermitAndTooManyRequestsSlowsTheLi
   EXPECT_EQ(transport_->requestCount(), 2U);
 }
 
+TEST_F(FlowControlTest, CallsRefusedBeforeSendingStillReachTheObserver) {
+  auto observer = std::make_shared<RecordingObserver>();
+  SiteClient noKey(options().setApiKey("").setObserver(observer));
+  SiteClient badHost(options().setHost("bad host").setObserver(observer));
+  auto refusedForKey = noKey.timezone(someRequest());
+  auto refusedForHost = badHost.timezone(someRequest());
+  transport_->runPosted();
+  ASSERT_TRUE(refusedForKey.done() && refusedForHost.done());
+  EXPECT_EQ(transport_->requestCount(), 0U);
+  const std::string keyCode = std::to_string(refusedForKey.get().error().code);
+  const std::string hostCode = std::to_string(refusedForHost.get().error().code);
+  EXPECT_EQ(observer->lines,
+            (std::vector<std::string>{"start timezone", "end 0 error " + keyCode, "start timezone",
+                                      "end 0 error " + hostCode}));
+}
+
 // Which replies slow a shared limiter down, and for how long before the limiter's own cap.
 struct SlowDownCase {
   long status;
