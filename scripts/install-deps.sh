@@ -11,7 +11,7 @@ packages=(
   libcpp-httplib-dev libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   tzdata iso-codes jq
-  redis-server libhiredis-dev doxygen
+  redis-server libhiredis-dev doxygen tinyproxy
   dpkg-dev file
 )
 

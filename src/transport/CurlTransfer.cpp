@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -51,12 +52,12 @@ HttpOutcome::Failure classify(CURLcode result) {
 
 // OpenSSL's words for a handshake that found no protocol version both sides accept.
 bool offeredTooOldAProtocol(const char* detail) {
+  static constexpr std::string_view kSigns[] = {"protocol version", "unsupported protocol",
+                                                "no protocols available", "version too low"};
   const std::string_view text(detail);
-  for (const std::string_view sign :
-       {"protocol version", "unsupported protocol", "no protocols available", "version too low"}) {
-    if (text.find(sign) != std::string_view::npos) return true;
-  }
-  return false;
+  return std::any_of(std::begin(kSigns), std::end(kSigns), [text](std::string_view sign) {
+    return text.find(sign) != std::string_view::npos;
+  });
 }
 
 // libcurl reads 0 as "no time-out", so even the shortest time-out is at least 1 ms.
@@ -323,6 +324,17 @@ HttpOutcome CurlTransfer::outcome(CURLcode result) {
   if (outcome.failure == HttpOutcome::Failure::tlsFailure && offeredTooOldAProtocol(errorBuffer_)) {
     outcome.failureDetail.append(
         " (the server offered too old a protocol; TLS 1.2 or later is required)");
+  }
+  long proxyStatus = 0;
+  if (handle_ && !settings_->proxy.empty() &&
+      curl_easy_getinfo(handle_, CURLINFO_HTTP_CONNECTCODE, &proxyStatus) == CURLE_OK &&
+      proxyStatus >= 300) {
+    // The proxy answered and refused the tunnel (a 407 for wrong credentials): every attempt
+    // would meet the same answer, so this is no connection failure to retry.
+    outcome.failure = HttpOutcome::Failure::otherFailure;
+    outcome.statusCode = proxyStatus;
+    outcome.failureDetail = "the proxy refused the tunnel with status " +
+                            std::to_string(proxyStatus) + " (" + outcome.failureDetail + ")";
   }
   // libcurl's messages may quote the proxy setting, credentials and all.
   maskSecrets(outcome.failureDetail, settings_->proxySecrets);
