@@ -32,7 +32,11 @@ bool CsvReader::next(std::vector<std::string>& fields) {
       }
       continue;
     }
-    if (ch == '"' && field.empty() && !wasQuoted) {
+    // A byte-order mark at the very start of the input stands before the first field, so a
+    // quote right after it opens that field.
+    const bool afterByteOrderMark = offset_ == 4 && fields.empty() && field == "\xEF\xBB\xBF";
+    if (ch == '"' && (field.empty() || afterByteOrderMark) && !wasQuoted) {
+      field.clear();
       inQuotes = true;
       wasQuoted = true;
     } else if (ch == ',') {
