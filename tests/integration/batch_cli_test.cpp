@@ -7,19 +7,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -30,6 +26,8 @@
 #include <vector>
 
 #include <orvane/site/standin/standin_server.h>
+
+#include "support/LocalProcess.h"
 
 extern char** environ;
 
@@ -84,18 +82,6 @@ bool waitUntil(Ready ready, std::chrono::seconds limit = std::chrono::seconds(60
 std::size_t lineCount(const std::string& path) {
   const std::string text = readFile(path);
   return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-}
-
-bool acceptsConnections(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
 }
 
 struct ToolRun {
@@ -359,20 +345,13 @@ TEST_F(BatchCli, QpsPacesTheCalls_AndARedisQuotaIsSharedByTwoJobs) {
 
   if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
   const std::string port = std::to_string(20000 + ::getpid() % 20000);
-  std::vector<std::string> redisArgs{
-      "/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "",
-      "--appendonly",          "no"};
-  std::vector<char*> argv;
-  for (auto& arg : redisArgs) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t redis = 0;
-  ASSERT_EQ(posix_spawn(&redis, argv[0], &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t redis =
+      orvane::site::testing::spawnQuietly({"/usr/bin/redis-server", "--port", port, "--bind",
+                                           "127.0.0.1", "--save", "", "--appendonly", "no"});
+  ASSERT_NE(redis, 0) << "redis-server could not be started";
   ASSERT_TRUE(
-      waitUntil([&] { return acceptsConnections(std::stoi(port)); }, std::chrono::seconds(20)))
+      waitUntil([&] { return orvane::site::testing::localPortAcceptsConnections(std::stoi(port)); },
+                std::chrono::seconds(20)))
       << "redis-server did not start";
 
   started = std::chrono::steady_clock::now();

@@ -1,18 +1,12 @@
 // Over libcurl itself: whatever libcurl says about a proxy, its credentials reach neither the
 // error the application gets nor any log line.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -21,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "orvane/site/Call.h"
@@ -32,9 +27,8 @@
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/internal/SiteRequestManager.h"
 #include "support/LocalHttpsServer.h"
+#include "support/LocalProcess.h"
 #include "support/LogCapture.h"
-
-extern char** environ;
 
 namespace orvane::site::testing {
 namespace {
@@ -83,18 +77,6 @@ TEST(ProxyRedaction, CredentialsOfEveryKindOfProxyNeverShow) {
   }
 }
 
-bool acceptsConnections(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
-}
-
 // A real proxy (tinyproxy) that asks for a user and password, on a port of its own.
 class AuthenticatingProxy {
  public:
@@ -107,17 +89,10 @@ class AuthenticatingProxy {
         << "LogLevel Critical\nBasicAuth alice secret\n";
     std::vector<std::string> args{"/usr/bin/tinyproxy", "-d", "-c",
                                   (dir_ / "tinyproxy.conf").string()};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    started_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = spawnQuietly(std::move(args));
+    started_ = pid_ != 0;
     // Up once it holds its port: a second listener on it then fails.
-    for (int i = 0; started_ && i < 2000 && !acceptsConnections(port_); ++i) {
+    for (int i = 0; started_ && i < 2000 && !localPortAcceptsConnections(port_); ++i) {
       std::this_thread::sleep_for(10ms);
     }
   }

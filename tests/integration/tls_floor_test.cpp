@@ -1,60 +1,30 @@
 // The library's TLS floor over a real handshake: a server that speaks only TLS 1.0 is refused by
 // the library itself, whatever the system's OpenSSL configuration would allow, with an error
 // that says why.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/certificate.h"
-
-extern char** environ;
+#include "support/LocalHttpsServer.h"
+#include "support/LocalProcess.h"
 
 namespace orvane::site::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-int freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  (void)::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  (void)::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
-
-bool acceptsConnections(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
-}
 
 // `openssl s_server` limited to TLS 1.0, with security level 0 so that OpenSSL itself agrees
 // to serve it; stopped with the test.
@@ -65,7 +35,7 @@ class OldTlsServer {
     std::filesystem::create_directories(dir_);
     std::ofstream(dir_ / "cert.pem") << certificate.certPem();
     std::ofstream(dir_ / "key.pem") << certificate.keyPem();
-    port_ = freePort();
+    port_ = unusedLocalPort();
     std::vector<std::string> args{"openssl",
                                   "s_server",
                                   "-quiet",
@@ -79,17 +49,11 @@ class OldTlsServer {
                                   (dir_ / "cert.pem").string(),
                                   "-key",
                                   (dir_ / "key.pem").string()};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    started_ = posix_spawnp(&pid_, "openssl", &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    pid_ = spawnQuietly(std::move(args));
+    started_ = pid_ != 0;
     const auto until = std::chrono::steady_clock::now() + 20s;
-    while (started_ && !acceptsConnections(port_) && std::chrono::steady_clock::now() < until) {
+    while (started_ && !localPortAcceptsConnections(port_) &&
+           std::chrono::steady_clock::now() < until) {
       std::this_thread::sleep_for(10ms);
     }
   }
@@ -103,7 +67,7 @@ class OldTlsServer {
   OldTlsServer(const OldTlsServer&) = delete;
   OldTlsServer& operator=(const OldTlsServer&) = delete;
 
-  bool started() const { return started_ && acceptsConnections(port_); }
+  bool started() const { return started_ && localPortAcceptsConnections(port_); }
   int port() const { return port_; }
 
  private:
