@@ -74,9 +74,7 @@ std::shared_ptr<CallState> CallState::start(CallState* fresh, std::optional<Erro
       Lifecycle::instance().callEnded();
     } else {
       // Observers see every accepted call, a refused one (queue full) included, start and end.
-      notify(call->core_->options().observer(), [&](CallObserver& observer) {
-        observer.onCallStart(CallObserver::CallStart{call->setup_.operation, call->callId_});
-      });
+      call->reportStart();
     }
   }
   ClientCore::Admission admission = ClientCore::Admission::granted;
@@ -104,9 +102,7 @@ std::shared_ptr<CallState> CallState::start(CallState* fresh, std::optional<Erro
     if (!call->tracked_) {
       // Refused before it was tracked (no key, a bad host, shut down): observers still see it
       // start and end, so that no call goes uncounted.
-      notify(call->core_->options().observer(), [&](CallObserver& observer) {
-        observer.onCallStart(CallObserver::CallStart{call->setup_.operation, call->callId_});
-      });
+      call->reportStart();
       call->reportEnd(Result<BaseResponse>(*failure));
     }
     call->end(std::move(*failure));
@@ -442,6 +438,12 @@ void CallState::reportAttempt(int attempt, const HttpOutcome& outcome) {
   }
   event.bytesReceived = outcome.body.size();
   notify(observer, [&](CallObserver& o) { o.onAttempt(event); });
+}
+
+void CallState::reportStart() {
+  notify(core_->options().observer(), [this](CallObserver& observer) {
+    observer.onCallStart(CallObserver::CallStart{setup_.operation, callId_});
+  });
 }
 
 void CallState::reportEnd(const Result<BaseResponse>& result) {

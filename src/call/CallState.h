@@ -85,6 +85,7 @@ class CallState : public std::enable_shared_from_this<CallState> {
   void transmit(int attempt);
   void onOutcome(int attempt, HttpOutcome outcome);
   void reportAttempt(int attempt, const HttpOutcome& outcome);
+  void reportStart();
   void reportEnd(const Result<BaseResponse>& result);
   void handOver();
   void retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter);

@@ -53,14 +53,6 @@ std::optional<std::string> headerProblem(const std::string& name, const std::str
   return std::nullopt;
 }
 
-void replaceAll(std::string& text, const std::string& secret, std::size_t from = 0) {
-  if (secret.empty()) return;
-  for (std::size_t at = text.find(secret, from); at != std::string::npos;
-       at = text.find(secret, at + 3)) {
-    text.replace(at, secret.size(), "***");
-  }
-}
-
 }  // namespace
 
 std::shared_ptr<SiteRequestManager> SiteRequestManager::create(
@@ -223,8 +215,8 @@ void SiteRequestManager::build(CompletionHandler completion) {
       formed = transport::formRequestUrl(url_, baseUrl_, path_, params_);
       if (params_) {
         if (auto key = params_->find("key"); key != params_->end()) {
-          secret_ = key->second;
-          decodedSecret_ = transport::percentDecode(secret_);
+          // Every form the key can come back in, worked out once for every mask of this call.
+          secrets_ = transport::keySecrets(key->second);
         }
       }
     }
@@ -379,12 +371,11 @@ void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& m
 
 void SiteRequestManager::handleErrorReply(long statusCode, const std::string& body) {
   bool notAnEnvelope = false;
-  std::string secret;
+  std::vector<std::string> secrets;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    secret = secret_;
+    secrets = secrets_;
   }
-  const std::vector<std::string> secrets = transport::keySecrets(secret);
   Error error = internal::errorOfReply(statusCode, body, notAnEnvelope, secrets);
   if (notAnEnvelope) {
     ORVANE_SITE_LOG(kGenerateSession, "httpResponse StatusCode: " + std::to_string(statusCode),
@@ -428,15 +419,12 @@ std::string SiteRequestManager::redact(std::string text) const {
 }
 
 void SiteRequestManager::redactFrom(std::string& text, std::size_t from) const {
-  std::string secret;
-  std::string decoded;
+  std::vector<std::string> secrets;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    secret = secret_;
-    decoded = decodedSecret_;
+    secrets = secrets_;
   }
-  replaceAll(text, secret, from);
-  if (decoded != secret) replaceAll(text, decoded, from);
+  transport::maskSecrets(text, secrets, from);
 }
 
 void SiteRequestManager::logResponse(const std::string& body) const {
@@ -447,12 +435,11 @@ void SiteRequestManager::logResponse(const std::string& body) const {
   // (replies run to megabytes). The key is masked in the body, as before.
   static constexpr std::string_view kPrefix = "Called Response: ";
   static constexpr std::size_t kLoggedBodyBytes = std::size_t{64} * 1024;
-  std::string secret;
+  std::vector<std::string> secrets;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    secret = secret_;
+    secrets = secrets_;
   }
-  const std::vector<std::string> secrets = transport::keySecrets(secret);
   const std::size_t shown = std::min(body.size(), kLoggedBodyBytes);
   std::string message;
   message.reserve(kPrefix.size() + shown + 32);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "orvane/site/Error.h"
 #include "orvane/site/Export.h"
@@ -163,9 +164,8 @@ class ORVANE_SITE_EXPORT SiteRequestManager
   bool started_ = false;
   bool ended_ = false;
   std::int64_t retriesMade_ = 0;
-  // The API key as sent and percent-decoded, hidden from every log line of the call.
-  std::string secret_;
-  std::string decodedSecret_;
+  // Every form of the API key (as sent, decoded, encoded), hidden from every line and error.
+  std::vector<std::string> secrets_;
 };
 
 }  // namespace orvane::site
