@@ -1,6 +1,7 @@
 #include "orvane/site/RedisRateLimiter.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -133,6 +134,11 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
 
   // Ends the limiter's thread and grants what still waits from the local bucket.
   void stop() {
+    if (forked()) {
+      // The thread and what waits for it are the parent's. The thread holds this Impl, and in
+      // the child it never lets go, so thread_ is never ended unjoined.
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       stopping_ = true;
@@ -155,7 +161,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
   void acquire(Grant grant) {
     if (!grant) refuse("acquire needs a grant function");
     std::unique_lock<std::mutex> lock(mutex_);
-    if (mode_ == Mode::fallback || stopping_) {
+    if (mode_ == Mode::fallback || stopping_ || forked()) {
       const nanoseconds wait = localWait(Clock::now());
       lock.unlock();
       deliver(grant, wait);
@@ -180,7 +186,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
     wake_.notify_one();
   }
 
-  bool usingFallback() const noexcept { return !shared_.load(); }
+  bool usingFallback() const noexcept { return !shared_.load() || forked(); }
 
  private:
   enum class Mode { connecting, shared, fallback };
@@ -453,6 +459,11 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
   std::minstd_rand jitter_;
 
   std::thread thread_;
+  // fork() copies the limiter but neither its thread nor its own use of the connection, which
+  // stays the parent's: a child draws on the local bucket.
+  const pid_t owner_ = getpid();
+
+  bool forked() const noexcept { return getpid() != owner_; }
 };
 
 RedisRateLimiter::RedisRateLimiter(Options options) {

@@ -1,6 +1,7 @@
 #include "orvane/site/HandlerPool.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <deque>
@@ -45,6 +46,10 @@ struct HandlerPool::State {
   std::size_t running = 0;
   bool stopping = false;
   std::vector<std::thread> threads;
+  // fork() copies the pool but not its threads: a child runs what it posts as after a stop.
+  const pid_t owner = getpid();
+
+  bool forked() const noexcept { return getpid() != owner; }
 
   void serve() {
     tCurrentPool = this;
@@ -65,7 +70,7 @@ struct HandlerPool::State {
   }
 
   void post(std::function<void()> task) {
-    {
+    if (!forked()) {
       std::lock_guard<std::mutex> lock(mutex);
       if (!stopping) {
         tasks.push_back(std::move(task));
@@ -101,6 +106,11 @@ HandlerPool::HandlerPool(std::size_t threads) : state_(std::make_shared<State>()
 }
 
 HandlerPool::~HandlerPool() {
+  if (state_->forked()) {
+    // The threads are the parent's: a child can neither join nor detach them. Each holds the
+    // state, and in the child none ever lets go, so their std::thread objects are never ended.
+    return;
+  }
   {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->stopping = true;
@@ -123,6 +133,7 @@ void HandlerPool::post(std::function<void()> task) { state_->post(std::move(task
 
 bool HandlerPool::drain(std::chrono::nanoseconds timeout) {
   if (tCurrentPool == state_.get()) return false;
+  if (state_->forked()) return true;  // a child's tasks run on threads of their own
   std::unique_lock<std::mutex> lock(state_->mutex);
   return state_->idle.wait_for(lock, timeout,
                                [this] { return state_->running == 0 && state_->tasks.empty(); });

@@ -24,6 +24,8 @@ namespace {
 
 thread_local bool tOnLoopThread = false;
 std::atomic<ServiceLoop*> gLoop{nullptr};
+// Held while a loop is made, and across fork, so that a child never sees one half made.
+std::mutex gMakingLoop;
 
 // curl_multi_poll is also woken by every post, so this only bounds an idle wait.
 constexpr int kIdlePollMilliseconds = 60 * 1000;
@@ -66,8 +68,37 @@ void nameThisThread() {
 }  // namespace
 
 ServiceLoop& ServiceLoop::shared() {
-  static auto* const instance = new ServiceLoop();  // never destroyed
-  return *instance;
+  if (ServiceLoop* loop = gLoop.load(std::memory_order_acquire)) return *loop;
+  std::lock_guard<std::mutex> making(gMakingLoop);
+  if (ServiceLoop* loop = gLoop.load(std::memory_order_acquire)) return *loop;
+  return *new ServiceLoop();  // never destroyed; it publishes itself once it runs
+}
+
+// The mutexes are taken before fork, so the child's copies are in a state of the parent's
+// choosing, never half-way through a change.
+void ServiceLoop::beforeFork() {
+  gMakingLoop.lock();
+  if (ServiceLoop* loop = gLoop.load()) loop->mutex_.lock();
+}
+
+void ServiceLoop::afterForkInParent() {
+  if (ServiceLoop* loop = gLoop.load()) loop->mutex_.unlock();
+  gMakingLoop.unlock();
+}
+
+// A child has no library thread. The parent's loop is left to it untouched: its connections
+// are the parent's (closing them here would end the parent's TLS sessions), and the transfers
+// and timers it holds belong to the parent's calls. The child's first call makes a loop of its
+// own. A loop that was stopped stays stopped, as shutdown holds for the whole program.
+void ServiceLoop::afterForkInChild() {
+  tOnLoopThread = false;  // fork from a handler: the child's one thread is not a library thread
+  ServiceLoop* loop = gLoop.load();
+  if (loop) {
+    const bool stopped = loop->stopping_ || loop->stopped_;
+    loop->mutex_.unlock();
+    if (!stopped) gLoop.store(nullptr);
+  }
+  gMakingLoop.unlock();
 }
 
 bool ServiceLoop::isLoopThread() noexcept { return tOnLoopThread; }
@@ -111,10 +142,16 @@ ServiceLoop::ServiceLoop() {
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
-  gLoop.store(this);
+  gLoop.store(this, std::memory_order_release);
   // Registered after libcurl set up OpenSSL, so it runs before OpenSSL's own exit handler.
   // Without the handler (registration failed) exit merely skips the parking: nothing to undo.
-  (void)std::atexit(&ServiceLoop::parkAtExit);
+  // Once is enough: the handler parks whichever loop is current, also in a forked child.
+  static const bool exitHandled = std::atexit(&ServiceLoop::parkAtExit) == 0;
+  static const bool forkHandled =
+      pthread_atfork(&ServiceLoop::beforeFork, &ServiceLoop::afterForkInParent,
+                     &ServiceLoop::afterForkInChild) == 0;
+  (void)exitHandled;
+  (void)forkHandled;
 }
 
 void ServiceLoop::parkAtExit() {

@@ -33,6 +33,10 @@ class CurlTransfer;
 /// that, and OpenSSL's state is never torn down by exit. `stop` ends and joins the thread
 /// earlier.
 ///
+/// A child process made by fork() starts a loop of its own, with its own connections, at its
+/// first call; the parent's loop and connections are left alone. After `stop` the child's
+/// loop stays stopped.
+///
 /// The loop, not libcurl, decides when a transfer starts: at most kMaxConnectionsPerHost run to
 /// one host and kMaxConnectionsInAll in all; the others wait in arrival order in the loop's own
 /// queue, where a transfer whose deadline passes ends at once without being sent. A transfer's
@@ -90,6 +94,9 @@ class ServiceLoop {
 
   ServiceLoop();
   static void parkAtExit();
+  static void beforeFork();
+  static void afterForkInParent();
+  static void afterForkInChild();
 
   void run();
   void drainAtStop();

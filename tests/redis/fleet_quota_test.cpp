@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "orvane/site/redis.h"
 #include "support/PermitTimes.h"
 #include "support/RedisServer.h"
 
@@ -102,6 +103,40 @@ TEST(FleetQuota, FourProcessesShareOneQuotaAndOwnQuotasOvershoot) {
   ASSERT_EQ(alone.useTimes.size(), 1000U);
   EXPECT_GT(mostInWindow(alone.useTimes, seconds(1)), 3 * 105U);
   EXPECT_LT(spanSeconds(alone.useTimes), 3.0);
+}
+
+// A day-long pause asked in this process (a hostile Retry-After) reaches Redis capped: another
+// process sharing the quota waits out the cap, no longer, and the key does not outlive it.
+TEST(FleetQuota, ADayLongSlowDownHoldsAnotherProcessOnlyForTheCap) {
+  RedisServer server;
+  RedisRateLimiter::Options options;
+  options.port = server.port();
+  options.quotaName = "capped";
+  options.permitsPerSecond = 100.0;
+  options.burst = 1;
+  options.fallbackPermitsPerSecond = 25.0;
+  options.requestTimeout = milliseconds(1000);
+  options.longestSlowDown = seconds(1);
+  RedisRateLimiter asked(options);
+  ASSERT_TRUE(takePermit(asked));
+
+  const auto paused = PermitClock::now();
+  asked.slowDown(std::chrono::hours(24));
+  long long timeToLive = -2;
+  for (int i = 0; i < 100 && timeToLive < 500; ++i) {  // until the pause has reached Redis
+    const std::string reply = server.command({"PTTL", "orvane-site:quota:capped"});
+    timeToLive = reply.size() > 1 ? std::stoll(reply.substr(1)) : -2;
+    if (timeToLive < 500) std::this_thread::sleep_for(milliseconds(5));
+  }
+  EXPECT_GE(timeToLive, 500) << "the pause never reached Redis";
+  EXPECT_LE(timeToLive, 2000) << "the shared key outlives the cap";
+
+  const FleetRun other = runFleet(server, 1, 1, 100.0, 1, [](int) { return "capped"; });
+  ASSERT_TRUE(other.allExited) << "the other process got no permit within 2 s";
+  ASSERT_EQ(other.useTimes.size(), 1U);
+  EXPECT_EQ(other.localPermits, 0);
+  EXPECT_GE(other.useTimes[0] - paused, milliseconds(950)) << "the pause was not shared";
+  EXPECT_LT(other.useTimes[0] - paused, milliseconds(1800));
 }
 
 }  // namespace

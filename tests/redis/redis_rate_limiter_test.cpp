@@ -1,10 +1,14 @@
 #include "orvane/site/RedisRateLimiter.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cmath>
+#include <csignal>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -357,6 +361,31 @@ TEST(RedisRateLimiter, GrantsMayHoldTheLastReference) {
   const auto deadline = PermitClock::now() + seconds(2);
   while (calls < 20 && PermitClock::now() < deadline) std::this_thread::sleep_for(milliseconds(1));
   EXPECT_EQ(calls, 20);
+}
+
+// fork() copies the limiter but not its thread: the child draws on the local bucket, and
+// destroying the copy neither waits for the missing thread nor touches the parent's connection.
+TEST(RedisRateLimiter, AForkedChildUsesTheLocalBucketAndLeavesTheParentsConnection) {
+  RedisServer server;
+  std::optional<RedisRateLimiter> limiter(std::in_place, quotaOn(server, "forked"));
+  ASSERT_TRUE(takePermit(*limiter));
+  ASSERT_FALSE(limiter->usingFallback());
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool ok = takePermit(*limiter).has_value() && limiter->usingFallback();
+    limiter.reset();
+    _exit(ok ? 0 : 1);
+  }
+  int status = -1;
+  for (int i = 0; i < 300 && waitpid(child, &status, WNOHANG) == 0; ++i) {
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  if (status == -1) kill(child, SIGKILL);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child got no permit in time";
+  ASSERT_TRUE(takePermit(*limiter));
+  EXPECT_FALSE(limiter->usingFallback()) << "the child disturbed the parent's connection";
 }
 
 }  // namespace

@@ -17,7 +17,9 @@ namespace orvane::site {
 /// that hands it over. An exception a task throws is caught and logged at ERROR; the thread goes
 /// on with the next task. The destructor runs every task still queued, then joins the threads.
 /// A task handed over after the pool has been destroyed (through an Executor kept longer) still
-/// runs exactly once, on a short-lived thread of its own.
+/// runs exactly once, on a short-lived thread of its own. So does a task handed over in a child
+/// process made by fork(), which has none of the pool's threads; there `drain` returns true at
+/// once and the destructor waits for nothing.
 ///
 /// All members are thread-safe.
 class ORVANE_SITE_EXPORT HandlerPool {

@@ -111,7 +111,8 @@ class ORVANE_SITE_EXPORT RedisRateLimiter final : public RateLimiter {
   void slowDown(std::chrono::nanoseconds pause) override;
 
   /// True while permits come from the local fallback bucket (Redis unavailable, or not yet
-  /// reached). Thread-safe.
+  /// reached, or this is a child process made by fork(), which leaves the limiter's connection
+  /// to the parent). Thread-safe.
   bool usingFallback() const noexcept;
 
  private:
