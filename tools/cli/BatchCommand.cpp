@@ -1,16 +1,12 @@
 // batch OPERATION: one call per row of a file, results in the same order.
 #include <CLI/CLI.hpp>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -20,11 +16,14 @@
 #include <vector>
 
 #include "BatchEngine.h"
+#include "BatchFlags.h"
 #include "BatchOperation.h"
+#include "BatchOutput.h"
 #include "ClientRowRunner.h"
 #include "Command.h"
 #include "ExitStatus.h"
 #include "InputReader.h"
+#include "JobRefused.h"
 #include "ObservedRowRunner.h"
 #include "Output.h"
 #include "OutputWriter.h"
@@ -71,25 +70,6 @@ class InterruptCounter {
   struct sigaction previous_ {};
 };
 
-struct BatchFlags {
-  std::string operation;
-  std::string input = "-";
-  std::optional<std::string> inputFormat;
-  std::string output = "-";
-  std::optional<std::string> outputFormat;
-  std::vector<std::string> columns;
-  bool allPlaces = false;
-  std::size_t concurrency = 8;
-  double qps = 0;
-  bool resume = false;
-  bool overwrite = false;
-  bool noProgress = false;
-  bool stats = false;
-  std::optional<std::string> redis;
-  std::optional<std::string> quota;
-  std::optional<double> fallbackQps;
-};
-
 InputFormat inputFormatOf(const BatchFlags& flags) {
   if (flags.inputFormat) {
     if (*flags.inputFormat == "csv") return InputFormat::csv;
@@ -119,48 +99,6 @@ std::optional<std::uint64_t> countRows(const BatchFlags& flags, InputFormat form
   } catch (const std::exception&) {
     return std::nullopt;  // the job itself reports what is wrong with the input
   }
-}
-
-int openOutput(const BatchFlags& flags, OutputFileFormat format, const BatchOperation& operation,
-               ResumePoint& resume) {
-  if (flags.output == "-") {
-    if (flags.resume) throw UsageError("--resume needs --output FILE");
-    return STDOUT_FILENO;
-  }
-  struct stat status {};
-  const bool exists = ::stat(flags.output.c_str(), &status) == 0 && status.st_size > 0;
-  if (exists && !flags.resume && !flags.overwrite) {
-    throw UsageError("the output " + flags.output +
-                     " exists: add --resume to carry on or --overwrite to start again");
-  }
-  if (flags.resume && exists) {
-    std::ifstream previous(flags.output, std::ios::binary);
-    if (!previous) throw std::runtime_error("cannot read " + flags.output);
-    resume = scanOutput(previous, format, flags.allPlaces);
-    if (!resume.header.empty()) {
-      auto expected = outputColumns({}, operation.resultColumns(), false);
-      if (resume.header.size() < expected.size() ||
-          !std::equal(expected.rbegin(), expected.rend(), resume.header.rbegin())) {
-        throw std::runtime_error("cannot resume: " + flags.output + " was not written by batch " +
-                                 flags.operation);
-      }
-    }
-  }
-  const int openFlags = O_WRONLY | O_CREAT | O_CLOEXEC | (flags.resume ? 0 : O_TRUNC);
-  const int fd = ::open(flags.output.c_str(), openFlags, 0644);
-  if (fd < 0) {
-    throw std::runtime_error("cannot open " + flags.output + ": " + std::strerror(errno));
-  }
-  if (flags.resume) {
-    // Cut what a kill left half-written; the rows from there on are done again.
-    const auto keep = static_cast<off_t>(resume.keepBytes);
-    if (::ftruncate(fd, keep) != 0 || ::lseek(fd, keep, SEEK_SET) != keep) {
-      const std::string why = std::strerror(errno);
-      ::close(fd);
-      throw std::runtime_error("cannot resume " + flags.output + ": " + why);
-    }
-  }
-  return fd;
 }
 
 // The quota shared through Redis by every batch naming it, at --qps in all.
@@ -210,8 +148,9 @@ int runBatch(const BatchFlags& flags, Session& session) {
   std::istream& in = flags.input == "-" ? std::cin : file;
   InputReader reader(in, inputFormat, columns.column(operation->lineField()));
 
-  ResumePoint resume;
-  const int fd = openOutput(flags, outputFormat, *operation, resume);
+  PreparedOutput prepared = prepareOutput(flags, inputFormat, outputFormat, *operation, reader);
+  const ResumePoint& resume = prepared.resume;
+  const int fd = prepared.fd;
   OutputWriter writer(fd, outputFormat, operation->resultColumns(), flags.allPlaces,
                       resume.header.empty());
 
@@ -239,7 +178,8 @@ int runBatch(const BatchFlags& flags, Session& session) {
     settings.limiter = std::make_shared<TokenBucket>(flags.qps, 1);
   }
   settings.allPlaces = flags.allPlaces;
-  settings.skipRows = resume.rowsDone;
+  // The kept rows were read already, each checked against its record.
+  settings.skipRows = 0;
 
   JobResult result;
   {
@@ -276,7 +216,7 @@ int runBatch(const BatchFlags& flags, Session& session) {
   }
   printProblem(summaryLine(flags.operation, result.counts, result.elapsed, ending));
   if (flags.stats) printProblem(stats->summary());
-  if (fd != STDOUT_FILENO) ::close(fd);
+  prepared.file.reset();
   if (result.end == JobEnd::abandoned) {
     // Calls still in flight would run their handlers while the process tears down; every
     // finished row is written, so end here.
@@ -326,7 +266,9 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
           ->check(CLI::PositiveNumber);
   sub->add_flag("--resume", f->resume,
                 "Carry on an interrupted job: keep the rows already in --output, do the rest");
-  sub->add_flag("--overwrite", f->overwrite, "Replace an existing --output")->excludes("--resume");
+  sub->add_flag("--overwrite", f->overwrite,
+                "Replace an existing --output, and start over a job whose --resume is refused")
+      ->excludes("--resume");
   auto* redis = sub->add_option(
       "--redis", f->redis, "HOST:PORT of a Redis server through which batches share one quota");
   auto* quota = sub->add_option("--quota", f->quota,
@@ -341,7 +283,13 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
                 "No progress bar (shown on standard error when it is a terminal)");
   sub->add_flag("--stats", f->stats,
                 "One more line on standard error at the end: the calls' counts and latencies");
-  commands.push_back({sub, [f](Session& session) { return runBatch(*f, session); }});
+  commands.push_back({sub, [f](Session& session) {
+                        try {
+                          return runBatch(*f, session);
+                        } catch (const JobRefused& refused) {
+                          throw UsageError(refused.what());
+                        }
+                      }});
 }
 
 }  // namespace orvane::site::cli

@@ -1,0 +1,68 @@
+// `orvane-site batch` keeps an output to the one job that made it: a resume with another input
+// or other options is refused, and a second job on the same output fails before any call.
+#ifdef ORVANE_SITE_CLI_PATH
+
+#include "batch_cli_fixture.h"
+
+namespace {
+
+using namespace batch_cli;
+
+class BatchJobs : public BatchCli {};
+
+TEST_F(BatchJobs, ResumeOfAnotherJobIsRefusedAndLeavesTheOutput_OverwriteStartsOver) {
+  writeFile(path("a.csv"), addressCsv(20));
+  writeFile(path("b.csv"), addressCsv(21));
+  ASSERT_EQ(run({"geocode", "--input", path("a.csv"), "--output", path("out.csv")}).exitCode, 0);
+  const std::string kept = readFile(path("out.csv"));
+  const std::vector<std::vector<std::string>> others{
+      {"geocode", "--input", path("b.csv")},
+      {"geocode", "--input", path("a.csv"), "--all-places"},
+      {"text-search", "--input", path("a.csv"), "--column", "query=address"}};
+  for (auto args : others) {
+    server_->resetCounters();
+    args.insert(args.end(), {"--output", path("out.csv"), "--resume"});
+    const ToolRun refused = run(args);
+    EXPECT_EQ(refused.exitCode, 2) << refused.err;
+    EXPECT_NE(refused.err.find("it was written by another job"), std::string::npos) << refused.err;
+    EXPECT_EQ(server_->counters().requests, 0) << refused.err;
+    EXPECT_EQ(readFile(path("out.csv")), kept);
+  }
+  const ToolRun over =
+      run({"geocode", "--input", path("b.csv"), "--output", path("out.csv"), "--overwrite"});
+  ASSERT_EQ(over.exitCode, 0) << over.err;
+  EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 22u);
+}
+
+TEST_F(BatchJobs, SecondJobOnTheSameOutputFailsAtOnceWithoutACall) {
+  writeFile(path("in.csv"), addressCsv(24));
+  const std::string slowKey =
+      StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-100"}, "first");
+  const std::string secondKey = StandinServer::faultKey(StandinOptions::kDemoKey, {}, "second");
+  server_->resetCounters();
+  const pid_t first = start(
+      {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "2"},
+      slowKey);
+  ASSERT_TRUE(waitUntil([&] { return server_->requestsForKey(slowKey) >= 1; }))
+      << "the first job made no call";
+  const auto started = std::chrono::steady_clock::now();
+  const ToolRun second =
+      run({"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--overwrite"},
+          secondKey);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(second.exitCode, 2) << second.err;
+  EXPECT_NE(second.err.find("another batch job is writing"), std::string::npos) << second.err;
+  EXPECT_EQ(server_->requestsForKey(secondKey), 0);
+
+  const ToolRun firstRun = finish(first);
+  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.err;
+  const auto out = lines(readFile(path("out.csv")));
+  ASSERT_EQ(out.size(), 25u);
+  for (std::size_t row = 1; row < out.size(); ++row) {
+    EXPECT_EQ(out[row].rfind(std::to_string(row - 1) + ",", 0), 0u) << out[row];
+  }
+}
+
+}  // namespace
+
+#endif  // ORVANE_SITE_CLI_PATH
