@@ -110,16 +110,19 @@ class BatchCli : public ::testing::Test {
 
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-  // Starts the tool against the test's stand-in; standard error goes to a file.
-  pid_t start(const std::vector<std::string>& args, const std::string& key) {
+  // Starts the tool against the test's stand-in; standard error goes to a file. `globals` come
+  // before the command, which is `batch` unless `command` is empty.
+  pid_t start(const std::vector<std::string>& args, const std::string& key,
+              const std::vector<std::string>& globals = {}, const std::string& command = "batch") {
     std::vector<std::string> strings{ORVANE_SITE_CLI_PATH,
                                      "--host",
                                      server_->host(),
                                      "--ca-file",
                                      server_->caFile().string(),
                                      "--key",
-                                     key,
-                                     "batch"};
+                                     key};
+    strings.insert(strings.end(), globals.begin(), globals.end());
+    if (!command.empty()) strings.push_back(command);
     strings.insert(strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& arg : strings) argv.push_back(arg.data());

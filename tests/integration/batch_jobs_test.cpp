@@ -63,6 +63,30 @@ TEST_F(BatchJobs, SecondJobOnTheSameOutputFailsAtOnceWithoutACall) {
   }
 }
 
+// --timeout 1 is one second, not the facade's stand-in for its 60 s default, for one call and
+// for a batch's calls alike.
+TEST_F(BatchJobs, TimeoutOfOneSecondEndsACallToASilentServerAfterAboutOneSecond) {
+  writeFile(path("in.csv"), addressCsv(1));
+  const std::string silentKey = StandinServer::faultKey(StandinOptions::kDemoKey, {"delay-8000"});
+  const std::vector<std::string> globals{"--timeout", "1", "--max-retry", "0"};
+  const std::vector<std::pair<std::string, std::vector<std::string>>> runs{
+      {"", {"geocode", "--address", "1 Main Street, Paris"}},
+      {"batch", {"geocode", "--input", path("in.csv"), "--output", path("out.csv")}}};
+  for (const auto& [command, args] : runs) {
+    const auto started = std::chrono::steady_clock::now();
+    const ToolRun ended = finish(start(args, silentKey, globals, command));
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(took, std::chrono::milliseconds(800)) << command << ended.err;
+    EXPECT_LT(took, std::chrono::seconds(3)) << command << ended.err;
+    if (command.empty()) {
+      EXPECT_EQ(ended.exitCode, 1) << ended.err;
+    } else {
+      EXPECT_EQ(ended.exitCode, 0) << ended.err;
+      EXPECT_NE(readFile(path("out.csv")).find("TransportError"), std::string::npos);
+    }
+  }
+}
+
 }  // namespace
 
 #endif  // ORVANE_SITE_CLI_PATH

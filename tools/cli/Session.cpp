@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <stdexcept>
@@ -33,6 +34,10 @@ std::chrono::milliseconds replyBoundFor(const ApiContext& context) {
   seconds = std::min(seconds, kLongestWaitSeconds);
   return std::chrono::milliseconds(static_cast<std::int64_t>(seconds * 1000));
 }
+
+// The facade reads a time-out of exactly 1.0 as its 60 s default. The transport counts whole
+// milliseconds rounded up, so the double just below 1.0 is exactly one second there.
+double facadeTimeout(double seconds) { return seconds == 1.0 ? std::nextafter(1.0, 0.0) : seconds; }
 
 std::shared_ptr<HttpTransport> installTransport(const std::string& caFile,
                                                 const std::string& caPem) {
@@ -76,7 +81,8 @@ Session::Session(const GlobalOptions& options) : format_(options.format) {
   builder.setApiKey(*apiKey).setBaseUrl(host);
   if (options.maxRetry) builder.setMaxRetry(*options.maxRetry);
   if (options.retryInterval) builder.setRetryInterval(*options.retryInterval);
-  if (options.timeout) builder.setTimeoutInterval(*options.timeout);
+  if (options.timeout) builder.setTimeoutInterval(facadeTimeout(*options.timeout));
+  attemptSeconds_ = options.timeout.value_or(builder.timeoutInterval());
   context_ = builder.build();
   SiteClient::provideApiContext(context_);
   replyBound_ = replyBoundFor(*context_);
@@ -95,7 +101,7 @@ ClientOptions Session::clientOptions() const {
   ClientOptions options;
   options.setApiKey(context_->apiKey())
       .setHost(context_->baseUrl())
-      .setAttemptTimeout(duration_cast<nanoseconds>(duration<double>(context_->timeoutInterval())))
+      .setAttemptTimeout(duration_cast<nanoseconds>(duration<double>(attemptSeconds_)))
       .setDeadline(replyBound_)
       .setRetryPolicy(retries);
   if (transport_) options.setTransport(transport_);

@@ -59,6 +59,8 @@ class Session {
   std::shared_ptr<HttpTransport> transport_;
   OutputFormat format_;
   std::chrono::milliseconds replyBound_;
+  // --timeout as written: the seconds one attempt of an option client's call may take.
+  double attemptSeconds_ = 0;
 };
 
 template <class Response, class Start>
