@@ -30,6 +30,20 @@ using standin::StandinServer;
 
 TimezoneRequest paris() { return TimezoneRequest(Coordinate(48.85, 2.35), 1719835200, "en"); }
 
+// LeakSanitizer's check at exit finds the parent's threads' memory, which no thread of the child
+// refers to, and fails the child: under it the child ends without exit handlers.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kExitHandlersRun = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kExitHandlersRun = false;
+#else
+constexpr bool kExitHandlersRun = true;
+#endif
+#else
+constexpr bool kExitHandlersRun = true;
+#endif
+
 // What the child tells its parent through the pipe before it exits.
 enum ChildReport : char { kCallSucceeded = 'y', kCallFailed = 'n' };
 
@@ -58,7 +72,9 @@ TEST(ForkedChild, CallsWorkOnFreshConnectionsAndTheParentKeepsItsOwn) {
     const bool ok = client.timezone(paris()).get().ok();
     const char byte = ok ? kCallSucceeded : kCallFailed;
     (void)!write(report[1], &byte, 1);
-    std::exit(ok ? 0 : 1);  // exit, not _exit: its handlers must not wait for the library thread
+    // exit, not _exit: its handlers must not wait for the library thread
+    if (kExitHandlersRun) std::exit(ok ? 0 : 1);
+    _exit(ok ? 0 : 1);
   }
   close(report[1]);
   char byte = 0;
