@@ -21,7 +21,8 @@ namespace orvane::site::cli::batch {
 namespace {
 
 // Answers geocode calls in random order; a call for the address "refuse" gets the service's
-// refusal of the key. Tracks the most calls ever in flight.
+// refusal of the key, "nowhere" a reply without places, "busy" a time-out. Tracks the most calls
+// ever in flight.
 class ShuffledRunner : public RowRunner {
  public:
   ShuffledRunner() : worker_([this] { answer(); }) {}
@@ -81,6 +82,13 @@ class ShuffledRunner : public RowRunner {
         error.code = 1;
         error.userInfo["returnCode"] = "010001";
         call.handler(nullptr, error);
+      } else if (call.address == "busy") {
+        Error error;
+        error.domain = "OrvaneSite.TransportError";
+        error.code = 4;  // timed out
+        call.handler(nullptr, error);
+      } else if (call.address == "nowhere") {
+        call.handler(std::make_shared<GeocodeResponse>(), std::nullopt);
       } else {
         auto response = std::make_shared<GeocodeResponse>();
         auto site = std::make_shared<Site>();
@@ -157,6 +165,21 @@ TEST_F(BatchEngineTest, WritesEveryRowOnceInInputOrder_WithinTheConcurrency) {
   for (int i = 0; i < 2000; ++i) {
     ASSERT_EQ(rows[i]["place_name"], "at address " + std::to_string(i)) << i;
   }
+}
+
+TEST_F(BatchEngineTest, EachRowSaysWhetherAPlaceWasFound_AndTheSummaryCountsEachKind) {
+  const JobResult result = run("a\nnowhere\nbusy\nb\n", 2);
+  const auto rows = written();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0]["status"], "found");
+  EXPECT_EQ(rows[1]["status"], "not-found");
+  EXPECT_TRUE(rows[1]["error"].is_null());
+  EXPECT_EQ(rows[2]["status"], "retry-later");
+  EXPECT_EQ(rows[3]["status"], "found");
+  EXPECT_EQ(summaryLine("geocode", result.counts, {}, "")
+                .rfind("batch geocode: 4 rows, 2 found, 1 not found, 1 failed (1 transport)", 0),
+            0u)
+      << summaryLine("geocode", result.counts, {}, "");
 }
 
 TEST_F(BatchEngineTest, RefusedKeyStopsTheJobBeforeItsRow) {

@@ -48,28 +48,34 @@ TEST_P(KeptRecordsCheck, KeepsOnlyRecordsThatEchoTheirRowsInOrder) {
   }
 }
 
-const std::string kHeader = "id,address,place_name,error\r\n";
-const std::string kPlacesHeader = "id,address,row,place_name,error\r\n";
+const std::string kHeader = "id,address,place_name,status,error\r\n";
+const std::string kPlacesHeader = "id,address,row,place_name,status,error\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Outputs, KeptRecordsCheck,
-    ::testing::Values(KeptCase{"intact", kHeader + "1,Paris,P,\r\n2,Tokyo,T,\r\n", false, nullptr},
-                      KeptCase{"tornLastRecord", kHeader + "1,Paris,P,\r\n2,Tok", false, nullptr},
-                      KeptCase{"deleted", kHeader + "1,Paris,P,\r\n3,Lima,L,\r\n", false,
-                               "record 2 of the output does not echo input row 2"},
-                      KeptCase{"duplicated", kHeader + "1,Paris,P,\r\n1,Paris,P,\r\n2,Tokyo,T,\r\n",
-                               false, "record 2 of the output does not echo input row 2"},
-                      KeptCase{"swapped", kHeader + "2,Tokyo,T,\r\n1,Paris,P,\r\n", false,
-                               "record 1 of the output does not echo input row 1"},
-                      KeptCase{"moreThanTheInput",
-                               kHeader + "1,Paris,P,\r\n2,Tokyo,T,\r\n3,Lima,L,\r\n3,Lima,L,\r\n",
-                               false, "more rows than the input"},
-                      KeptCase{"allPlacesIntact",
-                               kPlacesHeader + "1,Paris,1,P,\r\n1,Paris,1,Q,\r\n2,Tokyo,2,T,\r\n",
-                               true, nullptr},
-                      KeptCase{"allPlacesRowsOutOfOrder",
-                               kPlacesHeader + "1,Paris,1,P,\r\n3,Lima,3,L,\r\n2,Tokyo,2,T,\r\n",
-                               true, "belongs to row 3, not input row 2"}),
+    ::testing::Values(
+        KeptCase{"intact", kHeader + "1,Paris,P,found,\r\n2,Tokyo,T,found,\r\n", false, nullptr},
+        KeptCase{"tornLastRecord", kHeader + "1,Paris,P,found,\r\n2,Tok", false, nullptr},
+        KeptCase{"deleted", kHeader + "1,Paris,P,found,\r\n3,Lima,L,found,\r\n", false,
+                 "record 2 of the output does not echo input row 2"},
+        KeptCase{"duplicated",
+                 kHeader + "1,Paris,P,found,\r\n1,Paris,P,found,\r\n2,Tokyo,T,found,\r\n", false,
+                 "record 2 of the output does not echo input row 2"},
+        KeptCase{"swapped", kHeader + "2,Tokyo,T,found,\r\n1,Paris,P,found,\r\n", false,
+                 "record 1 of the output does not echo input row 1"},
+        KeptCase{
+            "moreThanTheInput",
+            kHeader +
+                "1,Paris,P,found,\r\n2,Tokyo,T,found,\r\n3,Lima,L,found,\r\n3,Lima,L,found,\r\n",
+            false, "more rows than the input"},
+        KeptCase{
+            "allPlacesIntact",
+            kPlacesHeader + "1,Paris,1,P,found,\r\n1,Paris,1,Q,found,\r\n2,Tokyo,2,T,found,\r\n",
+            true, nullptr},
+        KeptCase{
+            "allPlacesRowsOutOfOrder",
+            kPlacesHeader + "1,Paris,1,P,found,\r\n3,Lima,3,L,found,\r\n2,Tokyo,2,T,found,\r\n",
+            true, "belongs to row 3, not input row 2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BatchJournal, ReadsBackWhatItWrote_AndNamesEachEntryThatDiffers) {

@@ -275,7 +275,9 @@ class Job {
       output_.write(finished->row, finished->outcome, input_.columns());
       auto& counts = result_.counts;
       ++counts.rowsDone;
-      if (finished->outcome.failure != FailureKind::none) {
+      if (finished->outcome.failure == FailureKind::none) {
+        ++(finished->outcome.records.empty() ? counts.notFound : counts.found);
+      } else {
         ++counts.failures;
         ++counts.failuresByKind[finished->outcome.failure];
       }

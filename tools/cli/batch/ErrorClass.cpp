@@ -1,5 +1,6 @@
 #include "ErrorClass.h"
 
+#include <orvane/site/ErrorChecks.h>
 #include <orvane/site/TransportErrorCode.h>
 
 namespace orvane::site::cli::batch {
@@ -30,6 +31,7 @@ std::string describe(const Error& error) {
 RowOutcome outcomeOfError(const Error& error) {
   RowOutcome outcome;
   outcome.error = describe(error);
+  outcome.mayPassLater = isRetryable(error);
   if (error.domain == "OrvaneSite.ErrorType") {
     outcome.failure = FailureKind::refused;
     outcome.fatal = infoOf(error, "returnCode") == kKeyRefused;
@@ -46,6 +48,13 @@ RowOutcome outcomeOfError(const Error& error) {
     }
   }
   return outcome;
+}
+
+const char* statusOf(const RowOutcome& outcome) {
+  if (outcome.failure == FailureKind::none) {
+    return outcome.records.empty() ? "not-found" : "found";
+  }
+  return outcome.mayPassLater ? "retry-later" : "failed";
 }
 
 const char* failureName(FailureKind kind) {

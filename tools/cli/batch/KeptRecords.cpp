@@ -93,7 +93,7 @@ void checkJsonLines(RowCursor& rows, std::istream& output,
     const InputRow& row = rows.rowOf(record, number);
     for (const auto& [key, value] : row.values.items()) {
       // The writer's own columns win over input columns of the same name.
-      if (key == "error" || (allPlaces && key == "row") ||
+      if (key == "error" || key == "status" || (allPlaces && key == "row") ||
           std::find(resultColumns.begin(), resultColumns.end(), key) != resultColumns.end()) {
         continue;
       }
@@ -113,7 +113,7 @@ void checkKeptRecords(InputReader& input, std::istream& output, OutputFileFormat
   if (point.rowsDone == 0) return;
   RowCursor rows(input, allPlaces);
   if (format == OutputFileFormat::csv) {
-    checkCsv(rows, output, resultColumns.size() + 1, allPlaces, point);
+    checkCsv(rows, output, outputColumns({}, resultColumns, false).size(), allPlaces, point);
   } else {
     checkJsonLines(rows, output, resultColumns, allPlaces, point);
   }

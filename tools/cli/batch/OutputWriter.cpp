@@ -30,6 +30,7 @@ std::vector<std::string> outputColumns(const std::vector<std::string>& inputColu
   std::vector<std::string> columns = inputColumns;
   if (allPlaces) columns.emplace_back("row");
   columns.insert(columns.end(), resultColumns.begin(), resultColumns.end());
+  columns.emplace_back("status");
   columns.emplace_back("error");
   return columns;
 }
@@ -56,16 +57,16 @@ void OutputWriter::write(const InputRow& row, const RowOutcome& outcome,
   }
   if (outcome.records.empty()) {
     if (format_ == OutputFileFormat::csv) {
-      appendCsv(row, nullptr, outcome.error, inputColumns);
+      appendCsv(row, nullptr, outcome, inputColumns);
     } else {
-      appendJson(row, nullptr, outcome.error);
+      appendJson(row, nullptr, outcome);
     }
   }
   for (const auto& record : outcome.records) {
     if (format_ == OutputFileFormat::csv) {
-      appendCsv(row, &record, outcome.error, inputColumns);
+      appendCsv(row, &record, outcome, inputColumns);
     } else {
-      appendJson(row, &record, outcome.error);
+      appendJson(row, &record, outcome);
     }
   }
   flush();
@@ -79,7 +80,7 @@ void OutputWriter::finish(const std::vector<std::string>& inputColumns) {
 }
 
 void OutputWriter::appendCsv(const InputRow& row, const std::vector<Cell>* record,
-                             const std::string& error,
+                             const RowOutcome& outcome,
                              const std::vector<std::string>& inputColumns) {
   fields_.clear();
   for (const auto& column : inputColumns) {
@@ -90,18 +91,20 @@ void OutputWriter::appendCsv(const InputRow& row, const std::vector<Cell>* recor
   for (std::size_t i = 0; i < resultColumns_.size(); ++i) {
     fields_.push_back(record && i < record->size() ? cellText((*record)[i]) : std::string());
   }
-  fields_.push_back(error);
+  fields_.emplace_back(statusOf(outcome));
+  fields_.push_back(outcome.error);
   appendCsvRecord(buffer_, fields_);
 }
 
 void OutputWriter::appendJson(const InputRow& row, const std::vector<Cell>* record,
-                              const std::string& error) {
+                              const RowOutcome& outcome) {
   Cell object = row.values;
   if (allPlaces_) object["row"] = row.number;
   for (std::size_t i = 0; i < resultColumns_.size(); ++i) {
     object[resultColumns_[i]] = record && i < record->size() ? (*record)[i] : Cell();
   }
-  object["error"] = error.empty() ? Cell() : Cell(error);
+  object["status"] = statusOf(outcome);
+  object["error"] = outcome.error.empty() ? Cell() : Cell(outcome.error);
   buffer_ += object.dump(-1, ' ', false, Cell::error_handler_t::replace);
   buffer_ += '\n';
 }

@@ -14,7 +14,8 @@ enum class OutputFileFormat { csv, jsonLines };
 OutputFileFormat outputFormatForPath(const std::string& path);
 
 /// The output's columns: the input's, then "row" with --all-places (the input row a record
-/// belongs to, so that a resumed job knows where each row ends), the result's, and "error".
+/// belongs to, so that a resumed job knows where each row ends), the result's, "status" (statusOf)
+/// and "error".
 std::vector<std::string> outputColumns(const std::vector<std::string>& inputColumns,
                                        const std::vector<std::string>& resultColumns,
                                        bool allPlaces);
@@ -37,9 +38,9 @@ class OutputWriter {
   void finish(const std::vector<std::string>& inputColumns);
 
  private:
-  void appendCsv(const InputRow& row, const std::vector<Cell>* record, const std::string& error,
+  void appendCsv(const InputRow& row, const std::vector<Cell>* record, const RowOutcome& outcome,
                  const std::vector<std::string>& inputColumns);
-  void appendJson(const InputRow& row, const std::vector<Cell>* record, const std::string& error);
+  void appendJson(const InputRow& row, const std::vector<Cell>* record, const RowOutcome& outcome);
   void flush();
 
   int fd_;

@@ -78,7 +78,8 @@ std::string summaryLine(const std::string& operation, const JobCounts& counts,
                         std::chrono::steady_clock::duration elapsed, const std::string& ending) {
   const double seconds = secondsOf(elapsed);
   std::string line = "batch " + operation + ": " + std::to_string(counts.rowsDone) + " rows, " +
-                     std::to_string(counts.failures) + " failed";
+                     std::to_string(counts.found) + " found, " + std::to_string(counts.notFound) +
+                     " not found, " + std::to_string(counts.failures) + " failed";
   std::string kinds;
   for (const auto& [kind, count] : counts.failuresByKind) {
     if (count == 0) continue;

@@ -13,6 +13,8 @@ namespace orvane::site::cli::batch {
 /// The counts a job's progress and summary show.
 struct JobCounts {
   std::uint64_t rowsDone = 0;  // written this run
+  std::uint64_t found = 0;     // with a result
+  std::uint64_t notFound = 0;  // answered, with nothing found
   std::uint64_t failures = 0;
   std::map<FailureKind, std::uint64_t> failuresByKind;
   std::uint64_t callsDone = 0;
@@ -40,8 +42,8 @@ class ProgressBar {
   bool drawn_ = false;
 };
 
-/// "batch geocode: 5000 rows, 3 failed (2 bad row, 1 refused), 4.2 s, 1190 calls/s, latency
-/// p50 12.1 ms p99 40.3 ms", plus how the job ended when not by finishing.
+/// "batch geocode: 5000 rows, 4990 found, 7 not found, 3 failed (2 bad row, 1 refused), 4.2 s,
+/// 1190 calls/s, latency p50 12.1 ms p99 40.3 ms", plus how the job ended when not by finishing.
 std::string summaryLine(const std::string& operation, const JobCounts& counts,
                         std::chrono::steady_clock::duration elapsed, const std::string& ending);
 

@@ -15,6 +15,12 @@ enum class FailureKind { none, badRow, refused, transport, decoding };
 
 const char* failureName(FailureKind kind);
 
+struct RowOutcome;
+
+/// The output's status column: "found", "not-found" (the call succeeded and found nothing),
+/// "failed", or "retry-later" (failed for a reason that may pass).
+const char* statusOf(const RowOutcome& outcome);
+
 /// What became of one row: its result records (one per place with --all-places; none when
 /// the call found nothing) or its error.
 struct RowOutcome {
@@ -26,6 +32,9 @@ struct RowOutcome {
   bool fatal = false;
   /// The host could not be reached; the engine decides whether that ends the job.
   bool unreachable = false;
+  /// The failure may pass if the row is tried again later (a time-out, a busy or failing
+  /// server); --retry-failed redoes such rows.
+  bool mayPassLater = false;
 
   static RowOutcome badRow(std::string message) {
     RowOutcome outcome;
