@@ -20,7 +20,7 @@ root=$(pwd)
 jobs=("$@")
 [ "${#jobs[@]}" -gt 0 ] || jobs=(format tidy docs build package sanitize tsan fuzz)
 parallel=${ORVANE_SITE_JOBS:-$(nproc)}
-: "${FUZZ_SECONDS:=60}"
+: "${FUZZ_SECONDS:=30}"
 
 banner() { printf '\n=== %s ===\n' "$*"; }
 
@@ -146,7 +146,11 @@ job_package() {
   echo "package: Debian packages installed, used from /usr and removed"
 }
 
+timings=()
 for job in "${jobs[@]}"; do
+  started=$SECONDS
   "job_$job"
+  timings+=("$job $((SECONDS - started))s")
 done
+banner "time per job: ${timings[*]}"
 banner "all jobs passed: ${jobs[*]}"
