@@ -28,6 +28,7 @@
 #include "Output.h"
 #include "OutputWriter.h"
 #include "Progress.h"
+#include "RedisCredentials.h"
 #include "ResumeScan.h"
 #include "RowRunner.h"
 #include "Session.h"
@@ -116,6 +117,9 @@ std::shared_ptr<RateLimiter> sharedQuota(const BatchFlags& flags) {
       throw UsageError("--redis takes HOST:PORT, not " + *flags.redis);
     }
   }
+  const RedisCredentials credentials = redisCredentials(flags.redisPasswordFile);
+  options.user = credentials.user;
+  options.password = credentials.password;
   options.quotaName = *flags.quota;
   options.permitsPerSecond = flags.qps;
   options.fallbackPermitsPerSecond = flags.fallbackQps.value_or(flags.qps / 10);
@@ -279,6 +283,10 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
                   "This process's rate while Redis cannot be reached (default: --qps / 10)")
       ->needs(redis)
       ->check(CLI::PositiveNumber);
+  sub->add_option("--redis-password-file", f->redisPasswordFile,
+                  "File whose first line is the Redis password (default: "
+                  "$ORVANE_SITE_REDIS_PASSWORD; the user: $ORVANE_SITE_REDIS_USER)")
+      ->needs(redis);
   sub->add_flag("--no-progress", f->noProgress,
                 "No progress bar (shown on standard error when it is a terminal)");
   sub->add_flag("--stats", f->stats,

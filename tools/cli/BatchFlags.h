@@ -25,6 +25,7 @@ struct BatchFlags {
   std::optional<std::string> redis;
   std::optional<std::string> quota;
   std::optional<double> fallbackQps;
+  std::optional<std::string> redisPasswordFile;
 };
 
 }  // namespace orvane::site::cli
