@@ -87,6 +87,26 @@ TEST_F(BatchJobs, TimeoutOfOneSecondEndsACallToASilentServerAfterAboutOneSecond)
   }
 }
 
+// 429 replies with Retry-After slow the whole job down through its limiter; their rows are
+// marked to be tried again.
+TEST_F(BatchJobs, TooManyRequestsWithRetryAfterSlowsTheJobDown_AndMarksTheRows) {
+  writeFile(path("in.csv"), addressCsv(3));
+  const std::string busyKey =
+      StandinServer::faultKey(StandinOptions::kDemoKey, {"status-429", "retryafter-1"});
+  const auto started = std::chrono::steady_clock::now();
+  const ToolRun busy = finish(start(
+      {"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--concurrency", "1"},
+      busyKey, {"--max-retry", "0"}));
+  // Three calls, each after the pause the one before asked for.
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1900));
+  EXPECT_EQ(busy.exitCode, 0) << busy.err;
+  const auto out = lines(readFile(path("out.csv")));
+  ASSERT_EQ(out.size(), 4u);
+  for (std::size_t row = 1; row < out.size(); ++row) {
+    EXPECT_NE(out[row].find(",retry-later,"), std::string::npos) << out[row];
+  }
+}
+
 // A Redis server that asks for a password: the shared quota paces the job only once the tool
 // authenticates, from the environment or a file, and the password shows nowhere.
 TEST_F(BatchJobs, RedisPasswordFromTheEnvironmentOrAFileIsUsedAndNeverShown) {

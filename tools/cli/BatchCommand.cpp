@@ -13,6 +13,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BatchEngine.h"
@@ -45,6 +46,10 @@ namespace orvane::site::cli {
 namespace {
 
 using namespace batch;
+
+// A bucket that never makes a call wait, but that 429 and 503 replies can slow down.
+constexpr double kUnpacedRate = 1e9;
+constexpr std::size_t kUnpacedBurst = 1'000'000;
 
 // How often Ctrl-C was pressed; a lock-free atomic is safe to touch in a signal handler.
 std::atomic<int> interruptCount{0};
@@ -169,18 +174,23 @@ int runBatch(const BatchFlags& flags, Session& session) {
     printProblem("resuming after " + std::to_string(resume.rowsDone) + " rows of " + flags.output);
   }
 
+  // A quota shared through Redis, or this process's own --qps; without either a bucket too
+  // large to hold anything back, so that 429 and 503 replies still slow the job down.
+  std::shared_ptr<RateLimiter> limiter = sharedQuota(flags);
+  if (!limiter) {
+    limiter = flags.qps > 0 ? std::make_shared<TokenBucket>(flags.qps, 1)
+                            : std::make_shared<TokenBucket>(kUnpacedRate, kUnpacedBurst);
+  }
   // Rows run through an option client of their own, so that a second Ctrl-C cancels the calls
-  // under way.
-  ClientRowRunner client(session.clientOptions());
+  // under way. The client takes a permit for every attempt, and its calls slow the limiter
+  // down when the service asks (Retry-After, capped by the limiter).
+  ClientOptions options = session.clientOptions();
+  options.setRateLimiter(limiter);
+  ClientRowRunner client(std::move(options));
   auto stats = std::make_shared<CallStats>();
   ObservedRowRunner runner(client, stats);
   EngineSettings settings;
   settings.concurrency = flags.concurrency;
-  // A quota shared through Redis, or this process's own --qps.
-  settings.limiter = sharedQuota(flags);
-  if (!settings.limiter && flags.qps > 0) {
-    settings.limiter = std::make_shared<TokenBucket>(flags.qps, 1);
-  }
   settings.allPlaces = flags.allPlaces;
   // The kept rows were read already, each checked against its record.
   settings.skipRows = 0;
