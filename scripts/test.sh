@@ -6,9 +6,10 @@
 #   fuzz      the fuzz targets (clang, libFuzzer, ASan+UBSan) for a bounded time each
 #   format    clang-format check of every C++ file
 #   tidy      clang-tidy (the repository's .clang-tidy) over the library sources, src/**/*.cpp
-#   package   static and shared builds installed and used by consumers (CMake, pkg-config, the
-#             testing kit, the examples); the shared library's exported symbols; the Debian
-#             packages built, installed with dpkg, used from /usr and removed
+#   package   the shared build installed and used by consumers (CMake, pkg-config, the testing
+#             kit, the examples; the build job checks the static one); the shared library's
+#             exported symbols; the Debian packages built, installed with dpkg, used from /usr
+#             and removed
 #   docs      Doxygen over the public headers, every warning an error
 # Name jobs to run only those: scripts/test.sh build format
 set -euo pipefail
@@ -108,25 +109,19 @@ remove_deb_packages() {
 }
 
 job_package() {
-  banner "package: installed builds used every way, symbols, Debian packages"
-  local linkage dir
-  for linkage in static shared; do
-    dir=build/pkg-$linkage
-    local shared=OFF
-    [ "$linkage" = shared ] && shared=ON
-    # Prefix /usr for the Debian packages; check.cmake installs into a scratch prefix.
-    configure_and_build "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=$shared \
-      -DORVANE_SITE_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
-    if [ "$linkage" = shared ]; then
-      ./scripts/check-symbols.sh "$dir/src/liborvane-site.so"
-    fi
-    cmake -DBUILD_DIR="$dir" -DPREFIX="$root/$dir/prefix" -DWORK_DIR="$root/$dir/consumers" \
-      -DSOURCE_DIR="$root/tests/package" -DEXAMPLES_DIR="$root/examples" \
-      -DREQUIRE_TESTING_KIT=ON -P tests/package/check.cmake
-    echo "package: $linkage build links with CMake and pkg-config"
-  done
+  banner "package: the shared build installed and used every way, symbols, Debian packages"
+  # The static build's install is checked by the build job (its ctest test of label package,
+  # over build/ci), so only the shared library is built here, once, for both checks.
+  local dir=build/pkg-shared
+  # Prefix /usr for the Debian packages; check.cmake installs into a scratch prefix.
+  configure_and_build "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
+    -DORVANE_SITE_BUILD_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+  ./scripts/check-symbols.sh "$dir/src/liborvane-site.so"
+  cmake -DBUILD_DIR="$dir" -DPREFIX="$root/$dir/prefix" -DWORK_DIR="$root/$dir/consumers" \
+    -DSOURCE_DIR="$root/tests/package" -DEXAMPLES_DIR="$root/examples" \
+    -DREQUIRE_TESTING_KIT=ON -P tests/package/check.cmake
+  echo "package: shared build links with CMake and pkg-config"
 
-  dir=build/pkg-shared
   rm -f "$dir"/*.deb
   (cd "$dir" && cpack -G DEB >/dev/null)
   local debs=()
