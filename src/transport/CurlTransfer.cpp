@@ -297,6 +297,7 @@ std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t cou
 HttpOutcome CurlTransfer::outcome(CURLcode result) {
   HttpOutcome outcome;
   outcome.retryAfter = retryAfter_;
+  outcome.queueWait = sentAt_ ? *sentAt_ - createdAt_ : std::chrono::nanoseconds::zero();
   long status = 0;
   if (handle_ && curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
     outcome.statusCode = status;

@@ -53,6 +53,8 @@ class CurlTransfer {
   /// True while libcurl runs it (library thread only).
   bool running() const noexcept { return running_; }
   void setRunning(bool value) noexcept { running_ = value; }
+  /// The transfer was handed to libcurl at `now`: what came before is its queue wait.
+  void markSent(std::chrono::steady_clock::time_point now) noexcept { sentAt_ = now; }
 
   /// The outcome of the finished transfer, given libcurl's result for it.
   HttpOutcome outcome(CURLcode result);
@@ -88,6 +90,8 @@ class CurlTransfer {
   std::atomic<bool> cancelled_{false};
   std::optional<WaitingPlace> waitingAt_;
   bool running_ = false;
+  const std::chrono::steady_clock::time_point createdAt_ = std::chrono::steady_clock::now();
+  std::optional<std::chrono::steady_clock::time_point> sentAt_;
   char errorBuffer_[CURL_ERROR_SIZE] = {};
 };
 

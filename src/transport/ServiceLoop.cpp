@@ -244,7 +244,9 @@ bool ServiceLoop::hasRoomFor(const std::string& host) const {
 }
 
 void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
-  if (!transfer->setTimeoutFrom(Clock::now())) {
+  const auto now = Clock::now();
+  transfer->markSent(now);
+  if (!transfer->setTimeoutFrom(now)) {
     transfer->complete(failedOutcome(HttpOutcome::Failure::timedOut,
                                      "the deadline passed before the transfer could start"));
     return;

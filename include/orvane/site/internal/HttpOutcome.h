@@ -40,6 +40,9 @@ struct ORVANE_SITE_EXPORT HttpOutcome {
   /// The pause a reply's Retry-After header asks for (in seconds, or an HTTP date turned into
   /// the time from now); absent when the reply had none or it could not be read.
   std::optional<std::chrono::seconds> retryAfter;
+  /// How long the request waited inside the transport (for a free connection) before it was
+  /// sent; zero for a transport that sends at once.
+  std::chrono::nanoseconds queueWait{0};
 };
 
 }  // namespace orvane::site
