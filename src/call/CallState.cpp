@@ -1,7 +1,5 @@
 #include "call/CallState.h"
 
-#include <simdjson.h>
-
 #include <algorithm>
 #include <atomic>
 #include <exception>
@@ -10,131 +8,117 @@
 #include "call/ClientCore.h"
 #include "call/DeliveryScope.h"
 #include "call/Lifecycle.h"
-#include "internal/ReplyErrors.h"
-#include "orvane/site/CallObserver.h"
-#include "orvane/site/RateLimiter.h"
+#include "orvane/site/ErrorDomain.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "transport/SecretMask.h"
+#include "pipeline/ReplyRules.h"
+#include "pipeline/RetryStep.h"
 
 namespace orvane::site::internal {
 namespace {
 
 constexpr const char* kJsonMediaType = "application/json";
 
-// Tells an observer of an event; whatever it throws is dropped.
-template <class Tell>
-void notify(const std::shared_ptr<CallObserver>& observer, Tell tell) {
-  if (!observer) return;
-  try {
-    tell(*observer);
-  } catch (...) {
-    // An observer's failure must not change the call.
+std::uint64_t nextCallId() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+// The code an attempt cut short by the call's end reports: the end's own transport code.
+std::int64_t codeOfEnd(const Result<BaseResponse>& result) {
+  if (!result.ok() && result.error().domain == ErrorDomain::transportError) {
+    return result.error().code;
   }
-}
-
-std::string millisecondsText(std::chrono::nanoseconds time) {
-  return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(time).count()) +
-         " ms";
-}
-
-// Only a 429 or a 503 asks callers to slow down; a Retry-After on any other reply means nothing
-// here. The header counts only where the policy honours it; a bare 429 still slows for a second.
-std::optional<std::chrono::nanoseconds> slowDownAskedBy(
-    long status, const std::optional<std::chrono::seconds>& retryAfter, const RetryPolicy& policy) {
-  if (status != 429 && status != 503) return std::nullopt;
-  if (retryAfter && policy.honourRetryAfter()) return std::chrono::nanoseconds(*retryAfter);
-  if (status == 429) return std::chrono::nanoseconds(std::chrono::seconds(1));
-  return std::nullopt;
+  return static_cast<std::int64_t>(TransportErrorCode::otherFailure);
 }
 
 }  // namespace
 
 CallState::CallState(std::shared_ptr<ClientCore> core, Setup setup)
-    : core_(std::move(core)), transport_(core_->transport()), setup_(std::move(setup)) {}
+    : core_(std::move(core)),
+      transport_(core_->transport()),
+      setup_(std::move(setup)),
+      startedAt_(Clock::now()),
+      report_(core_->options().observer(), setup_.operation, nextCallId()),
+      permit_(core_->options().rateLimiter(), transport_) {
+  deadline_.startAt(startedAt_, setup_.deadline);
+}
 
 std::shared_ptr<CallState> CallState::start(CallState* fresh, std::optional<Error> failure) {
-  static std::atomic<std::uint64_t> nextCallId{1};
   // Not make_shared: timers that outlive the call (its deadline, a dropped pause) hold it weakly,
   // and a weak reference to a make_shared object keeps the whole object's memory until the timer
   // fires. Apart, only the small control block waits, so memory does not grow with finished calls.
   std::shared_ptr<CallState> call(fresh);
-  call->startedAt_ = Clock::now();
-  call->callId_ = nextCallId.fetch_add(1, std::memory_order_relaxed);
-  if (!failure && !Lifecycle::instance().accepting()) {
-    failure = makeTransportError(TransportErrorCode::libraryShutDown);
-  }
-  if (!failure) {
-    // Counted before the client can see it, so a cancellation from another thread finds the
-    // call fully registered.
-    call->tracked_ = true;
-    Lifecycle::instance().callStarted();
-    failure = call->core_->track(call);
-    if (failure) {
-      call->tracked_ = false;
-      Lifecycle::instance().callEnded();
-    } else {
-      // Observers see every accepted call, a refused one (queue full) included, start and end.
-      call->reportStart();
-    }
-  }
-  ClientCore::Admission admission = ClientCore::Admission::granted;
-  if (!failure) {
-    {
-      // Marked first: the place may be handed over from another thread at once.
-      std::lock_guard<std::mutex> lock(call->mutex_);
-      call->waitingForSlot_ = true;
-    }
-    admission = call->core_->admit(call);
-    std::lock_guard<std::mutex> lock(call->mutex_);
-    if (admission == ClientCore::Admission::granted) {
-      call->waitingForSlot_ = false;
-      call->holdsSlot_ = true;
-    } else if (admission == ClientCore::Admission::full) {
-      call->waitingForSlot_ = false;
-    }
-  }
-  if (!failure && admission == ClientCore::Admission::full) {
-    failure = makeTransportError(
-        TransportErrorCode::queueFull, std::nullopt,
-        std::to_string(call->core_->options().maxQueuedCalls()) + " calls wait already");
-  }
+  bool queued = false;
+  if (!failure) failure = call->enter(queued);
   if (failure) {
     if (!call->tracked_) {
       // Refused before it was tracked (no key, a bad host, shut down): observers still see it
       // start and end, so that no call goes uncounted.
-      call->reportStart();
-      call->reportEnd(Result<BaseResponse>(*failure));
+      call->report_.start();
+      call->report_.end(Result<BaseResponse>(*failure), 0, Clock::now() - call->startedAt_);
     }
     call->end(std::move(*failure));
     return call;
   }
   try {
-    if (admission == ClientCore::Admission::queued) {
+    if (queued) {
       call->armDeadline();  // the wait for a place counts towards the deadline
     } else {
       call->transport_->post([call] { call->begin(); });
     }
   } catch (const std::exception& problem) {
-    call->end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                                 std::string("the call could not be started: ") + problem.what()));
+    call->endWithFailure("the call could not be started: ", problem);
   }
   return call;
 }
 
-bool CallState::takeSlot() {
+std::optional<Error> CallState::enter(bool& queued) {
+  if (!Lifecycle::instance().accepting()) {
+    return makeTransportError(TransportErrorCode::libraryShutDown);
+  }
+  // Counted before the client can see it, so a cancellation from another thread finds the call
+  // fully registered.
+  tracked_ = true;
+  Lifecycle::instance().callStarted();
+  if (std::optional<Error> refused = core_->track(shared_from_this())) {
+    tracked_ = false;
+    Lifecycle::instance().callEnded();
+    return refused;
+  }
+  // Observers see every accepted call, one refused for a full queue included, start and end.
+  report_.start();
+  {
+    // Marked first: the place may be handed over from another thread at once.
+    std::lock_guard<std::mutex> lock(mutex_);
+    waitingForPlace_ = true;
+  }
+  const Admission::Answer answer = core_->admission().admit(shared_from_this());
+  // A queued call may have been handed its place already: only the answer says it waited.
+  queued = answer == Admission::Answer::queued;
+  if (queued) return std::nullopt;
+  std::lock_guard<std::mutex> lock(mutex_);
+  waitingForPlace_ = false;
+  if (answer == Admission::Answer::granted) {
+    holdsPlace_ = true;
+    return std::nullopt;
+  }
+  return makeTransportError(TransportErrorCode::queueFull, std::nullopt,
+                            std::to_string(core_->admission().maxQueued()) + " calls wait already");
+}
+
+bool CallState::takePlace() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (ended_ || !waitingForSlot_) return false;
-    waitingForSlot_ = false;
-    holdsSlot_ = true;
-    queueWait_ = Clock::now() - startedAt_;
+    if (ended_ || !waitingForPlace_) return false;
+    waitingForPlace_ = false;
+    holdsPlace_ = true;
+    clientQueueWait_ = Clock::now() - startedAt_;
   }
   auto self = shared_from_this();
   try {
     transport_->post([self] { self->begin(); });
   } catch (const std::exception& problem) {
-    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                           std::string("the call could not be started: ") + problem.what()));
+    endWithFailure("the call could not be started: ", problem);
   }
   return true;
 }
@@ -142,32 +126,21 @@ bool CallState::takeSlot() {
 void CallState::begin() {
   if (ended()) return;
   sendAttempt();
+  // Armed after the first send, so a transport that runs timers at once still sees the reply
+  // first.
   armDeadline();
 }
 
 void CallState::armDeadline() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (deadlineArmed_ || ended_) return;
-    deadlineArmed_ = true;
-  }
-  // The deadline holds whatever the transport does: a timer of the call's own ends it. For a
-  // call that got its place at once it is armed after the first send, so a transport that runs
-  // timers at once still sees the reply first.
+  if (ended()) return;
   std::weak_ptr<CallState> weak = weak_from_this();
-  const auto left = setup_.deadline - (Clock::now() - startedAt_);
   try {
-    transport_->runAfter(left, [weak] {
+    deadline_.arm(*transport_, [weak] {
       // A call that ended before its deadline needs no error built for it.
-      if (auto call = weak.lock(); call && !call->ended()) {
-        call->end(makeTransportError(
-            TransportErrorCode::deadlineExceeded, std::nullopt,
-            "the call's deadline of " + millisecondsText(call->setup_.deadline) + " passed"));
-      }
+      if (auto call = weak.lock(); call && !call->ended()) call->end(call->deadline_.error());
     });
   } catch (const std::exception& problem) {
-    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                           std::string("the deadline could not be set: ") + problem.what()));
+    endWithFailure("the deadline could not be set: ", problem);
   }
 }
 
@@ -176,42 +149,16 @@ void CallState::sendAttempt() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;
-    attempt = ++attempts_;
-    permitAskedAt_ = Clock::now();
+    attempt = attempts_.next(Clock::now());
   }
-  const std::shared_ptr<RateLimiter>& limiter = core_->options().rateLimiter();
-  if (!limiter) {
-    transmit(attempt);
-    return;
-  }
-  // One permit per attempt. The grant may come inside acquire or later on any thread; the
-  // send itself always goes through the transport (a timer for a wait), never inside acquire.
   std::weak_ptr<CallState> weak = weak_from_this();
-  try {
-    limiter->acquire([weak, attempt](std::chrono::nanoseconds wait) {
-      if (auto call = weak.lock()) call->afterPermit(attempt, wait);
-    });
-  } catch (const std::exception& problem) {
-    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                           std::string("the rate limiter failed: ") + problem.what()));
-  }
-}
-
-void CallState::afterPermit(int attempt, std::chrono::nanoseconds wait) {
-  std::weak_ptr<CallState> weak = weak_from_this();
-  auto send = [weak, attempt] {
-    if (auto call = weak.lock()) call->transmit(attempt);
-  };
-  try {
-    if (wait > std::chrono::nanoseconds::zero()) {
-      transport_->runAfter(wait, std::move(send));
-    } else {
-      transport_->post(std::move(send));
-    }
-  } catch (const std::exception& problem) {
-    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                           std::string("the send could not be scheduled: ") + problem.what()));
-  }
+  permit_.await(
+      [weak, attempt] {
+        if (auto call = weak.lock()) call->transmit(attempt);
+      },
+      [weak](Error error) {
+        if (auto call = weak.lock()) call->end(std::move(error));
+      });
 }
 
 void CallState::transmit(int attempt) {
@@ -221,13 +168,13 @@ void CallState::transmit(int attempt) {
   request.headers = {{"Content-Type", kJsonMediaType}, {"Accept", kJsonMediaType}};
   request.body = setup_.body;
   request.timeoutSeconds = std::chrono::duration<double>(setup_.attemptTimeout).count();
-  request.deadline = startedAt_ + std::chrono::duration_cast<Clock::duration>(setup_.deadline);
+  request.deadline = deadline_.at();
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (ended_ || attempt != attempts_) return;
-    attemptSentAt_ = Clock::now();
-    limiterWait_ = attemptSentAt_ - permitAskedAt_;
-    bytesSent_ = request.url.size() + setup_.body.size();
+    if (ended_ || attempt != attempts_.current()) return;
+    const auto now = Clock::now();
+    attemptBoundByDeadline_ = deadline_.boundsAttempt(now, setup_.attemptTimeout);
+    attempts_.send(now, request.url.size() + setup_.body.size(), clientQueueWait_);
   }
   auto self = shared_from_this();
   std::shared_ptr<HttpTransport::Exchange> exchange;
@@ -236,8 +183,7 @@ void CallState::transmit(int attempt) {
         std::move(request),
         [self, attempt](HttpOutcome outcome) { self->onOutcome(attempt, std::move(outcome)); });
   } catch (const std::exception& problem) {
-    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                           std::string("the transport could not send: ") + problem.what()));
+    endWithFailure("the transport could not send: ", problem);
     return;
   }
   bool endedMeanwhile = false;
@@ -250,117 +196,83 @@ void CallState::transmit(int attempt) {
 }
 
 void CallState::onOutcome(int attempt, HttpOutcome outcome) {
+  std::optional<CallObserver::Attempt> event;
+  bool boundByDeadline = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (ended_ || attempt != attempts_) return;  // a late reply of a cancelled exchange
+    if (ended_ || attempt != attempts_.current()) return;  // a late reply of a cancelled exchange
     exchange_.reset();
+    std::optional<std::int64_t> failure;
+    if (outcome.failure != HttpOutcome::Failure::none) {
+      failure = static_cast<std::int64_t>(transportCodeOf(outcome.failure));
+    }
+    event = attempts_.close(Clock::now(), outcome.statusCode, failure, outcome.body.size(),
+                            outcome.queueWait);
+    boundByDeadline = attemptBoundByDeadline_;
   }
-  reportAttempt(attempt, outcome);
+  if (event) report_.attempt(*event);
   const RetryPolicy& policy = setup_.retryPolicy;
-  const long status = outcome.statusCode;
-  if (const auto pause = slowDownAskedBy(status, outcome.retryAfter, policy)) {
-    // The service asks its callers to slow down: every client sharing the limiter does, for a
-    // pause the limiter caps.
-    if (const auto& limiter = core_->options().rateLimiter()) {
-      try {
-        limiter->slowDown(*pause);
-      } catch (...) {
-        // A limiter's failure to slow down must not end the call.
-      }
-    }
-  }
-  if (outcome.failure != HttpOutcome::Failure::none) {
-    const TransportErrorCode code = transportCodeOf(outcome.failure);
-    Error error = makeTransportError(code, status, redacted(outcome.failureDetail));
-    const bool retried =
-        (code == TransportErrorCode::connectionFailed && policy.retryConnectionFailures()) ||
-        (code == TransportErrorCode::timedOut && policy.retryTimeouts());
-    if (retried) {
-      retryOrEnd(std::move(error), std::nullopt);
-    } else {
-      end(std::move(error));
-    }
-    return;
-  }
-  if (status <= 0) {
-    end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                           "the transport gave no HTTP status"));
-    return;
-  }
-  if (status == 200) {
+  // The service asks its callers to slow down: every client sharing the limiter does.
+  permit_.afterReply(outcome, policy);
+  const std::vector<std::string>& secrets = core_->keySecrets();
+  ReplyVerdict verdict = classifyReply(outcome, secrets, SuccessBody::leftToDecoder);
+  if (verdict.kind == ReplyVerdict::Kind::success) {
     // The parser checks UTF-8 as it reads, so a reply is read once when it decodes; only a
     // failure is looked at again, to tell text that is not UTF-8 from JSON that is wrong.
     Result<BaseResponse> decoded = decodeReply(outcome.body);
-    if (!decoded.ok() && !simdjson::validate_utf8(outcome.body.data(), outcome.body.size())) {
-      end(makeTransportError(TransportErrorCode::bodyNotUtf8, status));
-    } else {
-      end(std::move(decoded));
+    if (!decoded.ok()) {
+      ReplyVerdict checked = classifyReply(outcome, secrets, SuccessBody::checked);
+      if (checked.error) decoded = Result<BaseResponse>(std::move(*checked.error));
     }
+    end(std::move(decoded));
     return;
   }
-  if (!simdjson::validate_utf8(outcome.body.data(), outcome.body.size())) {
-    end(makeTransportError(TransportErrorCode::bodyNotUtf8, status));
+  const bool timedOut = verdict.kind == ReplyVerdict::Kind::noReply &&
+                        verdict.failure == TransportErrorCode::timedOut;
+  if (timedOut && (boundByDeadline || Clock::now() >= deadline_.at())) {
+    // The transport's time-out of this attempt was the call's deadline: one cause, one code.
+    end(deadline_.error());
+    return;
+  }
+  if (!policyRetries(policy, verdict)) {
+    end(std::move(*verdict.error));
     return;
   }
   std::optional<std::chrono::nanoseconds> retryAfter;
-  if (outcome.retryAfter && (status == 429 || status == 503)) retryAfter = *outcome.retryAfter;
-  if (status >= 500) {
-    Error error = makeTransportError(TransportErrorCode::serverErrorAfterRetries, status);
-    if (policy.retryServerErrors()) {
-      retryOrEnd(std::move(error), retryAfter);
-    } else {
-      end(std::move(error));
-    }
-    return;
+  if (outcome.retryAfter && (outcome.statusCode == 429 || outcome.statusCode == 503)) {
+    retryAfter = *outcome.retryAfter;
   }
-  bool notAnEnvelope = false;
-  Error error = errorOfReply(status, outcome.body, notAnEnvelope,
-                             transport::keySecrets(core_->options().apiKey()));
-  if (status == 429 && policy.retryTooManyRequests()) {
-    retryOrEnd(std::move(error), retryAfter);
-  } else {
-    end(std::move(error));
-  }
+  retryOrEnd(std::move(*verdict.error), retryAfter);
 }
 
 void CallState::retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter) {
-  const RetryPolicy& policy = setup_.retryPolicy;
   int attempts = 0;
   std::chrono::nanoseconds paused{0};
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    attempts = attempts_;
+    attempts = attempts_.current();
     paused = paused_;
   }
   error.userInfo["attempts"] = std::to_string(attempts);
-  if (attempts >= policy.maxAttempts()) {
-    end(std::move(error));
-    return;
-  }
-  const std::chrono::nanoseconds pause = policy.pauseBefore(attempts, retryAfter);
-  if (policy.retryBudget() && paused + pause > *policy.retryBudget()) {
-    error.userInfo["detail"] =
-        "the retry budget of " + millisecondsText(*policy.retryBudget()) + " is used up";
-    end(std::move(error));
-    return;
-  }
   // Pauses count even where the transport's clock is not the real one (tests on fake time).
   const std::chrono::nanoseconds elapsed =
       std::max<std::chrono::nanoseconds>(Clock::now() - startedAt_, paused);
-  if (elapsed + pause >= setup_.deadline) {
-    error.userInfo["detail"] = "the next retry would come after the call's deadline";
+  const RetryPlan plan =
+      planPolicyRetry(setup_.retryPolicy, attempts, paused, elapsed, setup_.deadline, retryAfter);
+  if (!plan.pause) {
+    if (!plan.detail.empty()) error.userInfo["detail"] = plan.detail;
     end(std::move(error));
     return;
   }
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;
-    paused_ += pause;
+    paused_ += *plan.pause;
   }
   std::weak_ptr<CallState> weak = weak_from_this();
   try {
     // Holds the call weakly: a cancelled call's pause leaves nothing behind but an empty timer.
-    transport_->runAfter(pause, [weak] {
+    transport_->runAfter(*plan.pause, [weak] {
       if (auto call = weak.lock()) call->sendAttempt();
     });
   } catch (const std::exception& problem) {
@@ -371,23 +283,34 @@ void CallState::retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> 
 
 void CallState::cancel() { end(makeTransportError(TransportErrorCode::cancelled)); }
 
+void CallState::endWithFailure(const char* what, const std::exception& problem) {
+  end(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                         std::string(what) + problem.what()));
+}
+
 void CallState::end(Result<BaseResponse> result) {
   std::shared_ptr<HttpTransport::Exchange> exchange;
-  bool heldSlot = false;
+  std::optional<CallObserver::Attempt> cutShort;
+  bool heldPlace = false;
   bool wasWaiting = false;
+  int attemptsSent = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;
     ended_ = true;
     exchange = std::move(exchange_);
-    heldSlot = std::exchange(holdsSlot_, false);
-    wasWaiting = std::exchange(waitingForSlot_, false);
+    heldPlace = std::exchange(holdsPlace_, false);
+    wasWaiting = std::exchange(waitingForPlace_, false);
+    // An attempt under way when the call ends (cancel, deadline, shutdown) is told once too.
+    cutShort = attempts_.close(Clock::now(), 0, codeOfEnd(result), 0, {});
+    attemptsSent = attempts_.sent();
   }
   if (exchange) exchange->cancel();
-  if (wasWaiting) core_->forgetWaiting(this);
-  if (heldSlot) core_->releaseSlot();
+  if (cutShort) report_.attempt(*cutShort);
+  if (wasWaiting) core_->admission().forget(this);
+  if (heldPlace) core_->admission().release();
   if (tracked_) {
-    reportEnd(result);
+    report_.end(result, attemptsSent, Clock::now() - startedAt_);
     core_->untrack(this);
     Lifecycle::instance().callEnded();
   }
@@ -416,49 +339,6 @@ void CallState::handOver() {
   } catch (...) {
     task();  // no delivery thread could be reached: answering late beats never
   }
-}
-
-void CallState::reportAttempt(int attempt, const HttpOutcome& outcome) {
-  const std::shared_ptr<CallObserver>& observer = core_->options().observer();
-  if (!observer) return;
-  CallObserver::Attempt event;
-  event.operation = setup_.operation;
-  event.callId = callId_;
-  event.attempt = attempt;
-  event.statusCode = outcome.statusCode;
-  if (outcome.failure != HttpOutcome::Failure::none) {
-    event.failure = static_cast<std::int64_t>(transportCodeOf(outcome.failure));
-  }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    event.duration = Clock::now() - attemptSentAt_;
-    event.bytesSent = bytesSent_;
-    event.queueWait = attempt == 1 ? queueWait_ : std::chrono::nanoseconds::zero();
-    event.limiterWait = limiterWait_;
-  }
-  event.bytesReceived = outcome.body.size();
-  notify(observer, [&](CallObserver& o) { o.onAttempt(event); });
-}
-
-void CallState::reportStart() {
-  notify(core_->options().observer(), [this](CallObserver& observer) {
-    observer.onCallStart(CallObserver::CallStart{setup_.operation, callId_});
-  });
-}
-
-void CallState::reportEnd(const Result<BaseResponse>& result) {
-  const std::shared_ptr<CallObserver>& observer = core_->options().observer();
-  if (!observer) return;
-  CallObserver::CallEnd event;
-  event.operation = setup_.operation;
-  event.callId = callId_;
-  event.error = result.ok() ? nullptr : &result.error();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    event.attempts = attempts_;
-  }
-  event.duration = Clock::now() - startedAt_;
-  notify(observer, [&](CallObserver& o) { o.onCallEnd(event); });
 }
 
 void CallState::deliver() {
@@ -517,11 +397,6 @@ std::optional<Result<BaseResponse>> CallState::waitFor(std::chrono::nanoseconds 
   }
   if (!delivered_.wait_for(lock, wait, [this] { return finished_; })) return std::nullopt;
   return *result_;
-}
-
-std::string CallState::redacted(std::string text) const {
-  transport::maskSecrets(text, transport::keySecrets(core_->options().apiKey()));
-  return text;
 }
 
 }  // namespace orvane::site::internal

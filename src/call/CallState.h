@@ -14,19 +14,25 @@
 #include "orvane/site/RetryPolicy.h"
 #include "orvane/site/internal/HttpTransport.h"
 #include "orvane/site/responses/BaseResponse.h"
+#include "pipeline/Admission.h"
+#include "pipeline/AttemptRecord.h"
+#include "pipeline/CallDeadline.h"
+#include "pipeline/CallReport.h"
+#include "pipeline/RatePermit.h"
 
 namespace orvane::site::internal {
 
 class ClientCore;
 
-/// One call of an option client from start to its one delivery: its resolved options and
-/// deadline, its cancel flag, its attempts and retry pauses, and its result.
+/// One call of an option client from its start to its one delivery. It runs the call through
+/// the pipeline's stages (admission, rate permit, deadline, attempt, reply rules, retry) and
+/// keeps the call's life: its states, its result, the one delivery, get/waitFor/cancel.
 ///
 /// Steps run on the transport's delivery thread (the library thread for curl); `cancel`, `get`
 /// and `waitFor` on any thread. The call ends exactly once, by its reply, its last failure,
 /// its deadline, cancellation or the client's end; its handler then runs once, never inside
 /// the operation call.
-class CallState : public std::enable_shared_from_this<CallState> {
+class CallState : public std::enable_shared_from_this<CallState>, public Admission::Waiter {
  public:
   using Clock = std::chrono::steady_clock;
 
@@ -47,15 +53,13 @@ class CallState : public std::enable_shared_from_this<CallState> {
   /// same way).
   static std::shared_ptr<CallState> start(CallState* fresh, std::optional<Error> failure);
 
-  virtual ~CallState() = default;
+  ~CallState() override = default;
   CallState(const CallState&) = delete;
   CallState& operator=(const CallState&) = delete;
 
   void cancel();
   bool done() const;
-  /// Takes the in-flight place the client hands over and starts the call; false when the call
-  /// has ended meanwhile (the place then goes to the next one).
-  bool takeSlot();
+  bool takePlace() override;
   Result<BaseResponse> get();
   std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait);
 
@@ -78,25 +82,26 @@ class CallState : public std::enable_shared_from_this<CallState> {
   virtual void runHandler(const Result<BaseResponse>& result) = 0;
 
  private:
+  std::optional<Error> enter(bool& queued);
   void begin();
   void armDeadline();
   void sendAttempt();
-  void afterPermit(int attempt, std::chrono::nanoseconds wait);
   void transmit(int attempt);
   void onOutcome(int attempt, HttpOutcome outcome);
-  void reportAttempt(int attempt, const HttpOutcome& outcome);
-  void reportStart();
-  void reportEnd(const Result<BaseResponse>& result);
-  void handOver();
   void retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter);
   void end(Result<BaseResponse> result);
+  void handOver();
   void deliver();
   bool ended() const;
-  std::string redacted(std::string text) const;
+  void endWithFailure(const char* what, const std::exception& problem);
 
   const std::shared_ptr<ClientCore> core_;
   const std::shared_ptr<HttpTransport> transport_;
-  Setup setup_;
+  const Setup setup_;
+  const Clock::time_point startedAt_;
+  const CallReport report_;
+  const RatePermit permit_;
+  CallDeadline deadline_;
 
   mutable std::mutex mutex_;
   std::condition_variable delivered_;
@@ -107,19 +112,13 @@ class CallState : public std::enable_shared_from_this<CallState> {
   // The result is being handed to the handler (it is known inside the handler itself).
   bool deliveryStarted_ = false;
   bool tracked_ = false;
-  bool holdsSlot_ = false;
-  bool waitingForSlot_ = false;
-  bool deadlineArmed_ = false;
-  int attempts_ = 0;
+  bool holdsPlace_ = false;
+  bool waitingForPlace_ = false;
+  // The latest attempt's time-out is the deadline: its time-out is the deadline passing.
+  bool attemptBoundByDeadline_ = false;
+  AttemptRecord attempts_;
   std::chrono::nanoseconds paused_{0};
-  Clock::time_point startedAt_;
-  // For observers: one number per call, the waits before the current attempt and its start.
-  std::uint64_t callId_ = 0;
-  std::chrono::nanoseconds queueWait_{0};
-  std::chrono::nanoseconds limiterWait_{0};
-  Clock::time_point permitAskedAt_;
-  Clock::time_point attemptSentAt_;
-  std::size_t bytesSent_ = 0;
+  std::chrono::nanoseconds clientQueueWait_{0};
   std::shared_ptr<HttpTransport::Exchange> exchange_;
   TrackLink trackLink_;
 };

@@ -9,6 +9,7 @@
 #include "call/Lifecycle.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/internal/CurlTransport.h"
+#include "transport/SecretMask.h"
 
 namespace orvane::site::internal {
 namespace {
@@ -33,7 +34,9 @@ std::shared_ptr<ClientCore> ClientCore::create(ClientOptions options) {
 ClientCore::ClientCore(ClientOptions options)
     : options_(std::move(options)),
       transport_(options_.transport() ? options_.transport() : sharedCurlTransport()),
-      handlerExecutor_(options_.handlerExecutor()) {
+      keySecrets_(transport::keySecrets(options_.apiKey())),
+      handlerExecutor_(options_.handlerExecutor()),
+      admission_(options_.maxInFlight(), options_.maxQueuedCalls()) {
   if (!handlerExecutor_ && options_.handlerThreads() > 0) {
     pool_ = std::make_unique<HandlerPool>(options_.handlerThreads());
     handlerExecutor_ = pool_->executor();
@@ -99,48 +102,6 @@ void ClientCore::cancelAll(bool close) {
     }
   }
   for (const auto& call : calls) call->cancel();
-}
-
-ClientCore::Admission ClientCore::admit(const std::shared_ptr<CallState>& call) {
-  const std::size_t bound = options_.maxInFlight();
-  if (bound == 0) return Admission::granted;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (inFlight_ < bound) {
-    ++inFlight_;
-    return Admission::granted;
-  }
-  if (waiting_.size() >= options_.maxQueuedCalls()) return Admission::full;
-  waiting_.push_back(call);
-  return Admission::queued;
-}
-
-void ClientCore::releaseSlot() {
-  if (options_.maxInFlight() == 0) return;
-  for (;;) {
-    std::shared_ptr<CallState> next;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (waiting_.empty()) {
-        if (inFlight_ > 0) --inFlight_;
-        return;
-      }
-      next = std::move(waiting_.front());
-      waiting_.pop_front();
-    }
-    // The place passes on unless that call has ended meanwhile.
-    if (next->takeSlot()) return;
-  }
-}
-
-void ClientCore::forgetWaiting(const CallState* call) {
-  std::shared_ptr<CallState> released;
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (auto at = waiting_.begin(); at != waiting_.end(); ++at) {
-    if (at->get() != call) continue;
-    released = std::move(*at);
-    waiting_.erase(at);
-    return;
-  }
 }
 
 }  // namespace orvane::site::internal

@@ -8,12 +8,14 @@
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Error.h"
 #include "orvane/site/Executor.h"
 #include "orvane/site/HandlerPool.h"
 #include "orvane/site/internal/HttpTransport.h"
+#include "pipeline/Admission.h"
 #include "transport/RequestUrl.h"
 
 namespace orvane::site::internal {
@@ -32,6 +34,9 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   /// The transport of the options, or the shared curl transport of option clients.
   const std::shared_ptr<HttpTransport>& transport() const noexcept { return transport_; }
 
+  /// Every form of the client's key (as sent, decoded, encoded), masked in every error text.
+  const std::vector<std::string>& keySecrets() const noexcept { return keySecrets_; }
+
   /// Where handlers go: the options' executor, else the client's own pool, else nowhere (empty:
   /// the transport's delivery thread).
   const Executor& handlerExecutor() const noexcept { return handlerExecutor_; }
@@ -39,12 +44,11 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   /// true at once when the client has no pool.
   bool drainHandlers(std::chrono::nanoseconds timeout);
 
-  /// Registers a call under way; false (and the error to end it with) when the client no
-  /// longer takes calls.
   /// The address (with the key) of the operation at `path`, or why none can be formed. Formed
   /// once per path: the client's host and key never change.
   const std::variant<transport::RequestUrl, Error>& requestUrl(const std::string& path);
 
+  /// Registers a call under way; the error to end it with when the client no longer takes calls.
   std::optional<Error> track(const std::shared_ptr<CallState>& call);
   /// Forgets a call that ended.
   void untrack(CallState* call);
@@ -52,21 +56,15 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   /// Refuses later calls (when `close`) and cancels those under way.
   void cancelAll(bool close);
 
-  /// The answer of the client's in-flight bound to a new call.
-  enum class Admission { granted, queued, full };
-  /// Gives `call` one of the `maxInFlight` places, or queues it in order (it is started by
-  /// `releaseSlot` later), or refuses it when `maxQueuedCalls` already wait.
-  Admission admit(const std::shared_ptr<CallState>& call);
-  /// Hands the place of a call that ended to the oldest waiting call still alive.
-  void releaseSlot();
-  /// Forgets a waiting call that ended before it got a place.
-  void forgetWaiting(const CallState* call);
+  /// The client's in-flight bound and its queue of calls waiting for a place.
+  Admission& admission() noexcept { return admission_; }
 
  private:
   explicit ClientCore(ClientOptions options);
 
   const ClientOptions options_;
   const std::shared_ptr<HttpTransport> transport_;
+  const std::vector<std::string> keySecrets_;
   // Made with the client; destroyed with its last call, which may happen on one of its threads.
   std::unique_ptr<HandlerPool> pool_;
   Executor handlerExecutor_;
@@ -75,8 +73,7 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   // Calls under way, linked through their own TrackLink so that tracking allocates nothing.
   CallState* firstCall_ = nullptr;
   std::size_t callCount_ = 0;
-  std::size_t inFlight_ = 0;
-  std::deque<std::shared_ptr<CallState>> waiting_;
+  Admission admission_;
   std::mutex urlsMutex_;
   // A deque, so that references handed out stay valid as paths are added.
   std::deque<std::pair<std::string, std::variant<transport::RequestUrl, Error>>> urls_;

@@ -1,7 +1,5 @@
 #include "orvane/site/internal/SiteRequestManager.h"
 
-#include <simdjson.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -13,11 +11,12 @@
 
 #include "internal/AllocationFault.h"
 #include "internal/Logger.h"
-#include "internal/ReplyErrors.h"
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/ErrorType.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/decode.h"
+#include "pipeline/ReplyRules.h"
+#include "pipeline/RetryStep.h"
 #include "transport/RequestUrl.h"
 #include "transport/SecretMask.h"
 
@@ -295,58 +294,45 @@ void SiteRequestManager::handleReply(const std::string& url, const std::string& 
 
 void SiteRequestManager::handleOutcome(const std::string& url, const std::string& maskedUrl,
                                        HttpOutcome outcome) {
-  const long status = outcome.statusCode;
-  if (outcome.failure != HttpOutcome::Failure::none) {
-    finish(makeTransportError(internal::transportCodeOf(outcome.failure), status,
-                              redact(outcome.failureDetail)),
-           std::nullopt);
+  std::vector<std::string> secrets;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    secrets = secrets_;
+  }
+  internal::ReplyVerdict verdict =
+      internal::classifyReply(outcome, secrets, internal::SuccessBody::checked);
+  using Kind = internal::ReplyVerdict::Kind;
+  if (verdict.kind == Kind::noReply || verdict.kind == Kind::notUtf8) {
+    finish(std::move(verdict.error), std::nullopt);
     return;
   }
-  if (status <= 0) {
-    finish(makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                              "the transport gave no HTTP status"),
-           std::nullopt);
-    return;
-  }
-  std::string body = std::move(outcome.body);
-  if (!simdjson::validate_utf8(body.data(), body.size())) {
-    finish(makeTransportError(TransportErrorCode::bodyNotUtf8, status), std::nullopt);
-    return;
-  }
-  logResponse(body);
-  if (status == 200) {
-    finish(std::nullopt, std::move(body));
-  } else if (status >= 500) {
-    retryOrEnd(url, maskedUrl, status);
+  logResponse(outcome.body);
+  if (verdict.kind == Kind::success) {
+    finish(std::nullopt, std::move(outcome.body));
+  } else if (verdict.kind == Kind::serverError) {
+    retryOrEnd(url, maskedUrl, outcome.statusCode);
   } else {
-    handleErrorReply(status, body);
+    if (verdict.notAnEnvelope) {
+      ORVANE_SITE_LOG(kGenerateSession,
+                      "httpResponse StatusCode: " + std::to_string(outcome.statusCode),
+                      internal::kError);
+    }
+    finish(std::move(verdict.error), std::nullopt);
   }
 }
 
 void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& maskedUrl,
                                     long statusCode) {
-  std::optional<std::chrono::nanoseconds> delay;
-  std::string why;
+  internal::RetryPlan plan;
   std::shared_ptr<HttpTransport> transport;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     transport = transport_;
-    const double pause = retryInterval_;
-    if (maxRetry_ <= 0) {
-      why = "no retry left after " + std::to_string(retriesMade_ + 1) + " attempts";
-    } else if (retriesMade_ >= kMaxRetries) {
-      why = "the limit of " + std::to_string(kMaxRetries) + " retries was reached";
-    } else if (!std::isfinite(pause) || pause > kLongestRetryPauseSeconds) {
-      why = "the retry pause is not a number of seconds from 0 to " +
-            std::to_string(static_cast<long>(kLongestRetryPauseSeconds));
-    } else {
-      delay = pause <= 0 ? std::chrono::nanoseconds::zero()
-                         : std::chrono::duration_cast<std::chrono::nanoseconds>(
-                               std::chrono::duration<double>(pause));
-    }
+    plan = internal::planManagerRetry(internal::ManagerSchedule{
+        maxRetry_, retriesMade_, retryInterval_, kMaxRetries, kLongestRetryPauseSeconds});
   }
-  if (!delay) {
-    finish(makeTransportError(TransportErrorCode::serverErrorAfterRetries, statusCode, why),
+  if (!plan.pause) {
+    finish(makeTransportError(TransportErrorCode::serverErrorAfterRetries, statusCode, plan.detail),
            std::nullopt);
     return;
   }
@@ -361,27 +347,12 @@ void SiteRequestManager::retryOrEnd(const std::string& url, const std::string& m
     self->generateSession(url, maskedUrl);
   };
   try {
-    transport->runAfter(*delay, std::move(retry));
+    transport->runAfter(*plan.pause, std::move(retry));
   } catch (const std::exception& failure) {
     finish(makeTransportError(TransportErrorCode::serverErrorAfterRetries, statusCode,
                               std::string("the retry could not be scheduled: ") + failure.what()),
            std::nullopt);
   }
-}
-
-void SiteRequestManager::handleErrorReply(long statusCode, const std::string& body) {
-  bool notAnEnvelope = false;
-  std::vector<std::string> secrets;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    secrets = secrets_;
-  }
-  Error error = internal::errorOfReply(statusCode, body, notAnEnvelope, secrets);
-  if (notAnEnvelope) {
-    ORVANE_SITE_LOG(kGenerateSession, "httpResponse StatusCode: " + std::to_string(statusCode),
-                    internal::kError);
-  }
-  finish(std::move(error), std::nullopt);
 }
 
 void SiteRequestManager::finish(std::optional<Error> error, std::optional<std::string> body) {
@@ -409,22 +380,6 @@ void SiteRequestManager::finishLater(Error error) {
   } catch (...) {
     deliver();  // no delivery thread could be reached: answering late beats never
   }
-}
-
-std::string SiteRequestManager::redact(std::string text) const {
-  redactFrom(text, 0);
-  // Any transport's failure text may quote a proxy or other address with its credentials.
-  transport::maskUrlCredentials(text);
-  return text;
-}
-
-void SiteRequestManager::redactFrom(std::string& text, std::size_t from) const {
-  std::vector<std::string> secrets;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    secrets = secrets_;
-  }
-  transport::maskSecrets(text, secrets, from);
 }
 
 void SiteRequestManager::logResponse(const std::string& body) const {

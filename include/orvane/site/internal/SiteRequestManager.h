@@ -138,11 +138,8 @@ class ORVANE_SITE_EXPORT SiteRequestManager
   void handleReply(const std::string& url, const std::string& maskedUrl, HttpOutcome outcome);
   void handleOutcome(const std::string& url, const std::string& maskedUrl, HttpOutcome outcome);
   void retryOrEnd(const std::string& url, const std::string& maskedUrl, long statusCode);
-  void handleErrorReply(long statusCode, const std::string& body);
   void finish(std::optional<Error> error, std::optional<std::string> body);
   void finishLater(Error error);
-  std::string redact(std::string text) const;
-  void redactFrom(std::string& text, std::size_t from) const;
   void logResponse(const std::string& body) const;
 
   mutable std::mutex mutex_;

@@ -1,4 +1,6 @@
-#include "internal/ReplyErrors.h"
+#include "pipeline/ReplyRules.h"
+
+#include <simdjson.h>
 
 #include <memory>
 #include <utility>
@@ -11,6 +13,45 @@
 #include "transport/SecretMask.h"
 
 namespace orvane::site::internal {
+
+ReplyVerdict classifyReply(const HttpOutcome& outcome, const std::vector<std::string>& secrets,
+                           SuccessBody success) {
+  ReplyVerdict verdict;
+  const long status = outcome.statusCode;
+  if (outcome.failure != HttpOutcome::Failure::none) {
+    verdict.kind = ReplyVerdict::Kind::noReply;
+    verdict.failure = transportCodeOf(outcome.failure);
+    // A transport's failure text may quote the key or a proxy address with its credentials.
+    std::string detail = outcome.failureDetail;
+    transport::maskSecrets(detail, secrets);
+    transport::maskUrlCredentials(detail);
+    verdict.error = makeTransportError(verdict.failure, status, detail);
+    return verdict;
+  }
+  if (status <= 0) {
+    verdict.kind = ReplyVerdict::Kind::noReply;
+    verdict.error = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
+                                       "the transport gave no HTTP status");
+    return verdict;
+  }
+  const std::string& body = outcome.body;
+  const bool checkUtf8 = status != 200 || success == SuccessBody::checked;
+  if (checkUtf8 && !simdjson::validate_utf8(body.data(), body.size())) {
+    verdict.kind = ReplyVerdict::Kind::notUtf8;
+    verdict.error = makeTransportError(TransportErrorCode::bodyNotUtf8, status);
+    return verdict;
+  }
+  if (status == 200) return verdict;
+  if (status >= 500) {
+    verdict.kind = ReplyVerdict::Kind::serverError;
+    verdict.error = makeTransportError(TransportErrorCode::serverErrorAfterRetries, status);
+    return verdict;
+  }
+  verdict.kind =
+      status == 429 ? ReplyVerdict::Kind::tooManyRequests : ReplyVerdict::Kind::errorReply;
+  verdict.error = errorOfReply(status, body, verdict.notAnEnvelope, secrets);
+  return verdict;
+}
 
 TransportErrorCode transportCodeOf(HttpOutcome::Failure failure) noexcept {
   switch (failure) {

@@ -1,0 +1,162 @@
+// The call pipeline's promises on fake time: a deadline ends a call with deadlineExceeded in
+// whatever phase it finds it, and every attempt that starts is told to the observer exactly
+// once, however it ends.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "orvane/site/Call.h"
+#include "orvane/site/CallObserver.h"
+#include "orvane/site/ClientOptions.h"
+#include "orvane/site/RateLimiter.h"
+#include "orvane/site/SiteClient.h"
+#include "orvane/site/TransportErrorCode.h"
+#include "support/FakeTransport.h"
+
+namespace orvane::site {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::FakeTransport;
+
+std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
+
+TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"); }
+
+// Grants every permit after a fixed wait.
+class SlowLimiter final : public RateLimiter {
+ public:
+  void acquire(Grant grant) override { grant(std::chrono::hours(1)); }
+  void slowDown(std::chrono::nanoseconds /*pause*/) override {}
+};
+
+struct Recorder final : CallObserver {
+  void onAttempt(const Attempt& event) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    attempts.push_back(event);
+  }
+  void onCallEnd(const CallEnd& event) override {
+    std::lock_guard<std::mutex> lock(mutex);
+    endedAttempts.push_back(event.attempts);
+  }
+  std::mutex mutex;
+  std::vector<Attempt> attempts;
+  std::vector<int> endedAttempts;
+};
+
+class CallPipelineTest : public ::testing::Test {
+ protected:
+  ClientOptions options() const {
+    ClientOptions options;
+    options.setApiKey("KEY-A").setHost("127.0.0.1:8443").setTransport(transport_);
+    options.setRetryPolicy(RetryPolicy().setJitter(false)).setObserver(recorder_);
+    return options;
+  }
+  void TearDown() override { transport_->dropPending(); }
+
+  std::shared_ptr<FakeTransport> transport_ = std::make_shared<FakeTransport>();
+  std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+};
+
+enum class Phase { queued, waitingForPermit, connecting, inAttempt };
+
+class DeadlinePhaseTest : public CallPipelineTest, public ::testing::WithParamInterface<Phase> {};
+
+TEST_P(DeadlinePhaseTest, EndsWithDeadlineExceeded) {
+  const Phase phase = GetParam();
+  ClientOptions clientOptions = options().setMaxInFlight(1);
+  if (phase == Phase::waitingForPermit)
+    clientOptions.setRateLimiter(std::make_shared<SlowLimiter>());
+  SiteClient client(clientOptions);
+  // In the queued phase a first call holds the client's one place.
+  Call<TimezoneResponse> first;
+  if (phase == Phase::queued)
+    first = client.timezone(someRequest(), CallOptions().setDeadline(60s));
+  Call<TimezoneResponse> call =
+      client.timezone(someRequest(), CallOptions().setDeadline(2s).setAttemptTimeout(10s));
+  transport_->runPosted();
+  if (phase == Phase::connecting) {
+    // The transport's own time-out of the attempt is what is left of the deadline.
+    ASSERT_TRUE(transport_->fail(HttpOutcome::Failure::timedOut));
+  } else {
+    ASSERT_TRUE(transport_->fireNextTimer());  // the earliest timer: the 2 s deadline
+  }
+  transport_->runPosted();
+  ASSERT_TRUE(call.done());
+  const Result<TimezoneResponse> result = call.get();
+  ASSERT_FALSE(result.ok());
+  EXPECT_EQ(result.error().code, codeOf(TransportErrorCode::deadlineExceeded));
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, DeadlinePhaseTest,
+                         ::testing::Values(Phase::queued, Phase::waitingForPermit,
+                                           Phase::connecting, Phase::inAttempt));
+
+TEST_F(CallPipelineTest, AnAttemptTimeOutWithinTheDeadlineStaysTimedOut) {
+  SiteClient client(options().setRetryPolicy(RetryPolicy().setRetryTimeouts(false)));
+  Call<TimezoneResponse> call =
+      client.timezone(someRequest(), CallOptions().setDeadline(60s).setAttemptTimeout(1s));
+  transport_->runPosted();
+  ASSERT_TRUE(transport_->fail(HttpOutcome::Failure::timedOut));
+  transport_->runPosted();
+  EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::timedOut));
+}
+
+enum class Ending { cancel, deadline, clientDestroyed };
+
+class CutShortAttemptTest : public CallPipelineTest,
+                            public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(CutShortAttemptTest, IsToldOnceWithTheEndingsCode) {
+  std::optional<SiteClient> client(std::in_place, options());
+  Call<TimezoneResponse> call = client->timezone(someRequest(), CallOptions().setDeadline(5s));
+  transport_->runPosted();
+  ASSERT_EQ(transport_->pendingRequestCount(), 1U);
+  TransportErrorCode expected = TransportErrorCode::cancelled;
+  switch (GetParam()) {
+    case Ending::cancel:
+      call.cancel();
+      break;
+    case Ending::deadline:
+      ASSERT_TRUE(transport_->fireNextTimer());
+      expected = TransportErrorCode::deadlineExceeded;
+      break;
+    case Ending::clientDestroyed:
+      client.reset();
+      break;
+  }
+  transport_->runPosted();
+  call.cancel();  // a second ending tells nothing more
+  ASSERT_EQ(recorder_->attempts.size(), 1U);
+  const CallObserver::Attempt& attempt = recorder_->attempts[0];
+  EXPECT_EQ(attempt.attempt, 1);
+  EXPECT_EQ(attempt.failure, codeOf(expected));
+  EXPECT_GT(attempt.bytesSent, 0U);
+  EXPECT_EQ(recorder_->endedAttempts, std::vector<int>{1});
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, CutShortAttemptTest,
+                         ::testing::Values(Ending::cancel, Ending::deadline,
+                                           Ending::clientDestroyed));
+
+TEST_F(CallPipelineTest, AnAttemptThatGotAReplyIsToldOnceAndNotAgainAtTheEnd) {
+  SiteClient client(options());
+  Call<TimezoneResponse> call = client.timezone(someRequest());
+  transport_->runPosted();
+  HttpOutcome reply = testing::httpReply(200, R"({"returnCode":"0","returnDesc":"OK"})");
+  reply.queueWait = 40ms;  // the transport's own wait for a connection counts as queue wait
+  ASSERT_TRUE(transport_->answer(reply));
+  transport_->runPosted();
+  ASSERT_TRUE(call.get().ok());
+  ASSERT_EQ(recorder_->attempts.size(), 1U);
+  EXPECT_FALSE(recorder_->attempts[0].failure.has_value());
+  EXPECT_GE(recorder_->attempts[0].queueWait, 40ms);
+  EXPECT_EQ(recorder_->endedAttempts, std::vector<int>{1});
+}
+
+}  // namespace
+}  // namespace orvane::site
