@@ -1,11 +1,11 @@
 #include "orvane/site/SiteClient.h"
 
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
-#include "call/ClientCore.h"
-#include "call/OperationCall.h"
+#include "connection/ClientConnection.h"
 #include "internal/Logger.h"
 #include "internal/client/FacadeLifetime.h"
 #include "internal/client/HandlerWrapper.h"
@@ -89,14 +89,6 @@ void runOperation(
   }
 }
 
-// The client whose Call-returning operations a SiteClient without options uses: every call
-// ends at once with an error that says why.
-const std::shared_ptr<internal::ClientCore>& withoutOptionsCore() {
-  static const auto* core = new std::shared_ptr<internal::ClientCore>(
-      internal::ClientCore::create(ClientOptions().setTransport(defaultHttpTransport())));
-  return *core;
-}
-
 }  // namespace
 
 SiteClient& SiteClient::shared() {
@@ -115,218 +107,45 @@ void SiteClient::provideApiContext(std::shared_ptr<ApiContext> apiContext) {
   ContextDataCache::set(apiContext);
 }
 
-SiteClient::SiteClient() : lifetime_(std::make_shared<internal::FacadeLifetime>()) {}
+SiteClient::SiteClient()
+    : lifetime_(std::make_shared<internal::FacadeLifetime>()),
+      connection_(internal::processWideConnection()) {}
 
 SiteClient::SiteClient(ClientOptions options)
     : lifetime_(std::make_shared<internal::FacadeLifetime>()),
-      core_(internal::ClientCore::create(std::move(options))) {}
+      connection_(makeSiteConnection(std::move(options))) {}
+
+SiteClient::SiteClient(std::shared_ptr<SiteConnection> connection)
+    : lifetime_(std::make_shared<internal::FacadeLifetime>()), connection_(std::move(connection)) {
+  if (!connection_) throw std::invalid_argument("a SiteClient needs a connection, not null");
+}
 
 SiteClient::~SiteClient() {
-  // An option client's calls end now, each handler once with "cancelled"; facade calls keep
-  // their documented rule (handlers suppressed).
-  if (core_) core_->cancelAll(true);
+  // A connection of this client's own ends its calls now, each handler once with "cancelled";
+  // facade calls keep their documented rule (handlers suppressed).
+  connection_.reset();
   lifetime_->end();
 }
 
-void SiteClient::textSearch(TextSearchRequest request, std::shared_ptr<ApiContext> apiContext,
-                            TextSearchHandler completionHandler) {
-  runOperation<TextSearchRequestClient>("textSearch(with:apiContext:completionHandler:)", lifetime_,
-                                        std::move(request), std::move(apiContext),
-                                        std::move(completionHandler));
-}
-
-void SiteClient::nearbySearch(NearbySearchRequest request, std::shared_ptr<ApiContext> apiContext,
-                              NearbySearchHandler completionHandler) {
-  runOperation<NearbySearchRequestClient>("nearbySearch(with:apiContext:completionHandler:)",
-                                          lifetime_, std::move(request), std::move(apiContext),
-                                          std::move(completionHandler));
-}
-
-void SiteClient::detailSearch(DetailSearchRequest request, std::shared_ptr<ApiContext> apiContext,
-                              DetailSearchHandler completionHandler) {
-  runOperation<DetailSearchRequestClient>("detailSearch(with:apiContext:completionHandler:)",
-                                          lifetime_, std::move(request), std::move(apiContext),
-                                          std::move(completionHandler));
-}
-
-void SiteClient::querySuggestion(QuerySuggestionRequest request,
-                                 std::shared_ptr<ApiContext> apiContext,
-                                 QuerySuggestionHandler completionHandler) {
-  runOperation<QuerySuggestionRequestClient>("querySuggestion(with:apiContext:completionHandler:)",
-                                             lifetime_, std::move(request), std::move(apiContext),
-                                             std::move(completionHandler));
-}
-
-void SiteClient::queryAutocomplete(QueryAutocompleteRequest request,
-                                   std::shared_ptr<ApiContext> apiContext,
-                                   QueryAutocompleteHandler completionHandler) {
-  runOperation<QueryAutocompleteRequestClient>(
-      "queryAutocomplete(with:apiContext:completionHandler:)", lifetime_, std::move(request),
-      std::move(apiContext), std::move(completionHandler));
-}
-
-void SiteClient::geocode(GeocodeRequest request, std::shared_ptr<ApiContext> apiContext,
-                         GeocodeHandler completionHandler) {
-  runOperation<GeocodeRequestClient>("geocode(with:apiContext:completionHandler:)", lifetime_,
-                                     std::move(request), std::move(apiContext),
-                                     std::move(completionHandler));
-}
-
-void SiteClient::reverseGeocode(ReverseGeocodeRequest request,
-                                std::shared_ptr<ApiContext> apiContext,
-                                ReverseGeocodeHandler completionHandler) {
-  runOperation<ReverseGeocodeRequestClient>("reverseGeocode(with:apiContext:completionHandler:)",
-                                            lifetime_, std::move(request), std::move(apiContext),
-                                            std::move(completionHandler));
-}
-
-void SiteClient::timezone(TimezoneRequest request, std::shared_ptr<ApiContext> apiContext,
-                          TimezoneHandler completionHandler) {
-  runOperation<TimezoneRequestClient>("timezone(with:apiContext:completionHandler:)", lifetime_,
-                                      std::move(request), std::move(apiContext),
-                                      std::move(completionHandler));
-}
-
-Call<TextSearchResponse> SiteClient::textSearch(TextSearchRequest request) {
-  return textSearch(std::move(request), CallOptions(), nullptr);
-}
-
-Call<TextSearchResponse> SiteClient::textSearch(TextSearchRequest request,
-                                                const CallOptions& callOptions) {
-  return textSearch(std::move(request), callOptions, nullptr);
-}
-
-Call<TextSearchResponse> SiteClient::textSearch(
-    TextSearchRequest request, const CallOptions& callOptions,
-    std::function<void(Result<TextSearchResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "searchByText";
-  return Call<TextSearchResponse>(internal::startOperationCall<TextSearchRequestClient>(
-      "textSearch", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
-      std::move(request), callOptions, std::move(handler)));
-}
-
-Call<NearbySearchResponse> SiteClient::nearbySearch(NearbySearchRequest request) {
-  return nearbySearch(std::move(request), CallOptions(), nullptr);
-}
-
-Call<NearbySearchResponse> SiteClient::nearbySearch(NearbySearchRequest request,
-                                                    const CallOptions& callOptions) {
-  return nearbySearch(std::move(request), callOptions, nullptr);
-}
-
-Call<NearbySearchResponse> SiteClient::nearbySearch(
-    NearbySearchRequest request, const CallOptions& callOptions,
-    std::function<void(Result<NearbySearchResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "nearbySearch";
-  return Call<NearbySearchResponse>(internal::startOperationCall<NearbySearchRequestClient>(
-      "nearbySearch", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
-      std::move(request), callOptions, std::move(handler)));
-}
-
-Call<DetailSearchResponse> SiteClient::detailSearch(DetailSearchRequest request) {
-  return detailSearch(std::move(request), CallOptions(), nullptr);
-}
-
-Call<DetailSearchResponse> SiteClient::detailSearch(DetailSearchRequest request,
-                                                    const CallOptions& callOptions) {
-  return detailSearch(std::move(request), callOptions, nullptr);
-}
-
-Call<DetailSearchResponse> SiteClient::detailSearch(
-    DetailSearchRequest request, const CallOptions& callOptions,
-    std::function<void(Result<DetailSearchResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "searchById";
-  return Call<DetailSearchResponse>(internal::startOperationCall<DetailSearchRequestClient>(
-      "detailSearch", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
-      std::move(request), callOptions, std::move(handler)));
-}
-
-Call<QuerySuggestionResponse> SiteClient::querySuggestion(QuerySuggestionRequest request) {
-  return querySuggestion(std::move(request), CallOptions(), nullptr);
-}
-
-Call<QuerySuggestionResponse> SiteClient::querySuggestion(QuerySuggestionRequest request,
-                                                          const CallOptions& callOptions) {
-  return querySuggestion(std::move(request), callOptions, nullptr);
-}
-
-Call<QuerySuggestionResponse> SiteClient::querySuggestion(
-    QuerySuggestionRequest request, const CallOptions& callOptions,
-    std::function<void(Result<QuerySuggestionResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "querySuggestion";
-  return Call<QuerySuggestionResponse>(internal::startOperationCall<QuerySuggestionRequestClient>(
-      "querySuggestion", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
-      std::move(request), callOptions, std::move(handler)));
-}
-
-Call<QueryAutocompleteResponse> SiteClient::queryAutocomplete(QueryAutocompleteRequest request) {
-  return queryAutocomplete(std::move(request), CallOptions(), nullptr);
-}
-
-Call<QueryAutocompleteResponse> SiteClient::queryAutocomplete(QueryAutocompleteRequest request,
-                                                              const CallOptions& callOptions) {
-  return queryAutocomplete(std::move(request), callOptions, nullptr);
-}
-
-Call<QueryAutocompleteResponse> SiteClient::queryAutocomplete(
-    QueryAutocompleteRequest request, const CallOptions& callOptions,
-    std::function<void(Result<QueryAutocompleteResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "queryAutoComplete";
-  return Call<QueryAutocompleteResponse>(
-      internal::startOperationCall<QueryAutocompleteRequestClient>(
-          "queryAutocomplete", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
-          std::move(request), callOptions, std::move(handler)));
-}
-
-Call<GeocodeResponse> SiteClient::geocode(GeocodeRequest request) {
-  return geocode(std::move(request), CallOptions(), nullptr);
-}
-
-Call<GeocodeResponse> SiteClient::geocode(GeocodeRequest request, const CallOptions& callOptions) {
-  return geocode(std::move(request), callOptions, nullptr);
-}
-
-Call<GeocodeResponse> SiteClient::geocode(GeocodeRequest request, const CallOptions& callOptions,
-                                          std::function<void(Result<GeocodeResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "geocode";
-  return Call<GeocodeResponse>(internal::startOperationCall<GeocodeRequestClient>(
-      "geocode", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path, std::move(request),
-      callOptions, std::move(handler)));
-}
-
-Call<ReverseGeocodeResponse> SiteClient::reverseGeocode(ReverseGeocodeRequest request) {
-  return reverseGeocode(std::move(request), CallOptions(), nullptr);
-}
-
-Call<ReverseGeocodeResponse> SiteClient::reverseGeocode(ReverseGeocodeRequest request,
-                                                        const CallOptions& callOptions) {
-  return reverseGeocode(std::move(request), callOptions, nullptr);
-}
-
-Call<ReverseGeocodeResponse> SiteClient::reverseGeocode(
-    ReverseGeocodeRequest request, const CallOptions& callOptions,
-    std::function<void(Result<ReverseGeocodeResponse>)> handler) {
-  static const std::string path = ClientConfig::ApiPath + "reverseGeocode";
-  return Call<ReverseGeocodeResponse>(internal::startOperationCall<ReverseGeocodeRequestClient>(
-      "reverseGeocode", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path,
-      std::move(request), callOptions, std::move(handler)));
-}
-
-Call<TimezoneResponse> SiteClient::timezone(TimezoneRequest request) {
-  return timezone(std::move(request), CallOptions(), nullptr);
-}
-
-Call<TimezoneResponse> SiteClient::timezone(TimezoneRequest request,
-                                            const CallOptions& callOptions) {
-  return timezone(std::move(request), callOptions, nullptr);
-}
-
-Call<TimezoneResponse> SiteClient::timezone(TimezoneRequest request, const CallOptions& callOptions,
-                                            std::function<void(Result<TimezoneResponse>)> handler) {
-  static const std::string path = std::string("mapApi/v1/timezoneService/getTimezone");
-  return Call<TimezoneResponse>(internal::startOperationCall<TimezoneRequestClient>(
-      "timezone", core_ ? core_ : withoutOptionsCore(), core_ != nullptr, path, std::move(request),
-      callOptions, std::move(handler)));
-}
+// The facade's forms, and the Call forms on the client's connection.
+#define ORVANE_SITE_OPERATION(name, Kind, underApiPath, servicePath)                             \
+  void SiteClient::name(Kind##Request request, std::shared_ptr<ApiContext> apiContext,           \
+                        Kind##Handler completionHandler) {                                       \
+    runOperation<Kind##RequestClient>(#name "(with:apiContext:completionHandler:)", lifetime_,   \
+                                      std::move(request), std::move(apiContext),                 \
+                                      std::move(completionHandler));                             \
+  }                                                                                              \
+  Call<Kind##Response> SiteClient::name(Kind##Request request) {                                 \
+    return connection_->name(std::move(request), CallOptions(), nullptr);                        \
+  }                                                                                              \
+  Call<Kind##Response> SiteClient::name(Kind##Request request, const CallOptions& callOptions) { \
+    return connection_->name(std::move(request), callOptions, nullptr);                          \
+  }                                                                                              \
+  Call<Kind##Response> SiteClient::name(Kind##Request request, const CallOptions& callOptions,   \
+                                        std::function<void(Result<Kind##Response>)> handler) {   \
+    return connection_->name(std::move(request), callOptions, std::move(handler));               \
+  }
+#include "connection/Operations.inc"
+#undef ORVANE_SITE_OPERATION
 
 }  // namespace orvane::site

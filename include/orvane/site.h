@@ -30,6 +30,7 @@
 #include "orvane/site/ServiceReturnCode.h"
 #include "orvane/site/Shutdown.h"
 #include "orvane/site/SiteClient.h"
+#include "orvane/site/SiteConnection.h"
 #include "orvane/site/SiteClientProtocol.h"
 #include "orvane/site/TokenBucket.h"
 #include "orvane/site/TransportErrorCode.h"

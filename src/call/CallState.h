@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "call/CallLife.h"
 #include "orvane/site/Error.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/RetryPolicy.h"
@@ -32,7 +33,9 @@ class ClientCore;
 /// and `waitFor` on any thread. The call ends exactly once, by its reply, its last failure,
 /// its deadline, cancellation or the client's end; its handler then runs once, never inside
 /// the operation call.
-class CallState : public std::enable_shared_from_this<CallState>, public Admission::Waiter {
+class CallState : public std::enable_shared_from_this<CallState>,
+                  public CallLife,
+                  public Admission::Waiter {
  public:
   using Clock = std::chrono::steady_clock;
 
@@ -57,11 +60,11 @@ class CallState : public std::enable_shared_from_this<CallState>, public Admissi
   CallState(const CallState&) = delete;
   CallState& operator=(const CallState&) = delete;
 
-  void cancel();
-  bool done() const;
+  void cancel() override;
+  bool done() const override;
   bool takePlace() override;
-  Result<BaseResponse> get();
-  std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait);
+  Result<BaseResponse> get() override;
+  std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait) override;
 
   /// The call's place in its client's list of calls under way; only the client touches it,
   /// under its own lock. `self` keeps a tracked call alive (a call waiting for a permit is held

@@ -41,10 +41,4 @@ std::optional<Error> writeCheckedBody(const nlohmann::json& tree, std::string& b
   return std::nullopt;
 }
 
-Error noOptionsError() {
-  return makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
-                            "this SiteClient was made without ClientOptions; calls that return "
-                            "a Call need SiteClient(ClientOptions)");
-}
-
 }  // namespace orvane::site::internal

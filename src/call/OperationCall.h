@@ -46,9 +46,6 @@ std::optional<Error> writeRequestBody(const Request& request, std::string& body)
   return writeCheckedBody(tree.take(), body);
 }
 
-/// The error of an operation with a Call result on a SiteClient made without options.
-Error noOptionsError();
-
 /// A call of an operation whose response is `Response`: decodes its reply and hands the
 /// caller's handler the typed result.
 template <class Response>
@@ -83,19 +80,16 @@ class OperationCallState final : public CallState {
 /// request and response types are used, never the process-wide instance.
 template <class Client>
 CallHandle startOperationCall(const char* operation, const std::shared_ptr<ClientCore>& core,
-                              bool hasOptions, const std::string& path,
-                              typename Client::RequestType request, const CallOptions& callOptions,
+                              const std::string& path, typename Client::RequestType request,
+                              const CallOptions& callOptions,
                               std::function<void(Result<typename Client::ResponseType>)> handler) {
   using Response = typename Client::ResponseType;
   CallState::Setup setup;
   setup.operation = operation;
   std::optional<Error> failure;
-  if (!hasOptions) failure = noOptionsError();
   try {
-    if (!failure) {
-      failure = prepareCall(*core, callOptions, path, setup);
-      if (!failure) failure = writeRequestBody(request, setup.body);
-    }
+    failure = prepareCall(*core, callOptions, path, setup);
+    if (!failure) failure = writeRequestBody(request, setup.body);
   } catch (const std::exception& problem) {
     failure = makeTransportError(TransportErrorCode::otherFailure, std::nullopt,
                                  std::string("the call could not be prepared: ") + problem.what());

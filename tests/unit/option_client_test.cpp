@@ -310,16 +310,6 @@ TEST_F(OptionClientTest, GetInsideAHandlerReturnsAtOnceInsteadOfWaitingForever) 
   EXPECT_FALSE(pending.waitFor(1ms).has_value());  // on the test's own thread it just waits
 }
 
-TEST_F(OptionClientTest, AFacadeWithoutOptionsRefusesCallForms) {
-  SiteClient facade;
-  setDefaultHttpTransport(transport_);
-  Results results;
-  facade.timezone(someRequest(), CallOptions(), results.handler());
-  transport_->runUntilIdle();
-  setDefaultHttpTransport(nullptr);
-  EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::otherFailure));
-}
-
 // Answers every request on a worker thread with the key it carried, so a handler can tell
 // whose key went out.
 class KeyEchoTransport final : public HttpTransport {

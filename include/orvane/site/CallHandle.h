@@ -11,7 +11,7 @@
 namespace orvane::site {
 
 namespace internal {
-class CallState;
+class CallLife;
 }  // namespace internal
 
 /// The part of Call<T> that does not depend on the response type: one call under way or ended.
@@ -22,7 +22,12 @@ class ORVANE_SITE_EXPORT CallHandle {
   CallHandle() = default;
   /// Wraps the state of a started call. Only the library makes these, so the constructor stays
   /// out of the binary interface.
-  ORVANE_SITE_NO_EXPORT explicit CallHandle(std::shared_ptr<internal::CallState> state);
+  ORVANE_SITE_NO_EXPORT explicit CallHandle(std::shared_ptr<internal::CallLife> state);
+
+  /// A handle to a call that is already done with `result`: done() is true at once, get()
+  /// returns it, cancel() changes nothing. For connections that answer without a request
+  /// (tests' mocks among them; see testing::readyCall).
+  static CallHandle ready(Result<BaseResponse> result);
 
   /// Cancels the call (see Call::cancel).
   void cancel() const;
@@ -34,7 +39,7 @@ class ORVANE_SITE_EXPORT CallHandle {
   std::optional<Result<BaseResponse>> waitFor(std::chrono::nanoseconds wait) const;
 
  private:
-  std::shared_ptr<internal::CallState> state_;
+  std::shared_ptr<internal::CallLife> state_;
 };
 
 }  // namespace orvane::site

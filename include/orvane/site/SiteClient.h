@@ -9,13 +9,13 @@
 #include "orvane/site/Export.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/SiteClientProtocol.h"
+#include "orvane/site/SiteConnection.h"
 
 namespace orvane::site {
 
 class ApiContext;
 
 namespace internal {
-class ClientCore;
 class FacadeLifetime;
 }  // namespace internal
 
@@ -66,10 +66,18 @@ class ORVANE_SITE_EXPORT SiteClient : public SiteClientProtocol {
   /// Thread-safe.
   static void provideApiContext(std::shared_ptr<ApiContext> apiContext);
 
-  /// An independent facade; it shares the process-wide request clients and configuration.
+  /// An independent facade; it shares the process-wide request clients and configuration. Its
+  /// Call-returning forms take their key and host from the process-wide configuration too
+  /// (ContextDataCache::shared(), read at each call), go out through defaultHttpTransport()
+  /// and use ClientOptions' defaults for the rest.
   SiteClient();
   /// A client that uses only `options` (copied). Starts nothing; values are checked per call.
   explicit SiteClient(ClientOptions options);
+  /// A client whose Call-returning forms run on `connection` (for example a test's
+  /// testing::MockSiteConnection, or one from makeSiteConnection shared by several clients);
+  /// the three-argument forms stay those of the process-wide facade. Throws
+  /// std::invalid_argument for a null connection.
+  explicit SiteClient(std::shared_ptr<SiteConnection> connection);
   ~SiteClient() override;
   SiteClient(const SiteClient&) = delete;
   SiteClient& operator=(const SiteClient&) = delete;
@@ -178,7 +186,7 @@ class ORVANE_SITE_EXPORT SiteClient : public SiteClientProtocol {
 
  private:
   std::shared_ptr<internal::FacadeLifetime> lifetime_;
-  std::shared_ptr<internal::ClientCore> core_;
+  std::shared_ptr<SiteConnection> connection_;
 };
 
 }  // namespace orvane::site

@@ -1,10 +1,13 @@
 #pragma once
 
 // The testing kit for applications (CMake target OrvaneSite::Testing): the local stand-in of
-// the service started in-process, its faults, and a GoogleMock of SiteClientProtocol.
+// the service started in-process, its faults, GoogleMocks of SiteClientProtocol (the facade's
+// forms) and of SiteConnection (the Call forms), and ready-made Calls for the mocks' answers.
 // In test files, write `namespace site = orvane::site;` rather than `using namespace
 // orvane::site;`: orvane::site::testing would otherwise meet GoogleTest's ::testing.
 
 #include "orvane/site/testing/MockSiteClient.h"
+#include "orvane/site/testing/MockSiteConnection.h"
+#include "orvane/site/testing/ReadyCall.h"
 #include "orvane/site/testing/Standin.h"
 #include "orvane/site/testing/StandinFault.h"
