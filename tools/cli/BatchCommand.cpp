@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -92,9 +93,14 @@ OutputFileFormat outputFormatOf(const BatchFlags& flags) {
   return outputFormatForPath(flags.output);
 }
 
-// Rows in an input file, for the progress bar's total; nothing for standard input.
+// Rows in an input file, for the progress bar's total. Only a regular file is counted: reading a
+// named pipe or a device by its path would take the rows the job itself is to read.
 std::optional<std::uint64_t> countRows(const BatchFlags& flags, InputFormat format) {
-  if (flags.input == "-") return std::nullopt;
+  struct stat status {};
+  if (flags.input == "-" || ::stat(flags.input.c_str(), &status) != 0 ||
+      !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
   std::ifstream in(flags.input, std::ios::binary);
   if (!in) return std::nullopt;
   try {
