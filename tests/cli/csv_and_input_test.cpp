@@ -92,6 +92,21 @@ TEST(BatchInput, JsonLinesKeepTheirValues_AndPlainLinesFillOneColumn) {
   EXPECT_FALSE(lineReader.next());
 }
 
+// A CSV output's header is written with the first row, so later lines add no columns.
+TEST(BatchInput, TheFirstJsonLineAloneNamesTheColumns) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+      {"{\"a\": 1}\n{\"a\": 2, \"b\": 3}\n", {"a"}},
+      {"[1]\n{\"a\": 1}\n", {"line"}},
+      {"{}\n{\"a\": 1}\n", {}}};
+  for (const auto& [text, columns] : cases) {
+    std::istringstream in(text);
+    InputReader reader(in, InputFormat::jsonLines, "position");
+    while (reader.next()) {
+    }
+    EXPECT_EQ(reader.columns(), columns) << text;
+  }
+}
+
 TEST(BatchInput, CsvWithoutHeaderOrWithOpenQuoteIsRefused) {
   std::istringstream empty("");
   EXPECT_THROW(InputReader(empty, InputFormat::csv, "address"), std::runtime_error);

@@ -73,12 +73,14 @@ std::optional<InputRow> InputReader::nextJsonLine() {
     RowValues parsed = RowValues::parse(line_, nullptr, false);
     if (parsed.is_object()) {
       row.values = std::move(parsed);
-      if (columns_.empty()) {
-        for (const auto& item : row.values.items()) columns_.push_back(item.key());
-      }
     } else {
       row.problem = "the line is not a JSON object";
       row.values["line"] = line_;
+    }
+    // The first row alone names the columns, whatever it holds: a CSV output's header is
+    // written with its row, so columns found later would make records wider than the header.
+    if (count_ == 1) {
+      for (const auto& item : row.values.items()) columns_.push_back(item.key());
     }
     return row;
   }

@@ -36,8 +36,9 @@ class InputReader {
   /// The next row, or nothing at the end of the input.
   std::optional<InputRow> next();
 
-  /// The input's columns: the CSV header, the keys of the first JSON line as far as read, or
-  /// the one column of plain lines.
+  /// The input's columns: the CSV header, the keys of the first JSON line ("line" when it is
+  /// not an object; keys that only later lines have are not columns), or the one column of
+  /// plain lines.
   const std::vector<std::string>& columns() const { return columns_; }
 
  private:
