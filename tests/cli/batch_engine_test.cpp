@@ -16,6 +16,8 @@
 #include <orvane/site/responses/GeocodeResponse.h>
 
 #include "BatchEngine.h"
+#include "KeptRecords.h"
+#include "OutputRewrite.h"
 
 namespace orvane::site::cli::batch {
 namespace {
@@ -82,7 +84,7 @@ class ShuffledRunner : public RowRunner {
         error.code = 1;
         error.userInfo["returnCode"] = "010001";
         call.handler(nullptr, error);
-      } else if (call.address == "busy") {
+      } else if (call.address == "busy" && !busyPasses_) {
         Error error;
         error.domain = "OrvaneSite.TransportError";
         error.code = 4;  // timed out
@@ -102,6 +104,7 @@ class ShuffledRunner : public RowRunner {
 
  public:
   bool cancellable_ = false;
+  std::atomic<bool> busyPasses_{false};
 
  private:
   std::mutex mutex_;
@@ -112,6 +115,13 @@ class ShuffledRunner : public RowRunner {
   bool stop_ = false;
   std::thread worker_;
 };
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) result.push_back(line);
+  return result;
+}
 
 class BatchEngineTest : public ::testing::Test {
  protected:
@@ -129,13 +139,24 @@ class BatchEngineTest : public ::testing::Test {
                 std::function<int()> interrupts = {}) {
     std::istringstream in(input);
     InputReader reader(in, InputFormat::lines, "address");
-    OutputWriter writer(fd_, OutputFileFormat::jsonLines, operation_->resultColumns(), false, true);
-    EngineSettings settings;
+    return runFrom(reader, fd_, EngineSettings{}, concurrency, std::move(interrupts));
+  }
+
+  JobResult runFrom(InputReader& reader, int fd, EngineSettings settings, std::size_t concurrency,
+                    std::function<int()> interrupts = {}) {
+    OutputWriter writer(fd, OutputFileFormat::jsonLines, operation_->resultColumns(), false, true);
     settings.concurrency = concurrency;
     ProgressBar progress(false, std::nullopt);
     BatchEngine engine(reader, writer, *operation_, runner_, columns_, settings, progress,
                        std::move(interrupts));
     return engine.run();
+  }
+
+  std::string text() {
+    std::ifstream in(path_, std::ios::binary);
+    std::ostringstream all;
+    all << in.rdbuf();
+    return all.str();
   }
 
   std::vector<nlohmann::json> written() {
@@ -219,6 +240,47 @@ TEST_F(BatchEngineTest, FirstInterruptWaitsForCallsInFlight_SecondStopsWaiting) 
   EXPECT_EQ(result.end, JobEnd::abandoned);
   EXPECT_EQ(written().size(), 0u);
   runner_.hold(false);
+}
+
+// --retry-failed: the rows marked retry-later are called again in place, in a new file that
+// takes the output's name at the end; every other kept record is copied byte for byte.
+TEST_F(BatchEngineTest, RetryFailedRedoesTheRowsMarkedRetryLaterInPlace_AndCarriesOn) {
+  const std::string input = "a\nbusy\nb\nbusy\nc\nd\n";
+  run("a\nbusy\nb\nbusy\nc\n", 3);  // an earlier job, ended before "d"
+  const auto before = lines(text());
+  runner_.busyPasses_ = true;
+  for (const bool interrupted : {true, false}) {
+    std::istringstream scanned(text());
+    const ResumePoint point = scanOutput(scanned, OutputFileFormat::jsonLines, false);
+    std::istringstream in(input);
+    InputReader reader(in, InputFormat::lines, "address");
+    std::istringstream kept(text());
+    RetryPlan plan;
+    checkKeptRecords(reader, kept, OutputFileFormat::jsonLines, operation_->resultColumns(), false,
+                     point, &plan);
+    ASSERT_EQ(plan.redoRows, 2u);
+    OutputRewrite rewrite(path_, point.keepBytes);
+    EngineSettings settings;
+    settings.retry = &plan;
+    settings.keptFd = rewrite.keptFd();
+    // Interrupted at once, the job writes nothing of its own: the rewrite keeps all as it was.
+    const JobResult result =
+        runFrom(reader, rewrite.fd(), settings, 2, [interrupted] { return interrupted ? 1 : 0; });
+    rewrite.commit(plan.offsetOfStep(result.retryStepsWritten, point.keepBytes));
+    if (interrupted) {
+      EXPECT_EQ(lines(text()), before);
+      continue;
+    }
+    EXPECT_EQ(result.counts.rowsDone, 3u);  // the two redone and "d"
+    const auto after = lines(text());
+    ASSERT_EQ(after.size(), 6u);
+    for (const std::size_t kept : {0, 2, 4}) EXPECT_EQ(after[kept], before[kept]);
+    for (const std::size_t redone : {1, 3}) {
+      EXPECT_EQ(nlohmann::json::parse(after[redone])["status"], "found") << after[redone];
+    }
+    EXPECT_EQ(nlohmann::json::parse(after[5])["place_name"], "at d");
+  }
+  EXPECT_NE(::access(OutputRewrite::pathFor(path_).c_str(), F_OK), 0);
 }
 
 }  // namespace

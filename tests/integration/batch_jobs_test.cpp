@@ -88,9 +88,10 @@ TEST_F(BatchJobs, TimeoutOfOneSecondEndsACallToASilentServerAfterAboutOneSecond)
 }
 
 // 429 replies with Retry-After slow the whole job down through its limiter; their rows are
-// marked to be tried again.
-TEST_F(BatchJobs, TooManyRequestsWithRetryAfterSlowsTheJobDown_AndMarksTheRows) {
-  writeFile(path("in.csv"), addressCsv(3));
+// marked to be tried again, and --resume --retry-failed then completes the output as an
+// uninterrupted job would have written it, keeping the other rows' records.
+TEST_F(BatchJobs, TooManyRequestsWithRetryAfterSlowsTheJobDown_RetryFailedCompletesIt) {
+  writeFile(path("in.csv"), addressCsv(3) + "3,\n");  // the last row has no address
   const std::string busyKey =
       StandinServer::faultKey(StandinOptions::kDemoKey, {"status-429", "retryafter-1"});
   const auto started = std::chrono::steady_clock::now();
@@ -101,10 +102,56 @@ TEST_F(BatchJobs, TooManyRequestsWithRetryAfterSlowsTheJobDown_AndMarksTheRows) 
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1900));
   EXPECT_EQ(busy.exitCode, 0) << busy.err;
   const auto out = lines(readFile(path("out.csv")));
-  ASSERT_EQ(out.size(), 4u);
-  for (std::size_t row = 1; row < out.size(); ++row) {
+  ASSERT_EQ(out.size(), 5u);
+  for (std::size_t row = 1; row < 4; ++row) {
     EXPECT_NE(out[row].find(",retry-later,"), std::string::npos) << out[row];
   }
+  EXPECT_NE(out[4].find(",failed,\"missing address"), std::string::npos) << out[4];
+
+  ASSERT_EQ(run({"geocode", "--input", path("in.csv"), "--output", path("whole.csv")}).exitCode, 0);
+  const std::string retryKey = StandinServer::faultKey(StandinOptions::kDemoKey, {}, "retry");
+  const std::vector<std::string> retry{"geocode",       "--input",  path("in.csv"),  "--output",
+                                       path("out.csv"), "--resume", "--retry-failed"};
+  for (const std::int64_t calls : {3, 0}) {  // a second run finds nothing to redo
+    server_->resetCounters();
+    const ToolRun redone = finish(start(retry, retryKey));
+    EXPECT_EQ(redone.exitCode, 0) << redone.err;
+    EXPECT_EQ(server_->requestsForKey(retryKey), calls) << redone.err;
+    EXPECT_NE(redone.err.find("redoing the " + std::to_string(calls) + " marked retry-later"),
+              std::string::npos)
+        << redone.err;
+    EXPECT_EQ(readFile(path("out.csv")), readFile(path("whole.csv")));
+    EXPECT_FALSE(std::filesystem::exists(path("out.csv.rewrite")));
+  }
+}
+
+// Rows that send the same request share one call: the service sees each distinct address once,
+// and the output is the one every row calling for itself writes.
+TEST_F(BatchJobs, DuplicateRowsAreCalledOnce_WithTheOutputOfAJobThatCallsEachRow) {
+  constexpr std::size_t kRows = 300;
+  constexpr std::size_t kDistinct = 6;
+  std::string input = "id,address\n";
+  for (std::size_t i = 0; i < kRows; ++i) {
+    input += std::to_string(i) + ",\"" + std::to_string(i % kDistinct) + " Main Street, " +
+             kCities[i % kDistinct] + "\"\n";
+  }
+  writeFile(path("in.csv"), input);
+  const std::vector<std::pair<std::string, std::size_t>> runs{{"memo", kDistinct},
+                                                              {"no-memo", kRows}};
+  for (const auto& [name, calls] : runs) {
+    const std::string key = StandinServer::faultKey(StandinOptions::kDemoKey, {}, name);
+    std::vector<std::string> args{"geocode", "--input", path("in.csv"), "--output",
+                                  path(name + ".csv")};
+    if (name == "no-memo") args.push_back("--no-memo");
+    const ToolRun done = finish(start(args, key));
+    EXPECT_EQ(done.exitCode, 0) << done.err;
+    EXPECT_EQ(server_->requestsForKey(key), static_cast<std::int64_t>(calls)) << done.err;
+    EXPECT_EQ(
+        done.err.find(std::to_string(kRows - kDistinct) + " calls saved") != std::string::npos,
+        name == "memo")
+        << done.err;
+  }
+  EXPECT_EQ(readFile(path("memo.csv")), readFile(path("no-memo.csv")));
 }
 
 // A Redis server that asks for a password: the shared quota paces the job only once the tool

@@ -21,6 +21,7 @@
 #include "BatchFlags.h"
 #include "BatchOperation.h"
 #include "BatchOutput.h"
+#include "CallMemo.h"
 #include "ClientRowRunner.h"
 #include "Command.h"
 #include "ExitStatus.h"
@@ -97,8 +98,7 @@ OutputFileFormat outputFormatOf(const BatchFlags& flags) {
 // named pipe or a device by its path would take the rows the job itself is to read.
 std::optional<std::uint64_t> countRows(const BatchFlags& flags, InputFormat format) {
   struct stat status {};
-  if (flags.input == "-" || ::stat(flags.input.c_str(), &status) != 0 ||
-      !S_ISREG(status.st_mode)) {
+  if (flags.input == "-" || ::stat(flags.input.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
     return std::nullopt;
   }
   std::ifstream in(flags.input, std::ios::binary);
@@ -171,13 +171,17 @@ int runBatch(const BatchFlags& flags, Session& session) {
 
   const bool showProgress = !flags.noProgress && ::isatty(STDERR_FILENO) == 1;
   std::optional<std::uint64_t> total;
+  const std::uint64_t redoRows = prepared.retry.redoRows;
   if (showProgress) {
     total = countRows(flags, inputFormat);
-    if (total) *total -= std::min(*total, resume.rowsDone);
+    if (total) *total = *total - std::min(*total, resume.rowsDone) + redoRows;
   }
   ProgressBar progress(showProgress, total);
   if (resume.rowsDone > 0) {
-    printProblem("resuming after " + std::to_string(resume.rowsDone) + " rows of " + flags.output);
+    printProblem("resuming after " + std::to_string(resume.rowsDone) + " rows of " + flags.output +
+                 (flags.retryFailed
+                      ? ", redoing the " + std::to_string(redoRows) + " marked retry-later"
+                      : std::string()));
   }
 
   // A quota shared through Redis, or this process's own --qps; without either a bucket too
@@ -195,11 +199,18 @@ int runBatch(const BatchFlags& flags, Session& session) {
   ClientRowRunner client(std::move(options));
   auto stats = std::make_shared<CallStats>();
   ObservedRowRunner runner(client, stats);
+  // Rows that would send the same request share one call.
+  CallMemo memo;
   EngineSettings settings;
   settings.concurrency = flags.concurrency;
   settings.allPlaces = flags.allPlaces;
+  if (!flags.noMemo) settings.memo = &memo;
   // The kept rows were read already, each checked against its record.
   settings.skipRows = 0;
+  if (prepared.rewrite) {
+    settings.retry = &prepared.retry;
+    settings.keptFd = prepared.rewrite->keptFd();
+  }
 
   JobResult result;
   {
@@ -208,6 +219,12 @@ int runBatch(const BatchFlags& flags, Session& session) {
                        [] { return interruptCount.load(std::memory_order_relaxed); });
     result = engine.run();
   }
+  if (prepared.rewrite) {
+    // However the job ended, the steps it did not reach are kept as they were.
+    prepared.rewrite->commit(
+        prepared.retry.offsetOfStep(result.retryStepsWritten, resume.keepBytes));
+  }
+  result.counts.callsSaved = memo.callsSaved();
   // Latency of the calls themselves, from the client's own measurements.
   for (const auto& operation : stats->operations()) {
     if (operation.callsStarted == 0) continue;
@@ -286,6 +303,9 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
           ->check(CLI::PositiveNumber);
   sub->add_flag("--resume", f->resume,
                 "Carry on an interrupted job: keep the rows already in --output, do the rest");
+  sub->add_flag("--retry-failed", f->retryFailed,
+                "With --resume: also call again the kept rows marked retry-later, in place")
+      ->needs("--resume");
   sub->add_flag("--overwrite", f->overwrite,
                 "Replace an existing --output, and start over a job whose --resume is refused")
       ->excludes("--resume");
@@ -303,6 +323,8 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
                   "File whose first line is the Redis password (default: "
                   "$ORVANE_SITE_REDIS_PASSWORD; the user: $ORVANE_SITE_REDIS_USER)")
       ->needs(redis);
+  sub->add_flag("--no-memo", f->noMemo,
+                "Call every row, even one whose request an earlier row of the job sent already");
   sub->add_flag("--no-progress", f->noProgress,
                 "No progress bar (shown on standard error when it is a terminal)");
   sub->add_flag("--stats", f->stats,

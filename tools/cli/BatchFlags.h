@@ -20,6 +20,8 @@ struct BatchFlags {
   double qps = 0;
   bool resume = false;
   bool overwrite = false;
+  bool retryFailed = false;
+  bool noMemo = false;
   bool noProgress = false;
   bool stats = false;
   std::optional<std::string> redis;

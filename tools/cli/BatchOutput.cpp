@@ -103,7 +103,14 @@ PreparedOutput prepareOutput(const BatchFlags& flags, InputFormat inputFormat,
       checkJournal(flags, identity, journal);
       std::ifstream kept(flags.output, std::ios::binary);
       checkKeptRecords(reader, kept, outputFormat, operation.resultColumns(), flags.allPlaces,
-                       prepared.resume);
+                       prepared.resume, flags.retryFailed ? &prepared.retry : nullptr);
+      if (prepared.retry.redoRows > 0) {
+        // The kept output stays as it is until the new one replaces it whole.
+        prepared.rewrite = std::make_unique<OutputRewrite>(flags.output, prepared.resume.keepBytes);
+        prepared.fd = prepared.rewrite->fd();
+        return prepared;
+      }
+      prepared.retry = RetryPlan{};
       // Cut what a kill left half-written; the rows from there on are done again.
       prepared.file->keepOnly(prepared.resume.keepBytes);
       return prepared;

@@ -77,11 +77,13 @@ class CompletionQueue {
 struct Finished {
   InputRow row;
   RowOutcome outcome;
+  const KeptStep* kept = nullptr;  // a step of the retry plan
 };
 
 struct InFlight {
   InputRow row;
   RowRunner::Cancel cancel;
+  const KeptStep* kept = nullptr;
 };
 
 class Job {
@@ -195,35 +197,51 @@ class Job {
     return true;
   }
 
+  // The next step of the retry plan, if any is left, or the input's next row.
+  std::optional<InputRow> nextRow(const KeptStep*& kept) {
+    const RetryPlan* plan = settings_.retry;
+    if (plan && nextStep_ < plan->steps.size()) {
+      kept = &plan->steps[nextStep_++];
+      return kept->redo ? kept->redo : InputRow{};
+    }
+    return input_.next();
+  }
+
   void issueNext() {
-    std::optional<InputRow> row = input_.next();
+    const KeptStep* kept = nullptr;
+    std::optional<InputRow> row = nextRow(kept);
     if (!row) {
       inputEnded_ = true;
       return;
     }
     const std::uint64_t sequence = nextSequence_++;
+    if (kept && !kept->redo) {
+      window_.put(sequence, Finished{InputRow{}, RowOutcome{}, kept});
+      return;
+    }
     if (!row->problem.empty()) {
       RowOutcome outcome = RowOutcome::badRow(row->problem);
-      window_.put(sequence, Finished{std::move(*row), std::move(outcome)});
+      window_.put(sequence, Finished{std::move(*row), std::move(outcome), kept});
       return;
     }
     auto& call = inFlight_[sequence];
     call.row = std::move(*row);
+    call.kept = kept;
     try {
       RowFields fields(call.row.values, columns_);
       auto queue = queue_;
-      call.cancel = operation_.start(fields, runner_, settings_.allPlaces,
+      call.cancel = operation_.start(fields, runner_, settings_.allPlaces, settings_.memo,
                                      [queue, sequence](RowOutcome outcome) {
                                        queue->push(Completion{sequence, std::move(outcome)});
                                      });
     } catch (const BadRow& bad) {
-      window_.put(sequence, Finished{std::move(call.row), RowOutcome::badRow(bad.what())});
+      window_.put(sequence, Finished{std::move(call.row), RowOutcome::badRow(bad.what()), kept});
       inFlight_.erase(sequence);
     } catch (const std::exception& failure) {
       RowOutcome outcome;
       outcome.failure = FailureKind::transport;
       outcome.error = std::string("the call could not be started: ") + failure.what();
-      window_.put(sequence, Finished{std::move(call.row), std::move(outcome)});
+      window_.put(sequence, Finished{std::move(call.row), std::move(outcome), kept});
       inFlight_.erase(sequence);
     }
   }
@@ -233,12 +251,14 @@ class Job {
       const auto found = inFlight_.find(completion.sequence);
       if (found == inFlight_.end()) continue;  // not ours: a handler cannot run twice
       InputRow row = std::move(found->second.row);
+      const KeptStep* kept = found->second.kept;
       inFlight_.erase(found);
       ++result_.counts.callsDone;
       // Outcomes of cancelled calls are not results: those rows are left for a resumed job.
       if (cancelled_) continue;
       judge(completion.outcome);
-      window_.put(completion.sequence, Finished{std::move(row), std::move(completion.outcome)});
+      window_.put(completion.sequence,
+                  Finished{std::move(row), std::move(completion.outcome), kept});
     }
   }
 
@@ -272,7 +292,13 @@ class Job {
         writingStopped_ = true;
         return;
       }
+      if (finished->kept && !finished->kept->redo) {
+        output_.copy(settings_.keptFd, finished->kept->begin, finished->kept->end);
+        ++result_.retryStepsWritten;
+        continue;
+      }
       output_.write(finished->row, finished->outcome, input_.columns());
+      if (finished->kept) ++result_.retryStepsWritten;
       auto& counts = result_.counts;
       ++counts.rowsDone;
       if (finished->outcome.failure == FailureKind::none) {
@@ -298,6 +324,7 @@ class Job {
   std::unordered_map<std::uint64_t, InFlight> inFlight_;
   JobResult result_;
   std::uint64_t nextSequence_ = 0;
+  std::size_t nextStep_ = 0;
   std::optional<Clock::time_point> permitDue_;
   bool permitAsked_ = false;
   bool inputEnded_ = false;

@@ -12,6 +12,7 @@
 #include "InputReader.h"
 #include "OutputWriter.h"
 #include "Progress.h"
+#include "RetryPlan.h"
 #include "RowFields.h"
 #include "RowRunner.h"
 
@@ -26,6 +27,12 @@ struct EngineSettings {
   bool allPlaces = false;
   /// Input rows already in the output (--resume): read and passed over.
   std::uint64_t skipRows = 0;
+  /// --retry-failed: the kept output's steps, done before the input's further rows: kept
+  /// records are copied from `keptFd` as they are, rows marked retry-later called again.
+  const RetryPlan* retry = nullptr;
+  int keptFd = -1;
+  /// Shares calls among rows of the same request; none: every row calls.
+  CallMemo* memo = nullptr;
 };
 
 enum class JobEnd {
@@ -40,6 +47,8 @@ struct JobResult {
   std::string message;  // why a stopped job stopped
   JobCounts counts;
   std::chrono::steady_clock::duration elapsed{};
+  /// The retry plan's steps written, in order; a rewrite copies the rest as they were.
+  std::size_t retryStepsWritten = 0;
 };
 
 /// Runs a batch: reads rows, starts at most `concurrency` calls at a time (and each only once

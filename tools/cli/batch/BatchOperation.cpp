@@ -10,6 +10,7 @@
 #include <orvane/site/responses/TimezoneResponse.h>
 
 #include "ErrorClass.h"
+#include "RequestKey.h"
 
 namespace orvane::site::cli::batch {
 namespace {
@@ -49,6 +50,22 @@ auto placesHandler(bool allPlaces, BatchOperation::Done done) {
   };
 }
 
+auto timezoneHandler(BatchOperation::Done done) {
+  return [done = std::move(done)](std::shared_ptr<TimezoneResponse> response,
+                                  std::optional<Error> error) {
+    if (error) {
+      done(outcomeOfError(*error));
+      return;
+    }
+    RowOutcome outcome;
+    if (response) {
+      outcome.records.push_back({cellOf(response->timeZoneId), cellOf(response->timeZoneName),
+                                 cellOf(response->rawOffset), cellOf(response->dstOffset)});
+    }
+    done(std::move(outcome));
+  };
+}
+
 class PlacesOperation : public BatchOperation {
  public:
   std::vector<std::string> resultColumns() const override {
@@ -61,11 +78,13 @@ class Geocode : public PlacesOperation {
  public:
   std::vector<std::string> fields() const override { return {"address", "language"}; }
   std::string lineField() const override { return "address"; }
-  RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces,
+  RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces, CallMemo* memo,
                           Done done) const override {
     GeocodeRequest request(row.requiredText("address"), std::nullopt, row.text("language"));
-    return runner.geocode(std::move(request),
-                          placesHandler<GeocodeResponse>(allPlaces, std::move(done)));
+    return shareCall(memo, requestKey(request), std::move(done), [&](Done shared) {
+      return runner.geocode(std::move(request),
+                            placesHandler<GeocodeResponse>(allPlaces, std::move(shared)));
+    });
   }
 };
 
@@ -75,11 +94,13 @@ class ReverseGeocode : public PlacesOperation {
     return {"lat", "lng", "position", "language"};
   }
   std::string lineField() const override { return "position"; }
-  RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces,
+  RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces, CallMemo* memo,
                           Done done) const override {
     ReverseGeocodeRequest request(row.position(), row.text("language"), std::nullopt);
-    return runner.reverseGeocode(std::move(request),
-                                 placesHandler<ReverseGeocodeResponse>(allPlaces, std::move(done)));
+    return shareCall(memo, requestKey(request), std::move(done), [&](Done shared) {
+      return runner.reverseGeocode(
+          std::move(request), placesHandler<ReverseGeocodeResponse>(allPlaces, std::move(shared)));
+    });
   }
 };
 
@@ -89,13 +110,15 @@ class TextSearch : public PlacesOperation {
     return {"query", "lat", "lng", "position", "radius", "language"};
   }
   std::string lineField() const override { return "query"; }
-  RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces,
+  RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces, CallMemo* memo,
                           Done done) const override {
     TextSearchRequest request(row.requiredText("query"), row.optionalPosition(),
                               row.integer("radius"), std::nullopt, std::nullopt, std::nullopt,
                               row.text("language"), std::nullopt, std::nullopt, std::nullopt);
-    return runner.textSearch(std::move(request),
-                             placesHandler<TextSearchResponse>(allPlaces, std::move(done)));
+    return shareCall(memo, requestKey(request), std::move(done), [&](Done shared) {
+      return runner.textSearch(std::move(request),
+                               placesHandler<TextSearchResponse>(allPlaces, std::move(shared)));
+    });
   }
 };
 
@@ -109,26 +132,15 @@ class Timezone : public BatchOperation {
     return {"time_zone_id", "time_zone_name", "raw_offset", "dst_offset"};
   }
   RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool /*allPlaces*/,
-                          Done done) const override {
+                          CallMemo* memo, Done done) const override {
     const Coordinate position = row.position();
     const auto timestamp = row.integer("timestamp");
     if (!timestamp) throw BadRow("missing timestamp");
     if (*timestamp < 0) throw BadRow("timestamp is before 1970");
     TimezoneRequest request(position, *timestamp, row.text("language"));
-    return runner.timezone(
-        std::move(request), [done = std::move(done)](std::shared_ptr<TimezoneResponse> response,
-                                                     std::optional<Error> error) {
-          if (error) {
-            done(outcomeOfError(*error));
-            return;
-          }
-          RowOutcome outcome;
-          if (response) {
-            outcome.records.push_back({cellOf(response->timeZoneId), cellOf(response->timeZoneName),
-                                       cellOf(response->rawOffset), cellOf(response->dstOffset)});
-          }
-          done(std::move(outcome));
-        });
+    return shareCall(memo, requestKey(request), std::move(done), [&](Done shared) {
+      return runner.timezone(std::move(request), timezoneHandler(std::move(shared)));
+    });
   }
 };
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CallMemo.h"
 #include "RowFields.h"
 #include "RowOutcome.h"
 #include "RowRunner.h"
@@ -26,11 +27,12 @@ class BatchOperation {
   /// The columns of one result record.
   virtual std::vector<std::string> resultColumns() const = 0;
 
-  /// Builds the row's request and starts it through `runner`; `done` runs exactly once, on
-  /// the library's thread. Throws BadRow (before starting anything) when the row cannot make
-  /// a request.
+  /// Builds the row's request and starts it through `runner`, sharing the call through `memo`
+  /// (may be null) with rows of the same request; `done` runs exactly once, on the library's
+  /// thread (on the caller's when the memo has the outcome). Throws BadRow (before starting
+  /// anything) when the row cannot make a request.
   virtual RowRunner::Cancel start(const RowFields& row, RowRunner& runner, bool allPlaces,
-                                  Done done) const = 0;
+                                  CallMemo* memo, Done done) const = 0;
 };
 
 /// The operation of that command-line name, or nullptr: geocode, reverse-geocode,

@@ -1,5 +1,7 @@
 #include "ErrorClass.h"
 
+#include "RetryPlan.h"
+
 #include <orvane/site/ErrorChecks.h>
 #include <orvane/site/TransportErrorCode.h>
 
@@ -32,6 +34,8 @@ RowOutcome outcomeOfError(const Error& error) {
   RowOutcome outcome;
   outcome.error = describe(error);
   outcome.mayPassLater = isRetryable(error);
+  outcome.refusalIsFinal =
+      isApiError(error) && !outcome.mayPassLater && httpStatusCode(error).value_or(200) < 500;
   if (error.domain == "OrvaneSite.ErrorType") {
     outcome.failure = FailureKind::refused;
     outcome.fatal = infoOf(error, "returnCode") == kKeyRefused;
@@ -54,7 +58,7 @@ const char* statusOf(const RowOutcome& outcome) {
   if (outcome.failure == FailureKind::none) {
     return outcome.records.empty() ? "not-found" : "found";
   }
-  return outcome.mayPassLater ? "retry-later" : "failed";
+  return outcome.mayPassLater ? kRetryLaterStatus : "failed";
 }
 
 const char* failureName(FailureKind kind) {

@@ -57,14 +57,28 @@ std::optional<std::uint64_t> rowNumberIn(const std::string& text) {
   return std::stoull(text);
 }
 
+// Notes a checked record in the plan, if there is one.
+void plan(RetryPlan* plan, std::uint64_t begin, std::uint64_t end, bool retryLater,
+          const InputRow& row) {
+  if (!plan) return;
+  if (retryLater) {
+    plan->redo(begin, end, row);
+  } else {
+    plan->keep(begin, end);
+  }
+}
+
 void checkCsv(RowCursor& rows, std::istream& output, std::size_t resultWidth, bool allPlaces,
-              const ResumePoint& point) {
+              const ResumePoint& point, RetryPlan* retry) {
   // The echoed columns are the header's first ones, as the writer found them.
   const std::size_t echoed = point.header.size() - resultWidth - (allPlaces ? 1 : 0);
+  const std::size_t status = point.header.size() - 2;  // before "error"
   CsvReader reader(output);
   std::vector<std::string> fields;
   reader.next(fields);  // the header
+  if (retry) retry->keep(0, reader.offset());
   std::uint64_t record = 0;
+  std::uint64_t begin = reader.offset();
   while (reader.offset() < point.keepBytes && reader.next(fields)) {
     ++record;
     std::optional<std::uint64_t> number;
@@ -75,17 +89,20 @@ void checkCsv(RowCursor& rows, std::istream& output, std::size_t resultWidth, bo
       const std::string value = found == row.values.end() ? std::string() : cellText(*found);
       if (fields[i] != value) throw mismatch(record, row.number, "does not echo");
     }
+    plan(retry, begin, reader.offset(), fields[status] == kRetryLaterStatus, row);
+    begin = reader.offset();
   }
 }
 
 void checkJsonLines(RowCursor& rows, std::istream& output,
                     const std::vector<std::string>& resultColumns, bool allPlaces,
-                    const ResumePoint& point) {
+                    const ResumePoint& point, RetryPlan* retry) {
   std::string line;
   std::uint64_t record = 0;
   std::uint64_t offset = 0;
   while (offset < point.keepBytes && std::getline(output, line)) {
     ++record;
+    const std::uint64_t begin = offset;
     offset += line.size() + 1;
     const auto object = Cell::parse(line, nullptr, false);
     std::optional<std::uint64_t> number;
@@ -102,6 +119,8 @@ void checkJsonLines(RowCursor& rows, std::istream& output,
         throw mismatch(record, row.number, "does not echo");
       }
     }
+    const auto status = object.find("status");
+    plan(retry, begin, offset, status != object.end() && *status == kRetryLaterStatus, row);
   }
 }
 
@@ -109,13 +128,13 @@ void checkJsonLines(RowCursor& rows, std::istream& output,
 
 void checkKeptRecords(InputReader& input, std::istream& output, OutputFileFormat format,
                       const std::vector<std::string>& resultColumns, bool allPlaces,
-                      const ResumePoint& point) {
+                      const ResumePoint& point, RetryPlan* plan) {
   if (point.rowsDone == 0) return;
   RowCursor rows(input, allPlaces);
   if (format == OutputFileFormat::csv) {
-    checkCsv(rows, output, outputColumns({}, resultColumns, false).size(), allPlaces, point);
+    checkCsv(rows, output, outputColumns({}, resultColumns, false).size(), allPlaces, point, plan);
   } else {
-    checkJsonLines(rows, output, resultColumns, allPlaces, point);
+    checkJsonLines(rows, output, resultColumns, allPlaces, point, plan);
   }
   // With --all-places the kept part may end inside the rows it names; the cursor is at the last.
   if (rows.rowsRead() != point.rowsDone) {

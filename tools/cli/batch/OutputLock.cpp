@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +14,22 @@
 namespace orvane::site::cli::batch {
 
 LockedOutput::LockedOutput(const std::string& path) : path_(path) {
+  // A --retry-failed job renames its new output over the path while holding both locks: a
+  // lock taken on the file that was replaced locks nothing, so take it again on the new one.
+  for (;;) {
+    lockOnce();
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd_, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+        opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+      return;
+    }
+    ::close(fd_);
+  }
+}
+
+void LockedOutput::lockOnce() {
+  const std::string& path = path_;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   if (fd_ < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
   int locked = 0;

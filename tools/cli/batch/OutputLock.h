@@ -21,6 +21,8 @@ class LockedOutput {
   void keepOnly(unsigned long long size);
 
  private:
+  void lockOnce();
+
   std::string path_;
   int fd_ = -1;
 };

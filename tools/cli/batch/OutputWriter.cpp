@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -15,6 +16,20 @@ namespace {
 bool endsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+constexpr std::uint64_t kCopyPiece = 1 << 16;
+
+void writeAll(int fd, const char* data, std::size_t size) {
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t n = ::write(fd, data + written, size - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
+    }
+    written += static_cast<std::size_t>(n);
+  }
 }
 
 }  // namespace
@@ -79,6 +94,26 @@ void OutputWriter::finish(const std::vector<std::string>& inputColumns) {
   flush();
 }
 
+void OutputWriter::copy(int from, std::uint64_t begin, std::uint64_t end) {
+  if (headerPending_) throw std::logic_error("a copy comes after the header, not before");
+  copyBytes(from, begin, end, fd_);
+}
+
+void copyBytes(int from, std::uint64_t begin, std::uint64_t end, int to) {
+  std::string piece(std::min<std::uint64_t>(end - begin, kCopyPiece), '\0');
+  while (begin < end) {
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, kCopyPiece));
+    const ssize_t n = ::pread(from, piece.data(), wanted, static_cast<off_t>(begin));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      throw std::runtime_error(std::string("cannot read the kept output: ") +
+                               (n == 0 ? "it is shorter than it was" : std::strerror(errno)));
+    }
+    writeAll(to, piece.data(), static_cast<std::size_t>(n));
+    begin += static_cast<std::uint64_t>(n);
+  }
+}
+
 void OutputWriter::appendCsv(const InputRow& row, const std::vector<Cell>* record,
                              const RowOutcome& outcome,
                              const std::vector<std::string>& inputColumns) {
@@ -110,17 +145,12 @@ void OutputWriter::appendJson(const InputRow& row, const std::vector<Cell>* reco
 }
 
 void OutputWriter::flush() {
-  std::size_t written = 0;
-  while (written < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + written, buffer_.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      buffer_.clear();
-      throw std::runtime_error(std::string("cannot write the output: ") + std::strerror(errno));
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  buffer_.clear();
+  std::string pending;
+  pending.swap(buffer_);
+  writeAll(fd_, pending.data(), pending.size());
+  // The buffer's capacity is kept for the next row.
+  pending.clear();
+  buffer_.swap(pending);
 }
 
 }  // namespace orvane::site::cli::batch

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ class OutputWriter {
   /// Writes the header of a CSV output that got no row.
   void finish(const std::vector<std::string>& inputColumns);
 
+  /// Writes bytes [begin, end) of the file `from` as they are (records a rewrite keeps).
+  void copy(int from, std::uint64_t begin, std::uint64_t end);
+
  private:
   void appendCsv(const InputRow& row, const std::vector<Cell>* record, const RowOutcome& outcome,
                  const std::vector<std::string>& inputColumns);
@@ -51,6 +55,10 @@ class OutputWriter {
   std::string buffer_;
   std::vector<std::string> fields_;
 };
+
+/// Appends bytes [begin, end) of the file `from` to `to` at its position, in pieces. Throws
+/// std::runtime_error when either fails or `from` ends before `end`.
+void copyBytes(int from, std::uint64_t begin, std::uint64_t end, int to);
 
 /// The text of one value in a CSV field: strings as they are, null empty, others as JSON.
 std::string cellText(const Cell& value);

@@ -1,5 +1,6 @@
 #include "Progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -86,11 +87,13 @@ std::string summaryLine(const std::string& operation, const JobCounts& counts,
     kinds += (kinds.empty() ? "" : ", ") + std::to_string(count) + " " + failureName(kind);
   }
   if (!kinds.empty()) line += " (" + kinds + ")";
+  const std::uint64_t calls = counts.callsDone - std::min(counts.callsDone, counts.callsSaved);
   line += ", " + fixed(seconds, 1) + " s, " +
-          fixed(seconds > 0 ? static_cast<double>(counts.callsDone) / seconds : 0, 0) + " calls/s";
-  if (counts.callsDone > 0) {
+          fixed(seconds > 0 ? static_cast<double>(calls) / seconds : 0, 0) + " calls/s";
+  if (calls > 0) {
     line += ", latency p50 " + millis(counts.latencyP50) + " p99 " + millis(counts.latencyP99);
   }
+  if (counts.callsSaved > 0) line += ", " + std::to_string(counts.callsSaved) + " calls saved";
   if (!ending.empty()) line += "; " + ending;
   return line;
 }

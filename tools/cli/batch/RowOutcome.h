@@ -35,6 +35,9 @@ struct RowOutcome {
   /// The failure may pass if the row is tried again later (a time-out, a busy or failing
   /// server); --retry-failed redoes such rows.
   bool mayPassLater = false;
+  /// The service refused the request itself (not a 429, not a failing server): the same
+  /// request would be refused again, so rows that send it later may share this outcome.
+  bool refusalIsFinal = false;
 
   static RowOutcome badRow(std::string message) {
     RowOutcome outcome;
