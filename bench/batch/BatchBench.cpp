@@ -1,6 +1,7 @@
 // Batch throughput: `orvane-site batch geocode` over a CSV file against the same calls made
 // directly through an option client at the same concurrency, both against one stand-in in a
-// child process; and the tool's peak memory for 10,000 against 100,000 rows.
+// child process; the tool's peak memory for 10,000 against 100,000 rows; and the tool over a file
+// of many duplicates (one distinct address in 100) with its memo and with --no-memo.
 //
 //   orvane-site-bench-batch [ROWS [CONCURRENCY]]     (default 10000 rows, 16 in flight)
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -38,10 +40,13 @@ std::string address(std::size_t row) {
   return std::to_string(row) + " Main Street, " + kCities[row % 7];
 }
 
-void writeInput(const std::string& path, std::size_t rows) {
+// `distinct` addresses, repeated in turn.
+void writeInput(const std::string& path, std::size_t rows, std::size_t distinct) {
   std::ofstream out(path);
   out << "id,address\n";
-  for (std::size_t row = 0; row < rows; ++row) out << row << ",\"" << address(row) << "\"\n";
+  for (std::size_t row = 0; row < rows; ++row) {
+    out << row << ",\"" << address(row % distinct) << "\"\n";
+  }
 }
 
 // Calls per second of `rows` geocode calls through an option client, `concurrency` at a time.
@@ -87,7 +92,7 @@ struct ToolRun {
 };
 
 ToolRun tool(const orvane::site::bench::StandinChild& standin, const std::string& input,
-             std::size_t rows, std::size_t concurrency) {
+             std::size_t rows, std::size_t concurrency, bool memo = true) {
   std::vector<std::string> args{ORVANE_SITE_CLI_PATH,
                                 "--host",
                                 standin.host(),
@@ -105,6 +110,7 @@ ToolRun tool(const orvane::site::bench::StandinChild& standin, const std::string
                                 "--no-progress",
                                 "--concurrency",
                                 std::to_string(concurrency)};
+  if (!memo) args.emplace_back("--no-memo");
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -141,8 +147,11 @@ int main(int argc, char** argv) {
   const std::string dir = "/tmp/orvane-site-bench-batch-" + std::to_string(::getpid());
   const std::string small = dir + "-small.csv";
   const std::string large = dir + "-large.csv";
-  writeInput(small, rows);
-  writeInput(large, rows * 10);
+  const std::string duplicates = dir + "-duplicates.csv";
+  writeInput(small, rows, rows);
+  writeInput(large, rows * 10, rows * 10);
+  const std::size_t distinct = std::max<std::size_t>(1, rows / 100);
+  writeInput(duplicates, rows, distinct);
 
   direct(standin, 500, concurrency);  // warm the stand-in's connections and caches
   const double library = direct(standin, rows, concurrency);
@@ -154,8 +163,16 @@ int main(int argc, char** argv) {
   const ToolRun big = tool(standin, large, rows * 10, concurrency);
   std::printf("batch/geocode peak RSS: %zu rows %ld KiB, %zu rows %ld KiB (%.0f rows/s)\n", rows,
               batch.peakRssKiB, rows * 10, big.peakRssKiB, big.rowsPerSecond);
+  const ToolRun memo = tool(standin, duplicates, rows, concurrency);
+  const ToolRun everyRow = tool(standin, duplicates, rows, concurrency, false);
+  std::printf(
+      "batch/geocode duplicates rows=%zu distinct=%zu in_flight=%zu: memo %.0f rows/s, "
+      "--no-memo %.0f rows/s, ratio %.1f\n",
+      rows, distinct, concurrency, memo.rowsPerSecond, everyRow.rowsPerSecond,
+      memo.rowsPerSecond / everyRow.rowsPerSecond);
   std::remove(small.c_str());
   std::remove(large.c_str());
+  std::remove(duplicates.c_str());
   standin.stop();
   return 0;
 }
