@@ -3,7 +3,8 @@
 # place-search service and runs all eight operations through the command-line tool, and so
 # through the library over real HTTPS, then a batch geocode of a few thousand addresses with
 # its progress bar, a batch interrupted and resumed, and a resume refused because its input
-# changed. No API key and no network are needed.
+# changed, and rows marked retry-later redone with --retry-failed. No API key and no network
+# are needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -25,3 +26,15 @@ status=0
 "$tool" --standin batch geocode --input "$work/b.csv" --output "$work/places.csv" --resume ||
   status=$?
 echo "(exit status $status; places.csv still holds a.csv's $(($(wc -l <"$work/places.csv") - 1)) rows)"
+
+# Rows the service asked to retry later (here its 429 replies) are marked so; --resume
+# --retry-failed calls them again in place and keeps every other record as it was.
+printf 'id,address\n1,"1 Main Street, Paris"\n2,"2 Main Street, Tokyo"\n3,\n' >"$work/busy.csv"
+printf '\n== Batch rows marked retry-later, then redone with --resume --retry-failed ==\n'
+"$tool" --standin --key standin-demo-key.fault-status-429.fault-retryafter-1 --max-retry 0 \
+  batch geocode --input "$work/busy.csv" --output "$work/busy-places.csv" --no-progress
+cat "$work/busy-places.csv"
+echo "\$ orvane-site --standin batch geocode --input busy.csv --output busy-places.csv --resume --retry-failed"
+"$tool" --standin batch geocode --input "$work/busy.csv" --output "$work/busy-places.csv" \
+  --resume --retry-failed --no-progress
+cat "$work/busy-places.csv"
