@@ -16,16 +16,11 @@
 #include <openssl/ssl.h>
 
 #include "internal/AllocationFault.h"
-#include "orvane/site/internal/CurlTransport.h"
+#include "orvane/site/transport/CurlTransport.h"
 #include "transport/CurlTransfer.h"
 
 namespace orvane::site::transport {
 namespace {
-
-thread_local bool tOnLoopThread = false;
-std::atomic<ServiceLoop*> gLoop{nullptr};
-// Held while a loop is made, and across fork, so that a child never sees one half made.
-std::mutex gMakingLoop;
 
 // curl_multi_poll is also woken by every post, so this only bounds an idle wait.
 constexpr int kIdlePollMilliseconds = 60 * 1000;
@@ -67,44 +62,6 @@ void nameThisThread() {
 
 }  // namespace
 
-ServiceLoop& ServiceLoop::shared() {
-  if (ServiceLoop* loop = gLoop.load(std::memory_order_acquire)) return *loop;
-  std::lock_guard<std::mutex> making(gMakingLoop);
-  if (ServiceLoop* loop = gLoop.load(std::memory_order_acquire)) return *loop;
-  return *new ServiceLoop();  // never destroyed; it publishes itself once it runs
-}
-
-// The mutexes are taken before fork, so the child's copies are in a state of the parent's
-// choosing, never half-way through a change.
-void ServiceLoop::beforeFork() {
-  gMakingLoop.lock();
-  if (ServiceLoop* loop = gLoop.load()) loop->mutex_.lock();
-}
-
-void ServiceLoop::afterForkInParent() {
-  if (ServiceLoop* loop = gLoop.load()) loop->mutex_.unlock();
-  gMakingLoop.unlock();
-}
-
-// A child has no library thread. The parent's loop is left to it untouched: its connections
-// are the parent's (closing them here would end the parent's TLS sessions), and the transfers
-// and timers it holds belong to the parent's calls. The child's first call makes a loop of its
-// own. A loop that was stopped stays stopped, as shutdown holds for the whole program.
-void ServiceLoop::afterForkInChild() {
-  tOnLoopThread = false;  // fork from a handler: the child's one thread is not a library thread
-  ServiceLoop* loop = gLoop.load();
-  if (loop) {
-    const bool stopped = loop->stopping_ || loop->stopped_;
-    loop->mutex_.unlock();
-    if (!stopped) gLoop.store(nullptr);
-  }
-  gMakingLoop.unlock();
-}
-
-bool ServiceLoop::isLoopThread() noexcept { return tOnLoopThread; }
-
-ServiceLoop* ServiceLoop::existing() noexcept { return gLoop.load(); }
-
 ServiceLoop::ServiceLoop() {
   // OpenSSL's own exit handler would free its state while a handler that outlasted exit's wait
   // may still use it; asked first, OpenSSL registers none (an application that set OpenSSL up
@@ -142,22 +99,14 @@ ServiceLoop::ServiceLoop() {
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 
-  gLoop.store(this, std::memory_order_release);
-  // Registered after libcurl set up OpenSSL, so it runs before OpenSSL's own exit handler.
-  // Without the handler (registration failed) exit merely skips the parking: nothing to undo.
-  // Once is enough: the handler parks whichever loop is current, also in a forked child.
-  static const bool exitHandled = std::atexit(&ServiceLoop::parkAtExit) == 0;
-  static const bool forkHandled =
-      pthread_atfork(&ServiceLoop::beforeFork, &ServiceLoop::afterForkInParent,
-                     &ServiceLoop::afterForkInChild) == 0;
-  (void)exitHandled;
-  (void)forkHandled;
+  // After libcurl set up OpenSSL, so the exit handler runs before OpenSSL's own.
+  publish(this);
 }
 
 void ServiceLoop::parkAtExit() {
-  ServiceLoop* loop = gLoop.load();
+  ServiceLoop* loop = existing();
   // exit() called from a completion on the library thread: that thread runs no further step.
-  if (!loop || tOnLoopThread) return;
+  if (!loop || isLoopThread()) return;
   std::unique_lock<std::mutex> lock(loop->mutex_);
   if (loop->stopped_) return;  // stop() ended the thread already
   loop->exiting_.store(true, std::memory_order_release);
@@ -188,7 +137,7 @@ void ServiceLoop::post(Task task) {
   tasks_.push_back(std::move(task));
   lock.unlock();
   // The loop's own thread needs no wake-up: it looks for tasks before it waits.
-  if (!tOnLoopThread) waker_.wake();
+  if (!isLoopThread()) waker_.wake();
 }
 
 void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
@@ -208,7 +157,7 @@ void ServiceLoop::postAfter(std::chrono::nanoseconds delay, Task task) {
   timers_.push(Timer{deadline, nextTimerOrder_++, std::move(task)});
   lock.unlock();
   // The loop's own thread reckons its wait from the timers before it waits.
-  if (!tOnLoopThread) waker_.wake();
+  if (!isLoopThread()) waker_.wake();
 }
 
 void ServiceLoop::start(const std::shared_ptr<CurlTransfer>& transfer) {
@@ -337,7 +286,7 @@ void ServiceLoop::stop() {
   }
   waker_.wake();
   // On the library thread itself (shutdown from a handler) the loop ends after this pass.
-  if (!tOnLoopThread && thread_.joinable()) thread_.join();
+  if (!isLoopThread() && thread_.joinable()) thread_.join();
 }
 
 void ServiceLoop::drainAtStop() {
@@ -388,7 +337,7 @@ void ServiceLoop::drainAtStop() {
 }
 
 void ServiceLoop::run() {
-  tOnLoopThread = true;
+  markLoopThread();
   nameThisThread();
   std::deque<Task> tasks;
   curl_waitfd wakeFd = waker_.waitFd();

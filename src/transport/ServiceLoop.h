@@ -93,6 +93,9 @@ class ServiceLoop {
   };
 
   ServiceLoop();
+  // The process's one loop (LoopInstance.cpp): made on first use, let go in a forked child.
+  static void publish(ServiceLoop* loop);
+  static void markLoopThread() noexcept;
   static void parkAtExit();
   static void beforeFork();
   static void afterForkInParent();
