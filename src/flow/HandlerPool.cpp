@@ -1,9 +1,9 @@
 #include "orvane/site/HandlerPool.h"
 
 #include <pthread.h>
-#include <unistd.h>
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "internal/ForkGeneration.h"
 #include "internal/Logger.h"
 
 namespace orvane::site {
@@ -47,9 +48,9 @@ struct HandlerPool::State {
   bool stopping = false;
   std::vector<std::thread> threads;
   // fork() copies the pool but not its threads: a child runs what it posts as after a stop.
-  const pid_t owner = getpid();
+  const std::uint64_t generation = internal::forkGeneration();
 
-  bool forked() const noexcept { return getpid() != owner; }
+  bool forked() const noexcept { return internal::forkGeneration() != generation; }
 
   void serve() {
     tCurrentPool = this;
