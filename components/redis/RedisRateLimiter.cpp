@@ -5,20 +5,18 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <random>
-#include <sstream>
-#include <stdexcept>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "LocalBucket.h"
+#include "OptionChecks.h"
 #include "QuotaScript.h"
 #include "RedisConnection.h"
 #include "orvane/site/LogSink.h"
@@ -33,51 +31,6 @@ using std::chrono::nanoseconds;
 
 // Permits requested while one round trip is under way go together in the next one, up to this.
 constexpr std::size_t kMaxBatch = 1024;
-// One permit per microsecond is as fine as the shared bucket counts.
-constexpr double kMaxRate = 1e6;
-
-void refuse(const std::string& what) { throw std::invalid_argument("RedisRateLimiter: " + what); }
-
-std::string number(double value) {
-  std::ostringstream text;
-  text << value;
-  return text.str();
-}
-
-void checkRate(double rate, const char* name) {
-  if (!std::isfinite(rate) || rate <= 0.0) {
-    refuse(std::string(name) + " must be positive, got " + number(rate));
-  }
-  if (rate > kMaxRate) {
-    refuse(std::string(name) + " must be at most 1000000 per second, got " + number(rate));
-  }
-}
-
-void checkOptions(const RedisRateLimiter::Options& options) {
-  if (options.quotaName.empty()) refuse("the quota name is empty");
-  checkRate(options.permitsPerSecond, "permitsPerSecond");
-  if (options.burst == 0) refuse("burst must be at least 1");
-  checkRate(options.fallbackPermitsPerSecond, "fallbackPermitsPerSecond");
-  if (options.fallbackBurst == 0) refuse("fallbackBurst must be at least 1");
-  if (options.unixSocket.empty()) {
-    if (options.host.empty()) refuse("neither a host nor a Unix socket is given");
-    if (options.port <= 0 || options.port > 65535) {
-      refuse("port must be within 1-65535, got " + std::to_string(options.port));
-    }
-  }
-  if (!options.user.empty() && options.password.empty()) {
-    refuse("an ACL user needs a password");
-  }
-  if (options.database < 0) refuse("database must not be negative");
-  if (options.requestTimeout.count() <= 0) refuse("requestTimeout must be positive");
-  if (options.connectTimeout.count() <= 0) refuse("connectTimeout must be positive");
-  if (options.reconnectBackoff.count() <= 0) refuse("reconnectBackoff must be positive");
-  if (options.longestSlowDown.count() < 0) refuse("longestSlowDown must not be negative");
-  if (options.reconnectBackoffMax < options.reconnectBackoff) {
-    refuse("reconnectBackoffMax must not be shorter than reconnectBackoff");
-  }
-}
-
 void deliver(const RateLimiter::Grant& grant, nanoseconds wait) {
   // A grant that throws has nowhere to report to; the limiter carries on.
   try {
@@ -159,7 +112,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
   Impl& operator=(Impl&&) = delete;
 
   void acquire(Grant grant) {
-    if (!grant) refuse("acquire needs a grant function");
+    if (!grant) redis::refuse("acquire needs a grant function");
     std::unique_lock<std::mutex> lock(mutex_);
     if (mode_ == Mode::fallback || stopping_ || forked()) {
       const nanoseconds wait = localWait(Clock::now());
@@ -385,7 +338,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
       report(true, reason,
              "Quota \"" + options_.quotaName + "\": Redis unavailable (" + reason +
                  "); permits come from a local bucket at " +
-                 number(options_.fallbackPermitsPerSecond) + " per second",
+                 redis::number(options_.fallbackPermitsPerSecond) + " per second",
              LogLevel::error);
     }
   }
@@ -467,7 +420,7 @@ class RedisRateLimiter::Impl : public std::enable_shared_from_this<RedisRateLimi
 };
 
 RedisRateLimiter::RedisRateLimiter(Options options) {
-  checkOptions(options);
+  redis::checkOptions(options);
   impl_ = std::make_shared<Impl>(std::move(options));
   impl_->start();
 }
