@@ -25,7 +25,7 @@
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/decode.h"
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 #include "support/AllocationCounter.h"
 #include "support/BenchReplies.h"
 #include "support/ImmediateTransport.h"

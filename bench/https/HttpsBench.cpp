@@ -45,7 +45,7 @@
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/decode.h"
-#include "orvane/site/internal/CurlTransport.h"
+#include "orvane/site/transport/CurlTransport.h"
 #include "support/ImmediateTransport.h"
 #include "support/ProcessStats.h"
 

@@ -20,9 +20,9 @@
 #include <string>
 
 #include "orvane/site.h"
-#include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/internal/SiteRequestManager.h"
 #include "orvane/site/standin/certificate.h"
+#include "orvane/site/transport/CurlTransport.h"
 #include "support/LocalHttpsServer.h"
 #include "support/ProcessStats.h"
 #include "support/ReplyFixtures.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site::bench {
 

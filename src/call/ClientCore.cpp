@@ -8,7 +8,7 @@
 #include "call/CallState.h"
 #include "call/Lifecycle.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "orvane/site/internal/CurlTransport.h"
+#include "orvane/site/transport/CurlTransport.h"
 #include "transport/SecretMask.h"
 
 namespace orvane::site::internal {

@@ -14,7 +14,7 @@
 #include "orvane/site/Error.h"
 #include "orvane/site/Executor.h"
 #include "orvane/site/HandlerPool.h"
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 #include "pipeline/Admission.h"
 #include "transport/RequestUrl.h"
 

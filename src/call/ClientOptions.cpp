@@ -4,7 +4,7 @@
 
 #include "orvane/site/CallOptions.h"
 #include "orvane/site/ClientConfig.h"
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site {
 

@@ -1,6 +1,6 @@
 #include "call/DeliveryScope.h"
 
-#include "orvane/site/internal/CurlTransport.h"
+#include "orvane/site/transport/CurlTransport.h"
 
 namespace orvane::site::internal {
 namespace {

@@ -7,7 +7,6 @@
 #include "call/OperationCall.h"
 #include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
-#include "orvane/site/internal/HttpTransport.h"
 #include "orvane/site/internal/client/DetailSearchRequestClient.h"
 #include "orvane/site/internal/client/GeocodeRequestClient.h"
 #include "orvane/site/internal/client/NearbySearchRequestClient.h"
@@ -16,6 +15,7 @@
 #include "orvane/site/internal/client/ReverseGeocodeRequestClient.h"
 #include "orvane/site/internal/client/TextSearchRequestClient.h"
 #include "orvane/site/internal/client/TimezoneRequestClient.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site {
 namespace internal {

@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "orvane/site/Error.h"
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site::internal {
 

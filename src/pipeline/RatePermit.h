@@ -8,8 +8,8 @@
 #include "orvane/site/Error.h"
 #include "orvane/site/RateLimiter.h"
 #include "orvane/site/RetryPolicy.h"
-#include "orvane/site/internal/HttpOutcome.h"
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpOutcome.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site::internal {
 

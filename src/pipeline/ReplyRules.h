@@ -6,7 +6,7 @@
 
 #include "orvane/site/Error.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "orvane/site/internal/HttpOutcome.h"
+#include "orvane/site/transport/HttpOutcome.h"
 
 namespace orvane::site::internal {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "orvane/site/internal/CurlTransportOptions.h"
+#include "orvane/site/transport/CurlTransportOptions.h"
 
 namespace orvane::site::transport {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 #include "transport/CurlSettings.h"
 
 namespace orvane::site::transport {

@@ -1,4 +1,4 @@
-#include "orvane/site/internal/CurlTransport.h"
+#include "orvane/site/transport/CurlTransport.h"
 
 #include <stdexcept>
 #include <string>

@@ -2,8 +2,8 @@
 #include <mutex>
 #include <utility>
 
-#include "orvane/site/internal/CurlTransport.h"
-#include "orvane/site/internal/HttpTransport.h"
+#include "orvane/site/transport/CurlTransport.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site {
 namespace {

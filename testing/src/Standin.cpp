@@ -6,8 +6,8 @@
 
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/SiteClient.h"
-#include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/standin_server.h"
+#include "orvane/site/transport/CurlTransport.h"
 
 namespace orvane::site::testing {
 

@@ -10,9 +10,9 @@
 #include <orvane/site/ClientConfig.h>
 #include <orvane/site/RetryPolicy.h>
 #include <orvane/site/SiteClient.h>
-#include <orvane/site/internal/CurlTransport.h>
-#include <orvane/site/internal/CurlTransportOptions.h>
-#include <orvane/site/internal/HttpTransport.h>
+#include <orvane/site/transport/CurlTransport.h>
+#include <orvane/site/transport/CurlTransportOptions.h>
+#include <orvane/site/transport/HttpTransport.h>
 
 namespace orvane::site::cli {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "orvane/site/Error.h"
 #include "orvane/site/Export.h"
-#include "orvane/site/internal/HttpTransport.h"
 #include "orvane/site/internal/RequestMode.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site {
 

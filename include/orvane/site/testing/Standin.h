@@ -7,9 +7,9 @@
 
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Export.h"
-#include "orvane/site/internal/CurlTransportOptions.h"
-#include "orvane/site/internal/HttpTransport.h"
 #include "orvane/site/testing/StandinFault.h"
+#include "orvane/site/transport/CurlTransportOptions.h"
+#include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site::testing {
 
