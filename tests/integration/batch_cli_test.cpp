@@ -91,7 +91,9 @@ TEST_F(BatchCli, BadRowsAndRefusalsGoToTheErrorColumn) {
   EXPECT_EQ(rows[6]["time_zone_id"], "Asia/Tokyo");
   EXPECT_NE(result.err.find("5 failed (4 bad row, 1 refused)"), std::string::npos) << result.err;
   // Bad rows make no call: --stats counts the three that were sent.
-  EXPECT_NE(result.err.find("calls 3 (ok 2, failed 1)"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("calls 3 (ok 2, failed 1) attempts 3 "), std::string::npos)
+      << result.err;
+  EXPECT_EQ(result.err.find("sent 0 B"), std::string::npos) << result.err;
 }
 
 TEST_F(BatchCli, RefusedKeyOrUnreachableHostStopsTheJobEarly) {

@@ -27,7 +27,6 @@
 #include "ExitStatus.h"
 #include "InputReader.h"
 #include "JobRefused.h"
-#include "ObservedRowRunner.h"
 #include "Output.h"
 #include "OutputWriter.h"
 #include "Progress.h"
@@ -194,11 +193,12 @@ int runBatch(const BatchFlags& flags, Session& session) {
   // Rows run through an option client of their own, so that a second Ctrl-C cancels the calls
   // under way. The client takes a permit for every attempt, and its calls slow the limiter
   // down when the service asks (Retry-After, capped by the limiter).
-  ClientOptions options = session.clientOptions();
-  options.setRateLimiter(limiter);
-  ClientRowRunner client(std::move(options));
+  // The client's own observer counts every call, attempt and byte (rows the memo answers
+  // make no call, and none is counted).
   auto stats = std::make_shared<CallStats>();
-  ObservedRowRunner runner(client, stats);
+  ClientOptions options = session.clientOptions();
+  options.setRateLimiter(limiter).setObserver(stats);
+  ClientRowRunner runner(std::move(options));
   // Rows that would send the same request share one call.
   CallMemo memo;
   EngineSettings settings;
