@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
@@ -77,7 +79,16 @@ PreparedOutput prepareOutput(const BatchFlags& flags, InputFormat inputFormat,
   prepared.file = std::make_unique<LockedOutput>(flags.output);
   prepared.fd = prepared.file->fd();
   struct stat status {};
-  const bool exists = ::fstat(prepared.fd, &status) == 0 && status.st_size > 0;
+  if (::fstat(prepared.fd, &status) != 0) {
+    throw std::runtime_error("cannot read " + flags.output + ": " + std::strerror(errno));
+  }
+  if (!S_ISREG(status.st_mode)) {
+    // A device or a pipe (/dev/null, a FIFO): written as rows come, with nothing to cut, keep
+    // or vouch for.
+    if (flags.resume) throw UsageError("--resume needs --output to be a regular file");
+    return prepared;
+  }
+  const bool exists = status.st_size > 0;
   if (exists && !flags.resume && !flags.overwrite) {
     throw UsageError("the output " + flags.output +
                      " exists: add --resume to carry on or --overwrite to start again");
