@@ -28,7 +28,7 @@
 
 #include "ImmediateTransport.h"
 #include "call/OperationCall.h"
-#include "internal/client/JsonBodyCheck.h"
+#include "facade/client/JsonBodyCheck.h"
 #include "orvane/site.h"
 
 namespace {

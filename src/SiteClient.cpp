@@ -6,10 +6,9 @@
 #include <utility>
 
 #include "connection/ClientConnection.h"
-#include "internal/Logger.h"
-#include "internal/client/FacadeLifetime.h"
-#include "internal/client/HandlerWrapper.h"
-#include "internal/text/Utf8.h"
+#include "facade/client/FacadeLifetime.h"
+#include "facade/client/HandlerWrapper.h"
+#include "logging/Logger.h"
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
@@ -23,6 +22,7 @@
 #include "orvane/site/internal/client/TextSearchRequestClient.h"
 #include "orvane/site/internal/client/TimezoneRequestClient.h"
 #include "orvane/site/transport/HttpTransport.h"
+#include "text/Utf8.h"
 
 namespace orvane::site {
 namespace internal {

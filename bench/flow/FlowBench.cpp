@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 #include "orvane/site/CallStats.h"
 #include "orvane/site/LogLevel.h"
 #include "orvane/site/LogSink.h"

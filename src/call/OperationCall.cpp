@@ -2,7 +2,7 @@
 
 #include <variant>
 
-#include "internal/client/JsonBodyCheck.h"
+#include "facade/client/JsonBodyCheck.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "transport/RequestUrl.h"
 

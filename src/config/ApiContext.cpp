@@ -3,8 +3,8 @@
 #include <string>
 #include <utility>
 
-#include "internal/Logger.h"
-#include "internal/NumberText.h"
+#include "logging/Logger.h"
+#include "text/NumberText.h"
 
 namespace orvane::site {
 namespace {

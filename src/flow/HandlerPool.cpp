@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "internal/ForkGeneration.h"
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 
 namespace orvane::site {
 namespace {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 #include "orvane/site.h"
 #include "orvane/site/standin/standin_server.h"
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "call/OperationCall.h"
-#include "internal/client/BodyTextWriter.h"
-#include "internal/client/BodyWriter.h"
-#include "internal/client/RequestFields.h"
+#include "facade/client/BodyTextWriter.h"
+#include "facade/client/BodyWriter.h"
+#include "facade/client/RequestFields.h"
 #include "orvane/site.h"
 
 namespace orvane::site::internal {

@@ -12,9 +12,9 @@
 #include <thread>
 #include <vector>
 
-#include "internal/LogBody.h"
-#include "internal/LogWriter.h"
-#include "internal/Logger.h"
+#include "logging/LogBody.h"
+#include "logging/LogWriter.h"
+#include "logging/Logger.h"
 #include "orvane/site/LogLevel.h"
 #include "orvane/site/LogSink.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "internal/NumberText.h"
+#include "text/NumberText.h"
 
 namespace orvane::site::internal {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "internal/AllocationFault.h"
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 #include "request_manager_harness.h"
 #include "support/LogCapture.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "internal/text/UpperCase.h"
-#include "internal/text/Utf8.h"
+#include "text/UpperCase.h"
+#include "text/Utf8.h"
 
 namespace orvane::site::internal::text {
 namespace {

@@ -1,10 +1,10 @@
-#include "internal/text/UpperCase.h"
+#include "text/UpperCase.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 
-#include "internal/text/Utf8.h"
+#include "text/Utf8.h"
 
 namespace orvane::site::internal::text {
 namespace {
@@ -23,7 +23,7 @@ struct UpperSpecial {
   char32_t to[3];
 };
 
-#include "internal/text/UpperCaseTable.inc"
+#include "text/UpperCaseTable.inc"
 
 }  // namespace
 

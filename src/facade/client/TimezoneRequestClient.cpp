@@ -2,8 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "internal/client/BodyWriter.h"
-#include "internal/client/RequestFields.h"
+#include "facade/client/BodyWriter.h"
+#include "facade/client/RequestFields.h"
 
 namespace orvane::site {
 

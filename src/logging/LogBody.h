@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 
 namespace orvane::site::internal {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "internal/client/FacadeLifetime.h"
+#include "facade/client/FacadeLifetime.h"
 #include "orvane/site/Error.h"
 #include "orvane/site/internal/client/BaseRequestClient.h"
 

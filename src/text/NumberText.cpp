@@ -1,4 +1,4 @@
-#include "internal/NumberText.h"
+#include "text/NumberText.h"
 
 #include <charconv>
 #include <cmath>

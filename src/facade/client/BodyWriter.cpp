@@ -1,8 +1,8 @@
-#include "internal/client/BodyWriter.h"
+#include "facade/client/BodyWriter.h"
 
 #include <utility>
 
-#include "internal/text/UpperCase.h"
+#include "text/UpperCase.h"
 
 namespace orvane::site::internal {
 namespace {

@@ -1,8 +1,8 @@
-#include "internal/client/JsonBodyCheck.h"
+#include "facade/client/JsonBodyCheck.h"
 
 #include <cmath>
 
-#include "internal/text/Utf8.h"
+#include "text/Utf8.h"
 
 namespace orvane::site::internal {
 namespace {

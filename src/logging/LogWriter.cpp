@@ -1,4 +1,4 @@
-#include "internal/LogWriter.h"
+#include "logging/LogWriter.h"
 
 #include <pthread.h>
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX pthread_sigmask
@@ -12,7 +12,7 @@
 #include <thread>
 #include <utility>
 
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 
 namespace orvane::site::internal {
 namespace {

@@ -1,11 +1,11 @@
-#include "internal/LogBody.h"
+#include "logging/LogBody.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "internal/text/Utf8.h"
+#include "text/Utf8.h"
 
 namespace orvane::site::internal {
 namespace {

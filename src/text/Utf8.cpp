@@ -1,4 +1,4 @@
-#include "internal/text/Utf8.h"
+#include "text/Utf8.h"
 
 namespace orvane::site::internal::text {
 namespace {

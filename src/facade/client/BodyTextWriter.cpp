@@ -1,4 +1,4 @@
-#include "internal/client/BodyTextWriter.h"
+#include "facade/client/BodyTextWriter.h"
 
 #include <charconv>
 #include <cmath>
@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "internal/text/UpperCase.h"
-#include "internal/text/Utf8.h"
+#include "text/UpperCase.h"
+#include "text/Utf8.h"
 
 namespace orvane::site::internal {
 namespace {

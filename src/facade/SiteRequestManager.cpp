@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "internal/AllocationFault.h"
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/ErrorType.h"
 #include "orvane/site/TransportErrorCode.h"

@@ -1,4 +1,4 @@
-#include "internal/client/FacadeLifetime.h"
+#include "facade/client/FacadeLifetime.h"
 
 #include <algorithm>
 

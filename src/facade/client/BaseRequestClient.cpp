@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "internal/Logger.h"
-#include "internal/client/JsonBodyCheck.h"
+#include "facade/client/JsonBodyCheck.h"
+#include "logging/Logger.h"
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/ContextDataCache.h"
 #include "orvane/site/TransportErrorCode.h"

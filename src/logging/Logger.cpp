@@ -1,10 +1,10 @@
-#include "internal/Logger.h"
+#include "logging/Logger.h"
 
 #include <chrono>
 #include <memory>
 #include <utility>
 
-#include "internal/LogWriter.h"
+#include "logging/LogWriter.h"
 #include "orvane/site/LogSink.h"
 #include "transport/ServiceLoop.h"
 
