@@ -121,56 +121,5 @@ TEST(HandlerPool, ThrowingTasksAreContainedAndDrainTimesOut) {
   EXPECT_TRUE(pool.drain(10s));
 }
 
-TEST(HandlerPool, ATaskMayDestroyItsOwnPool) {
-  auto pool = std::make_shared<std::unique_ptr<HandlerPool>>(std::make_unique<HandlerPool>(2));
-  std::atomic<bool> done{false};
-  std::atomic<bool> drainedInside{true};
-  (*pool)->post([pool, &done, &drainedInside] {
-    drainedInside = (*pool)->drain(1s);
-    pool->reset();
-    done = true;
-  });
-  for (int i = 0; i < 200 && !done; ++i) std::this_thread::sleep_for(10ms);
-  EXPECT_TRUE(done.load());
-  EXPECT_FALSE(drainedInside.load());
-}
-
-TEST(CallStatsThreads, CountsExactlyWhileBeingRead) {
-  CallStats stats;
-  const Error failure{"OrvaneSite.TransportError", 13, "deadline", {}};
-  std::atomic<bool> stop{false};
-  std::thread reader([&] {
-    while (!stop) (void)stats.prometheusText();
-  });
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      const char* operation = t % 2 == 0 ? "textSearch" : "geocode";
-      for (int i = 0; i < 5000; ++i) {
-        stats.onCallStart({operation, 0});
-        CallObserver::Attempt attempt;
-        attempt.operation = operation;
-        attempt.statusCode = 200;
-        attempt.duration = std::chrono::microseconds(i);
-        attempt.bytesReceived = 10;
-        stats.onAttempt(attempt);
-        stats.onCallEnd({operation, 0, i % 10 == 0 ? &failure : nullptr, 1, 1ms});
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  stop = true;
-  reader.join();
-  const auto operations = stats.operations();
-  ASSERT_EQ(operations.size(), 2u);
-  for (const auto& operation : operations) {
-    EXPECT_EQ(operation.callsStarted, 10000u);
-    EXPECT_EQ(operation.attempts, 10000u);
-    EXPECT_EQ(operation.callsSucceeded, 9000u);
-    EXPECT_EQ(operation.callsFailed, 1000u);
-    EXPECT_EQ(operation.bytesReceived, 100000u);
-  }
-}
-
 }  // namespace
 }  // namespace orvane::site

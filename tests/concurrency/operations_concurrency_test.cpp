@@ -66,45 +66,6 @@ class OperationsConcurrency : public ::testing::Test {
       std::make_shared<testing::AutoAnsweringTransport>(echoTimestamp);
 };
 
-TEST_F(OperationsConcurrency, ThousandOverlappingCallsFromEightThreadsEachGetTheirOwnReplyOnce) {
-  constexpr int kThreads = 8;
-  constexpr int kCallsPerThread = 125;
-  constexpr int kCalls = kThreads * kCallsPerThread;
-  std::vector<std::atomic<int>> deliveries(kCalls);
-  std::atomic<int> wrongReplies{0};
-  std::atomic<int> offThread{0};
-  Countdown allDelivered(kCalls);
-
-  std::vector<std::thread> callers;
-  for (int t = 0; t < kThreads; ++t) {
-    callers.emplace_back([&, t] {
-      for (int i = 0; i < kCallsPerThread; ++i) {
-        const int id = t * kCallsPerThread + i;
-        SiteClient::shared().timezone(
-            TimezoneRequest(Coordinate(t, i), id, std::nullopt), nullptr,
-            [&, id](std::shared_ptr<TimezoneResponse> response, std::optional<Error> error) {
-              if (error || !response || response->timeZoneId != std::to_string(id)) {
-                ++wrongReplies;
-              }
-              if (!transport_->isWorkerThread()) ++offThread;
-              ++deliveries[id];
-              allDelivered.arrive();
-            });
-      }
-    });
-  }
-  for (std::thread& caller : callers) caller.join();
-  const bool allArrived = allDelivered.wait();
-  transport_->waitUntilIdle();  // a second delivery of any call would have run by now
-  ASSERT_TRUE(allArrived) << "some calls never reached their handler";
-
-  EXPECT_EQ(wrongReplies.load(), 0);
-  EXPECT_EQ(offThread.load(), 0);
-  for (int id = 0; id < kCalls; ++id) {
-    ASSERT_EQ(deliveries[id].load(), 1) << "call " << id;
-  }
-}
-
 TEST_F(OperationsConcurrency, DestroyingAFacadeWaitsForItsRunningHandlerAndSkipsTheRest) {
   std::mutex mutex;
   std::condition_variable changed;

@@ -21,15 +21,11 @@
 #include <thread>
 #include <vector>
 
-#include <orvane/site/standin/standin_server.h>
-
 extern char** environ;
 
 namespace {
 
 using nlohmann::json;
-using orvane::site::standin::StandinOptions;
-using orvane::site::standin::StandinServer;
 
 struct ProcessResult {
   int exitCode = -1;
@@ -167,69 +163,6 @@ TEST(CliTool, EveryOperationPrintsItsResponseAsJson) {
   EXPECT_EQ(zone["dstOffset"], 0);
 }
 
-TEST(CliTool, TableFormatPrintsOneAlignedRowPerPlace) {
-  const ProcessResult result = runTool(
-      {"--standin", "text-search", "--query", "Paris", "--page-size", "1", "--format", "table"});
-  ASSERT_EQ(result.exitCode, 0) << result.err;
-  std::istringstream lines(result.out);
-  std::string summary, header, rule, row;
-  std::getline(lines, summary);
-  std::getline(lines, header);
-  std::getline(lines, rule);
-  std::getline(lines, row);
-  EXPECT_NE(summary.find("totalCount:"), std::string::npos) << result.out;
-  EXPECT_EQ(header.rfind("#  name", 0), 0u) << result.out;
-  EXPECT_EQ(rule.find_first_not_of("- "), std::string::npos) << result.out;
-  EXPECT_EQ(row.rfind("1  Paris", 0), 0u) << result.out;
-  // The siteId column starts at the same place in the header and in the row.
-  const std::size_t column = header.find("  siteId") + 2;
-  ASSERT_LT(column, row.size()) << result.out;
-  EXPECT_EQ(row.substr(column - 2, 2), "  ") << result.out;
-  EXPECT_NE(row[column], ' ') << result.out;
-
-  const ProcessResult zone = runTool({"--standin", "--format", "table", "timezone", "--lat",
-                                      "35.68", "--lng", "139.69", "--timestamp", "1700000000"});
-  ASSERT_EQ(zone.exitCode, 0) << zone.err;
-  EXPECT_NE(zone.out.find("timeZoneId    Asia/Tokyo"), std::string::npos) << zone.out;
-  EXPECT_NE(zone.out.find("rawOffset     32400"), std::string::npos) << zone.out;
-}
-
-TEST(CliTool, FailedCallExitsOneAndPrintsDomainCodeAndDescription) {
-  const ProcessResult refused =
-      runTool({"--standin", "--key", "not-a-key", "geocode", "--address", "Paris"});
-  EXPECT_EQ(refused.exitCode, 1);
-  EXPECT_TRUE(refused.out.empty()) << refused.out;
-  EXPECT_NE(refused.err.find("OrvaneSite.ErrorType 1: API Error"), std::string::npos)
-      << refused.err;
-
-  // Without the stand-in's authority the tool refuses its certificate: verification stays on.
-  StandinServer server;
-  server.start();
-  const ProcessResult untrusted =
-      runTool({"--host", server.host(), "--key", StandinOptions::kDemoKey, "--max-retry", "0",
-               "timezone", "--lat", "0", "--lng", "0", "--timestamp", "0"});
-  EXPECT_EQ(untrusted.exitCode, 1);
-  EXPECT_NE(untrusted.err.find("OrvaneSite.TransportError 5: Secure connection failed"),
-            std::string::npos)
-      << untrusted.err;
-  EXPECT_EQ(server.counters().requests, 0);
-}
-
-TEST(CliTool, LibraryLogLinesGoToStandardErrorOnlyWithVerbose) {
-  const ProcessResult quiet = runTool({"--standin", "reverse-geocode", "--lat", "1", "--lng", "2"});
-  parsedOutput(quiet);
-  EXPECT_EQ(quiet.out.find("[OrvaneSite]"), std::string::npos);
-  EXPECT_EQ(quiet.err.find("[OrvaneSite]"), std::string::npos) << quiet.err;
-
-  const ProcessResult verbose =
-      runTool({"--standin", "reverse-geocode", "--lat", "1", "--lng", "2", "--verbose"});
-  parsedOutput(verbose);
-  EXPECT_EQ(verbose.out.find("[OrvaneSite]"), std::string::npos);
-  EXPECT_NE(verbose.err.find("[OrvaneSite]"), std::string::npos) << verbose.err;
-  EXPECT_NE(verbose.err.find("reverseGeocode"), std::string::npos) << verbose.err;
-  EXPECT_EQ(verbose.err.find(StandinOptions::kDemoKey), std::string::npos) << verbose.err;
-}
-
 TEST(CliTool, UsageErrorsExitTwoWithoutCalling) {
   const std::vector<std::vector<std::string>> misuses = {
       {},                                                           // no subcommand
@@ -265,99 +198,6 @@ TEST(CliTool, UsageErrorsExitTwoWithoutCalling) {
   const ProcessResult help = runTool({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("2  the command line is wrong"), std::string::npos) << help.out;
-}
-
-// A stand-in of the test's own shows the body each flag produced.
-class CliRequestTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    server_ = new StandinServer();
-    server_->start();
-  }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
-
-  json sentBody(std::vector<std::string> args) {
-    const std::vector<std::string> connection = {"--host",    server_->host(),
-                                                 "--ca-file", server_->caFile().string(),
-                                                 "--key",     StandinOptions::kDemoKey};
-    args.insert(args.begin(), connection.begin(), connection.end());
-    server_->resetCounters();
-    // The stand-in may refuse made-up values; what matters here is what was sent.
-    runTool(args);
-    const auto request = server_->lastRequest();
-    if (!request) {
-      ADD_FAILURE() << "nothing reached the server";
-      return json();
-    }
-    return json::parse(request->body);
-  }
-
-  static StandinServer* server_;
-};
-
-StandinServer* CliRequestTest::server_ = nullptr;
-
-TEST_F(CliRequestTest, EveryFlagReachesTheRequestBody) {
-  EXPECT_EQ(sentBody({"text-search",
-                      "--query",
-                      "cafe",
-                      "--lat",
-                      "48.5",
-                      "--lng",
-                      "-2.25",
-                      "--radius",
-                      "0",
-                      "--poi-type",
-                      "restaurant",
-                      "--ov-poi-type",
-                      "eating_drinking",
-                      "--country-code",
-                      "fr",
-                      "--language",
-                      "en",
-                      "--page-size",
-                      "5",
-                      "--page-index",
-                      "2",
-                      "--children"}),
-            json::parse(R"({"query":"cafe","location":{"lat":48.5,"lng":-2.25},"radius":0,
-                "poiType":"RESTAURANT","ovPoiType":"EATING_DRINKING","countryCode":"fr",
-                "language":"en","pageSize":5,"pageIndex":2,"children":true})"));
-  EXPECT_EQ(sentBody({"nearby-search", "--lat", "1", "--lng", "2", "--query", "q", "--radius", "10",
-                      "--poi-type", "bank", "--ov-poi-type", "x", "--language", "de", "--page-size",
-                      "3", "--page-index", "1"}),
-            json::parse(R"({"location":{"lat":1.0,"lng":2.0},"query":"q","radius":10,
-                "poiType":"BANK","ovPoiType":"X","language":"de","pageSize":3,"pageIndex":1})"));
-  EXPECT_EQ(sentBody({"suggest", "--query", "s", "--bounds", "2,3,-1,-4", "--poi-types",
-                      "bank,cafe", "--country-code", "us", "--language", "en", "--no-children"}),
-            json::parse(R"({"query":"s","bounds":{"northeast":{"lat":2.0,"lng":3.0},
-                "southwest":{"lat":-1.0,"lng":-4.0}},"poiTypes":["BANK","CAFE"],
-                "countryCode":"us","language":"en","children":false})"));
-  EXPECT_EQ(sentBody({"geocode", "--address", "a", "--ne-lat", "2", "--ne-lng", "3", "--sw-lat",
-                      "-1", "--sw-lng", "-4", "--language", "fr"}),
-            json::parse(R"({"address":"a","bounds":{"northeast":{"lat":2.0,"lng":3.0},
-                "southwest":{"lat":-1.0,"lng":-4.0}},"language":"fr"})"));
-  EXPECT_EQ(sentBody({"reverse-geocode", "--lat", "-33.5", "--lng", "151", "--return-poi=false"}),
-            json::parse(R"({"location":{"lat":-33.5,"lng":151.0},"returnPoi":false})"));
-  EXPECT_EQ(sentBody({"timezone", "--lat", "0", "--lng", "0", "--timestamp", "-5"}),
-            json::parse(R"({"location":{"lat":0.0,"lng":0.0},"timestamp":-5})"));
-  EXPECT_EQ(sentBody({"autocomplete", "--query", "", "--radius", "7", "--language", ""}),
-            json::parse(R"({"query":"","radius":7,"language":""})"));
-}
-
-TEST_F(CliRequestTest, OptionalFieldsAreLeftOutUnlessGiven) {
-  EXPECT_EQ(sentBody({"detail", "--site-id", "abc"}), json::parse(R"({"siteId":"abc"})"));
-  // The last of --children / --no-children wins.
-  EXPECT_EQ(sentBody({"detail", "--site-id", "abc", "--children", "--no-children"}),
-            json::parse(R"({"siteId":"abc","children":false})"));
-  EXPECT_EQ(sentBody({"detail", "--site-id", "abc", "--no-children", "--children"}),
-            json::parse(R"({"siteId":"abc","children":true})"));
-  // An empty list is a value: it is sent, unlike a list left out.
-  EXPECT_EQ(sentBody({"suggest", "--query", "s", "--poi-types", ""}),
-            json::parse(R"({"query":"s","poiTypes":[]})"));
 }
 
 }  // namespace

@@ -105,16 +105,5 @@ TEST(ConnectionLimits, AtMost32ConnectionsToOneHost) {
   EXPECT_EQ(counts, std::vector<std::size_t>{32});
 }
 
-TEST(ConnectionLimits, AtMost128ConnectionsInAll) {
-  // Five hosts, 30 calls each: under the per-host limit, over the total one.
-  const std::vector<std::size_t> counts = connectionsAtPeers(5, 30);
-  std::size_t total = 0;
-  for (std::size_t count : counts) {
-    EXPECT_LE(count, 30u);
-    total += count;
-  }
-  EXPECT_EQ(total, 128u);
-}
-
 }  // namespace
 }  // namespace orvane::site::testing

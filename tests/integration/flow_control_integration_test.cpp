@@ -106,34 +106,5 @@ TEST(FlowControlIntegration, ATokenBucketPacesWhatReachesTheServer) {
   EXPECT_GE(busiest, static_cast<std::size_t>(kRate) - 5);
 }
 
-TEST(FlowControlIntegration, ASlowHandlerOnThePoolHoldsUpNoOtherCall) {
-  LocalHttpsServer server(certificate().certPem(), certificate().keyPem(),
-                          [](const ReceivedRequest&, std::size_t) {
-                            return ScriptedReply{200, kReply, false};
-                          });
-  SiteClient client(optionsFor(server).setHandlerThreads(2));
-  std::promise<void> slowStarted;
-  std::atomic<bool> slowReturned{false};
-  auto slow = client.timezone(someRequest(), CallOptions(), [&](Result<TimezoneResponse>) {
-    slowStarted.set_value();
-    std::this_thread::sleep_for(1500ms);
-    slowReturned = true;
-  });
-  slowStarted.get_future().wait();
-
-  const auto start = Clock::now();
-  std::promise<Clock::duration> fastEnded;
-  bool slowStillRunning = false;
-  client.timezone(someRequest(), CallOptions(), [&](Result<TimezoneResponse> result) {
-    EXPECT_TRUE(result.ok());
-    slowStillRunning = !slowReturned;
-    fastEnded.set_value(Clock::now() - start);
-  });
-  const Clock::duration fast = fastEnded.get_future().get();
-  EXPECT_TRUE(slowStillRunning);
-  EXPECT_LT(fast, 300ms);  // a loopback call; the slow handler would add 1.5 s
-  EXPECT_TRUE(slow.get().ok());
-}
-
 }  // namespace
 }  // namespace orvane::site::testing

@@ -94,48 +94,6 @@ TEST_F(TestingKit, RefusedKeyIsAnApiErrorWithItsReturnCode) {
   EXPECT_FALSE(isRetryable(error));
 }
 
-TEST_F(TestingKit, FaultSwitchesGiveTheirDocumentedErrors) {
-  setDefaultHttpTransport(standin_.transport());
-  SiteClient client;
-
-  const std::string failing = standin_.apiKeyWithFaults({StandinFault::serverErrors(5)}, "kit");
-  TimezoneDelivery delivery = callTimezone(client, contextWithKey(failing));
-  ASSERT_TRUE(delivery.error);
-  EXPECT_EQ(transportErrorCode(*delivery.error), TransportErrorCode::serverErrorAfterRetries);
-  EXPECT_EQ(httpStatusCode(*delivery.error), 503);
-  EXPECT_TRUE(isRetryable(*delivery.error));
-  EXPECT_EQ(standin_.requestsForKey(failing), 1);
-
-  delivery = callTimezone(
-      client, contextWithKey(standin_.apiKeyWithFaults({StandinFault::errorReply(400, "010099")})));
-  ASSERT_TRUE(delivery.error);
-  EXPECT_EQ(apiReturnCode(*delivery.error), "010099");
-  EXPECT_FALSE(isRetryable(*delivery.error));
-
-  delivery =
-      callTimezone(client, contextWithKey(standin_.apiKeyWithFaults({StandinFault::notUtf8()})));
-  ASSERT_TRUE(delivery.error);
-  EXPECT_EQ(transportErrorCode(*delivery.error), TransportErrorCode::bodyNotUtf8);
-
-  delivery =
-      callTimezone(client, contextWithKey(standin_.apiKeyWithFaults({StandinFault::notJson()})));
-  ASSERT_TRUE(delivery.error);
-  EXPECT_EQ(decodingErrorCode(*delivery.error), DecodingErrorCode::dataCorrupted);
-  EXPECT_FALSE(isRetryable(*delivery.error));
-}
-
-TEST_F(TestingKit, StoppedStandinRefusesConnections) {
-  setDefaultHttpTransport(standin_.transport());
-  const std::string host = standin_.host();
-  standin_.stop();
-  SiteClient client;
-  const TimezoneDelivery delivery = callTimezone(
-      client, ApiContext().setApiKey(standin_.apiKey()).setBaseUrl(host).setMaxRetry(0).build());
-  ASSERT_TRUE(delivery.error);
-  EXPECT_EQ(transportErrorCode(*delivery.error), TransportErrorCode::connectionFailed);
-  EXPECT_TRUE(isRetryable(*delivery.error));
-}
-
 // Application code under test: depends on the protocol, so a mock can stand in for the client.
 std::string zoneOrFallback(SiteClientProtocol& client) {
   const TimezoneDelivery delivery = callTimezone(client, nullptr);

@@ -43,27 +43,6 @@ HttpOutcome get(HttpTransport& transport, const std::string& url) {
   return outcome.get();
 }
 
-bool runsWithin(HttpTransport& transport, std::chrono::nanoseconds delay, seconds bound) {
-  auto ran = std::make_shared<std::promise<void>>();
-  auto future = ran->get_future();
-  if (delay.count() == 0) {
-    transport.post([ran] { ran->set_value(); });
-  } else {
-    transport.runAfter(delay, [ran] { ran->set_value(); });
-  }
-  return future.wait_for(bound) == std::future_status::ready;
-}
-
-TEST(TransportFaults, PostedWorkWakesTheLoopFromItsIdleWait) {
-  CurlTransport transport;
-  ASSERT_TRUE(runsWithin(transport, {}, seconds(20)));  // the loop runs, then waits idle
-  std::this_thread::sleep_for(milliseconds(200));
-  // Unwoken, the loop would sleep through its idle wait of a minute.
-  EXPECT_TRUE(runsWithin(transport, {}, seconds(5)));
-  std::this_thread::sleep_for(milliseconds(200));
-  EXPECT_TRUE(runsWithin(transport, milliseconds(50), seconds(5)));
-}
-
 TEST(TransportFaults, OutOfMemoryWhileRegisteringATransferEndsItWithItsCompletion) {
   CurlTransport transport;
   internal::armAllocationFault(internal::AllocationSite::transferRegistration);

@@ -5,21 +5,14 @@
 #include <openssl/x509v3.h>
 
 #include <chrono>
-#include <functional>
 #include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "orvane/site/internal/CurlTransport.h"
 #include "support/LocalHttpsServer.h"
-#include "transport/CurlSettings.h"
-#include "transport/CurlTransfer.h"
-#include "transport/ServiceLoop.h"
-#include "transport/SharedTrustStore.h"
-#include "transport/SystemTrustStore.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -117,64 +110,20 @@ std::shared_ptr<CurlTransport> transportTrusting(const std::string& caPem) {
   return std::make_shared<CurlTransport>(options);
 }
 
-using Send = std::function<void(HttpRequest, HttpTransport::Completion)>;
-
 // The failure of one GET to `server`; none for a reply.
-HttpOutcome::Failure get(const Send& send, const LocalHttpsServer& server) {
+HttpOutcome::Failure get(HttpTransport& transport, const LocalHttpsServer& server) {
   HttpRequest request;
   request.method = "GET";
   request.url = "https://" + server.host() + "/";
   request.timeoutSeconds = 20;
   auto done = std::make_shared<std::promise<HttpOutcome::Failure>>();
   std::future<HttpOutcome::Failure> failure = done->get_future();
-  send(request, [done](HttpOutcome outcome) { done->set_value(outcome.failure); });
+  transport.send(request, [done](HttpOutcome outcome) { done->set_value(outcome.failure); });
   if (failure.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
     ADD_FAILURE() << "no outcome from " << server.host();
     return HttpOutcome::Failure::otherFailure;
   }
   return failure.get();
-}
-
-HttpOutcome::Failure get(HttpTransport& transport, const LocalHttpsServer& server) {
-  return get([&transport](HttpRequest request,
-                          HttpTransport::Completion done) { transport.send(request, done); },
-             server);
-}
-
-// Transfers as CurlTransport makes them without extra CAs, but with `systemPem` in place of the
-// system's store, so that a test server can pass for a publicly trusted one.
-Send sendAsSystemStore(const std::string& systemPem) {
-  auto settings = std::make_shared<transport::CurlSettings>();
-  settings->trustStore = transport::SharedTrustStore::forSystem(systemPem, "");
-  if (!settings->trustStore) throw std::runtime_error("no system store stand-in");
-  return [settings](HttpRequest request, HttpTransport::Completion done) {
-    auto transfer =
-        std::make_shared<transport::CurlTransfer>(std::move(request), settings, std::move(done));
-    transport::ServiceLoop& loop = transport::ServiceLoop::shared();
-    loop.post([&loop, transfer]() mutable { loop.start(std::move(transfer)); });
-  };
-}
-
-TEST(SharedTrustStore, IsMadeOnlyFromReadableCertificates) {
-  TestAuthority authority;
-  EXPECT_NE(transport::SharedTrustStore::create(authority.pem(), "", authority.pem()), nullptr)
-      << "libcurl's TLS context should take the shared store here (libcurl uses OpenSSL)";
-  EXPECT_EQ(
-      transport::SharedTrustStore::create(
-          "-----BEGIN CERTIFICATE-----\nbm90IGEgY2VydA==\n-----END CERTIFICATE-----\n", "", ""),
-      nullptr);
-  EXPECT_EQ(transport::SharedTrustStore::create("", "", ""), nullptr);
-  // Without extra CAs it would share connections with the system store.
-  EXPECT_EQ(transport::SharedTrustStore::create(authority.pem(), "", ""), nullptr);
-  EXPECT_NE(transport::SharedTrustStore::forSystem(authority.pem(), ""), nullptr);
-  EXPECT_EQ(transport::SharedTrustStore::forSystem("", "/etc/ssl/certs"), nullptr)
-      << "an unreadable system bundle must leave libcurl's defaults in place";
-}
-
-TEST(SharedTrustStore, SystemStoreIsParsedOnceForAllTransfers) {
-  const auto first = transport::currentSystemTrustStore();
-  if (!first) GTEST_SKIP() << "libcurl here has no readable CA file; its defaults apply";
-  EXPECT_EQ(transport::currentSystemTrustStore(), first);
 }
 
 TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
@@ -199,59 +148,6 @@ TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
   for (const auto& server : good) EXPECT_EQ(server->requestCount(), 2u);
   EXPECT_EQ(foreign->requestCount(), 0u);
   EXPECT_EQ(misnamed->requestCount(), 0u);
-}
-
-// All transports share one pool of connections: a connection verified against one transport's
-// CAs must not carry the calls of a transport that does not trust the server.
-TEST(TrustStoreIntegration, ConnectionsAreReusedOnlyUnderTheSameTrust) {
-  using Failure = HttpOutcome::Failure;
-  TestAuthority trusted;
-  auto server = serverWith(trusted.issue("IP:127.0.0.1"));
-  auto trusting = transportTrusting(trusted.pem());
-  auto otherCa = transportTrusting(TestAuthority().pem());
-  CurlTransport systemOnly;
-
-  EXPECT_EQ(get(*trusting, *server), Failure::none);
-  EXPECT_EQ(get(*otherCa, *server), Failure::tlsFailure);
-  EXPECT_EQ(get(systemOnly, *server), Failure::tlsFailure);
-  EXPECT_EQ(get(*trusting, *server), Failure::none);
-  EXPECT_EQ(get(*transportTrusting(trusted.pem()), *server), Failure::none);
-  EXPECT_EQ(server->requestCount(), 3u);
-}
-
-// Transfers on the system store and on a transport's extra CAs never use each other's
-// connections, nor each other's parsed stores through libcurl's CA cache, in either order.
-TEST(TrustStoreIntegration, SystemStoreAndExtraCaTransfersStayApart) {
-  using Failure = HttpOutcome::Failure;
-  TestAuthority trusted;
-  auto server = serverWith(trusted.issue("IP:127.0.0.1"));
-  auto second = serverWith(trusted.issue("IP:127.0.0.1"));
-  auto trusting = transportTrusting(trusted.pem());
-  auto otherCa = transportTrusting(TestAuthority().pem());
-  CurlTransport systemOnly;
-  const Send systemTrustingServer = sendAsSystemStore(trusted.pem());
-
-  // Extra CAs first: their verified connection must not serve the system store.
-  EXPECT_EQ(get(*trusting, *server), Failure::none);
-  EXPECT_EQ(get(systemOnly, *server), Failure::tlsFailure);
-  EXPECT_EQ(server->connectionCount(), 1u);
-
-  // The real system store first, then a stand-in system store that trusts the servers: each
-  // transfer must verify against its own store, whichever libcurl saw before.
-  EXPECT_EQ(get(systemOnly, *second), Failure::tlsFailure);
-  EXPECT_EQ(get(systemTrustingServer, *server), Failure::none);
-  EXPECT_EQ(get(systemOnly, *second), Failure::tlsFailure);
-  EXPECT_EQ(second->requestCount(), 0u);
-  EXPECT_EQ(server->connectionCount(), 2u);
-
-  // The system store's verified connection must not serve extra CAs, trusted or not.
-  EXPECT_EQ(get(systemTrustingServer, *second), Failure::none);
-  EXPECT_EQ(get(*otherCa, *second), Failure::tlsFailure);
-  EXPECT_EQ(get(*trusting, *second), Failure::none);
-  EXPECT_EQ(get(systemTrustingServer, *second), Failure::none);
-  EXPECT_EQ(second->requestCount(), 3u);
-  EXPECT_EQ(second->connectionCount(), 2u);
-  EXPECT_EQ(server->requestCount(), 2u);
 }
 
 }  // namespace

@@ -128,47 +128,6 @@ TEST(RedisRateLimiterOptions, BadSettingsAreRefusedWithAClearMessage) {
   }
 }
 
-// Four limiters (as four processes would have) ask for all their permits at once: the shared
-// bucket spreads them over the quota's time, whatever limiter asks.
-TEST(RedisRateLimiter, LimitersSharingAQuotaStayWithinRateAndBurst) {
-  RedisServer server;
-  constexpr int kLimiters = 4;
-  constexpr int kPermits = 250;
-  std::vector<std::unique_ptr<RedisRateLimiter>> limiters;
-  for (int i = 0; i < kLimiters; ++i) {
-    limiters.push_back(std::make_unique<RedisRateLimiter>(quotaOn(server, "bulk")));
-  }
-  std::mutex mutex;
-  std::vector<PermitClock::time_point> times;
-  std::atomic<int> granted{0};
-  std::vector<std::thread> threads;
-  for (auto& limiter : limiters) {
-    threads.emplace_back([&, raw = limiter.get()] {
-      for (int i = 0; i < kPermits; ++i) {
-        raw->acquire([&](nanoseconds wait) {
-          std::lock_guard<std::mutex> lock(mutex);
-          times.push_back(PermitClock::now() + wait);
-          ++granted;
-        });
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  const auto deadline = PermitClock::now() + seconds(5);
-  while (granted < kLimiters * kPermits && PermitClock::now() < deadline) {
-    std::this_thread::sleep_for(milliseconds(5));
-  }
-  std::lock_guard<std::mutex> lock(mutex);
-  ASSERT_EQ(times.size(), static_cast<std::size_t>(kLimiters * kPermits));
-  for (auto& limiter : limiters) EXPECT_FALSE(limiter->usingFallback());
-  // Rate plus burst, and one permit for the jitter of the grants' delivery (at most one
-  // interval here): the use times are taken where the grants arrive, not at Redis.
-  EXPECT_LE(mostInWindow(times, seconds(1)), 106U);
-  std::sort(times.begin(), times.end());
-  const std::chrono::duration<double> span = times.back() - times.front();
-  EXPECT_NEAR(span.count(), (kLimiters * kPermits - 5) / 100.0, 0.05 * 9.95);
-}
-
 TEST(RedisRateLimiter, FallsBackWhenRedisStopsAndReturnsWhenItIsBack) {
   RedisServer server;
   auto changes = std::make_shared<ChangeLog>();
@@ -198,92 +157,6 @@ TEST(RedisRateLimiter, FallsBackWhenRedisStopsAndReturnsWhenItIsBack) {
   EXPECT_TRUE(told[0].fallback);
   EXPECT_FALSE(told[0].reason.empty());
   EXPECT_FALSE(told[1].fallback);
-}
-
-TEST(RedisRateLimiter, AFrozenRedisCostsAtMostTheTimeOutPerGrant) {
-  RedisServer server;
-  auto changes = std::make_shared<ChangeLog>();
-  Options options = quotaOn(server, "frozen", 1000.0, 100);
-  options.requestTimeout = milliseconds(50);
-  options.observer = changes;
-  RedisRateLimiter limiter(options);
-  ASSERT_TRUE(takePermit(limiter));
-
-  server.freeze();
-  const auto asked = PermitClock::now();
-  std::atomic<int> granted{0};
-  for (int i = 0; i < 50; ++i) limiter.acquire([&](nanoseconds) { ++granted; });
-  while (granted < 50 && PermitClock::now() - asked < seconds(2)) {
-    std::this_thread::sleep_for(milliseconds(1));
-  }
-  EXPECT_EQ(granted, 50);
-  // One request time-out (50 ms) for the batch under way, and room for a busy machine.
-  EXPECT_LT(PermitClock::now() - asked, milliseconds(500));
-  EXPECT_TRUE(limiter.usingFallback());
-
-  server.thaw();
-  ASSERT_TRUE(changes->waitForChanges(2, milliseconds(2000)));
-  EXPECT_FALSE(limiter.usingFallback());
-}
-
-TEST(RedisRateLimiter, UnreachableRedisFallsBackOnceAndGrantsEveryPermit) {
-  auto changes = std::make_shared<ChangeLog>();
-  Options options;
-  options.port = 1;  // nothing listens there
-  options.quotaName = "nowhere";
-  options.permitsPerSecond = 100;
-  options.fallbackPermitsPerSecond = 1000;
-  options.observer = changes;
-  RedisRateLimiter limiter(options);
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(takePermit(limiter)) << i;
-  EXPECT_TRUE(limiter.usingFallback());
-  std::this_thread::sleep_for(milliseconds(300));  // a few reconnection attempts
-  const auto told = changes->changes();
-  ASSERT_EQ(told.size(), 1U);
-  EXPECT_TRUE(told[0].fallback);
-  EXPECT_NE(told[0].reason.find("connect"), std::string::npos) << told[0].reason;
-}
-
-TEST(RedisRateLimiter, ScriptErrorsFallBackAndLostScriptsOrKeysDoNot) {
-  RedisServer server;
-  auto changes = std::make_shared<ChangeLog>();
-  Options options = quotaOn(server, "damaged", 10.0, 1);  // the key lives 100 ms per permit
-  options.observer = changes;
-  RedisRateLimiter limiter(options);
-  ASSERT_TRUE(takePermit(limiter));
-
-  // Redis forgets the script (restart, failover, SCRIPT FLUSH): EVAL takes over, no fallback.
-  EXPECT_EQ(server.command({"SCRIPT", "FLUSH"}), "+OK");
-  ASSERT_TRUE(takePermit(limiter));
-  // The key is evicted or deleted: the bucket starts full again.
-  EXPECT_EQ(server.command({"DEL", "orvane-site:quota:damaged"}), ":1");
-  ASSERT_TRUE(takePermit(limiter));
-  // A value the script did not write (no expiry) does not hold permits back.
-  EXPECT_EQ(server.command({"SET", "orvane-site:quota:damaged", "99999999999999999"}), "+OK");
-  const auto asked = PermitClock::now();
-  const auto useAt = takePermit(limiter);
-  ASSERT_TRUE(useAt);
-  EXPECT_LT(*useAt - asked, milliseconds(500));
-  // Redis restarted while the limiter was idle: a fresh connection, no fallback.
-  server.stop();
-  server.start();
-  ASSERT_TRUE(takePermit(limiter));
-  EXPECT_FALSE(limiter.usingFallback());
-  EXPECT_TRUE(changes->changes().empty());
-
-  // Something else took the key: the script fails, permits come from the local bucket.
-  server.command({"DEL", "orvane-site:quota:damaged"});
-  EXPECT_EQ(server.command({"HSET", "orvane-site:quota:damaged", "f", "v"}), ":1");
-  ASSERT_TRUE(takePermit(limiter));
-  ASSERT_TRUE(changes->waitForChanges(1, milliseconds(1000)));
-  EXPECT_TRUE(limiter.usingFallback());
-  EXPECT_NE(changes->changes()[0].reason.find("WRONGTYPE"), std::string::npos)
-      << changes->changes()[0].reason;
-
-  server.command({"DEL", "orvane-site:quota:damaged"});
-  ASSERT_TRUE(changes->waitForChanges(2, milliseconds(1000)));
-  ASSERT_TRUE(takePermit(limiter));
-  EXPECT_FALSE(limiter.usingFallback());
 }
 
 TEST(RedisRateLimiter, SlowDownHoldsBackEveryLimiterOfTheQuota) {
@@ -329,38 +202,6 @@ TEST(RedisRateLimiter, UnixSocketWithAclUserAndPassword) {
   const std::string reason = changes->changes()[0].reason;
   EXPECT_NE(reason.find("WRONGPASS"), std::string::npos) << reason;
   EXPECT_EQ(reason.find("wrong-pw"), std::string::npos) << reason;
-}
-
-TEST(RedisRateLimiter, DestroyingTheLimiterGrantsEveryWaitingPermitOnce) {
-  RedisServer server;
-  std::atomic<int> calls{0};
-  {
-    Options options = quotaOn(server, "drain", 1000.0, 10);
-    options.requestTimeout = milliseconds(50);
-    RedisRateLimiter limiter(options);
-    ASSERT_TRUE(takePermit(limiter));
-    server.freeze();
-    for (int i = 0; i < 100; ++i) limiter.acquire([&](nanoseconds) { ++calls; });
-  }
-  EXPECT_EQ(calls, 100);
-  server.thaw();
-}
-
-// Grants that hold the limiter (as a client's completion would) may drop its last reference on
-// the limiter's own thread.
-TEST(RedisRateLimiter, GrantsMayHoldTheLastReference) {
-  RedisServer server;
-  std::atomic<int> calls{0};
-  {
-    auto limiter = std::make_shared<RedisRateLimiter>(quotaOn(server, "owned", 10000.0, 100));
-    ASSERT_TRUE(takePermit(*limiter));
-    for (int i = 0; i < 20; ++i) {
-      limiter->acquire([&calls, held = limiter](nanoseconds) { ++calls; });
-    }
-  }
-  const auto deadline = PermitClock::now() + seconds(2);
-  while (calls < 20 && PermitClock::now() < deadline) std::this_thread::sleep_for(milliseconds(1));
-  EXPECT_EQ(calls, 20);
 }
 
 // fork() copies the limiter but not its thread: the child draws on the local bucket, and

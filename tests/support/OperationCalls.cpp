@@ -2,12 +2,10 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <malloc.h>
 
 #include <fstream>
 #include <future>
 #include <mutex>
-#include <sstream>
 #include <utility>
 
 #include "orvane/site.h"
@@ -227,29 +225,6 @@ int threadsNamed(std::string_view name) {
   }
   ::closedir(tasks);
   return count;
-}
-
-std::size_t residentBytes() {
-  ::malloc_trim(0);
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) {
-      std::istringstream value(line.substr(6));
-      std::size_t kib = 0;
-      if (value >> kib) return kib * 1024;
-    }
-  }
-  return 0;
-}
-
-std::size_t heapBytesInUse() {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 33))
-  const struct mallinfo2 info = ::mallinfo2();
-  return info.uordblks + info.hblkhd;
-#else
-  return 0;
-#endif
 }
 
 }  // namespace orvane::site::testing

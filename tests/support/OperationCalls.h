@@ -92,12 +92,4 @@ std::string describe(const std::optional<Error>& error);
 /// first 15 characters of `name`.
 int threadsNamed(std::string_view name);
 
-/// The resident memory of the process (VmRSS) in bytes, after giving freed heap memory back to
-/// the system; 0 when it cannot be read.
-std::size_t residentBytes();
-
-/// The bytes of heap memory the process holds allocated (glibc's count over all its arenas),
-/// whatever the allocator keeps for later; 0 where that count is not available.
-std::size_t heapBytesInUse();
-
 }  // namespace orvane::site::testing

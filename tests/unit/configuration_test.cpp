@@ -55,25 +55,6 @@ class Configuration : public testing::Test {
   }
 };
 
-TEST_F(Configuration, DefaultsOfConfigAndNewContext) {
-  EXPECT_EQ(ClientConfig::ApiScheme, "https");
-  EXPECT_EQ(ClientConfig::BaseUrl, "site-api.orvane.com");
-  EXPECT_EQ(ClientConfig::ApiPath, "mapApi/v1/siteService/");
-  EXPECT_EQ(ClientConfig::maxRetry, 3);
-  EXPECT_EQ(ClientConfig::retryInterval, 1.0);
-  EXPECT_EQ(ClientConfig::timeoutInterval, 60.0);
-
-  Lines lines;
-  ApiContext fresh;
-  EXPECT_EQ(fresh.apiScheme(), "https");
-  EXPECT_EQ(fresh.baseUrl(), ClientConfig::BaseUrl);
-  EXPECT_EQ(fresh.maxRetry(), 3);
-  EXPECT_EQ(fresh.retryInterval(), 1.0);
-  EXPECT_EQ(fresh.timeoutInterval(), 60.0);
-  EXPECT_EQ(fresh.apiKey(), "");
-  EXPECT_TRUE(lines.take().empty()) << "construction logs nothing";
-}
-
 TEST_F(Configuration, EverySetterLogsItsLineExceptTheKey) {
   Lines lines;
   ApiContext()
@@ -124,32 +105,6 @@ TEST_F(Configuration, BuildReturnsOneSharedObject) {
   EXPECT_EQ(first->maxRetry(), 9);
 }
 
-TEST_F(Configuration, BuilderContextIsSafeToCreateAndFillFromManyThreads) {
-  Lines quiet;
-  std::vector<std::shared_ptr<ApiContext>> built(8);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([t, &built] {
-      for (int i = 0; i < 100; ++i) ApiContext().setMaxRetry(i).setApiKey("k" + std::to_string(t));
-      built[static_cast<std::size_t>(t)] = ApiContext().build();
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  for (const auto& context : built) EXPECT_EQ(context, built.front());
-  EXPECT_EQ(built.front()->maxRetry(), 99);
-}
-
-TEST_F(Configuration, CacheStartsWithDefaults) {
-  auto cache = ContextDataCache::shared();
-  EXPECT_EQ(cache->apiKey(), "");
-  EXPECT_EQ(cache->baseUrl(), "site-api.orvane.com");
-  EXPECT_EQ(cache->apiPath(), "mapApi/v1/siteService/");
-  EXPECT_EQ(cache->apiScheme(), "https");
-  EXPECT_EQ(cache->maxRetry(), 3);
-  EXPECT_EQ(cache->retryInterval(), 1.0);
-  EXPECT_EQ(cache->timeoutInterval(), 60.0);
-}
-
 TEST_F(Configuration, CacheUpdateRules) {
   Lines quiet;
   ContextDataCache::set(ApiContext()
@@ -180,16 +135,6 @@ TEST_F(Configuration, CacheUpdateRules) {
   ContextDataCache::set(nullptr);
   EXPECT_EQ(cache->apiKey(), "x") << "a null context changes nothing";
   EXPECT_EQ(cache->baseUrl(), "localhost:9443");
-}
-
-TEST_F(Configuration, ReplacingTheSharedCache) {
-  auto replacement = std::make_shared<ContextDataCache>();
-  replacement->setMaxRetry(11);
-  ContextDataCache::setShared(replacement);
-  EXPECT_EQ(ContextDataCache::shared(), replacement);
-  EXPECT_EQ(ContextDataCache::shared()->maxRetry(), 11);
-  ContextDataCache::setShared(nullptr);
-  EXPECT_EQ(ContextDataCache::shared(), replacement) << "null is ignored";
 }
 
 }  // namespace

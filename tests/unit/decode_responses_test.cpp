@@ -165,10 +165,6 @@ TEST(TimezoneResponseTest, ReadsOffsetsAndNames) {
   EXPECT_EQ(result.value()->timeZoneId, "Europe/Paris");
   EXPECT_EQ(result.value()->timeZoneName, "Central European Summer Time");
   EXPECT_EQ(result.value()->returnCode, "0");
-
-  auto fractional = decode<TimezoneResponse>(R"({"rawOffset":3600.5})");
-  ASSERT_FALSE(fractional.ok());
-  EXPECT_EQ(fractional.error().code, codeOf(DecodingErrorCode::dataCorrupted));
 }
 
 // --- Whole replies -----------------------------------------------------------------------------
@@ -199,61 +195,10 @@ TEST(FixtureReply, TwentySitesDecodeCompletely) {
     EXPECT_FALSE(site->poi->childrenNodes->empty());
   }
 
-  const Site& paris = *reply.sites->at(0);
-  EXPECT_EQ(paris.name, "Café de la Paix");
-  EXPECT_EQ(paris.address->adminArea, "Île-de-France");
-  EXPECT_EQ(paris.address->subLocality, "9e Arrondissement");
-  EXPECT_EQ(paris.location->lat, 48.870946);
-  EXPECT_EQ(paris.viewport->northeast.lng, 2.336188);
-  EXPECT_EQ(paris.distance, 250.0);
-  EXPECT_EQ(paris.utcOffset, 60);
-  EXPECT_EQ(paris.poi->rating, 4.3);
-  EXPECT_EQ(paris.poi->priceLevel, 3);
-  EXPECT_EQ(paris.poi->openingHours->periods->at(6)->close->week, 6);
-  EXPECT_EQ(paris.poi->openingHours->periods->at(6)->close->time, "2000");
-  EXPECT_EQ(paris.poi->openingHours->texts->at(0), "Sunday: 08:00–20:00");
-  EXPECT_EQ(paris.prediction->matchedWords.at(1).offset, 5);
-  EXPECT_EQ(paris.prediction->matchedWords.at(1).value, "de");
-
-  const Site& tokyo = *reply.sites->at(2);
-  EXPECT_EQ(tokyo.address->country, "日本");
-  EXPECT_EQ(tokyo.poi->rating, 4.0);
-  EXPECT_FALSE(tokyo.poi->websiteUrl);
-
-  const Site& madrid = *reply.sites->at(19);
-  ASSERT_EQ(madrid.poi->childrenNodes->size(), 2u);
-  EXPECT_EQ(madrid.poi->childrenNodes->at(1)->domeAndInt, "I");
-  EXPECT_EQ(madrid.poi->childrenNodes->at(1)->depAndArr, "A");
-  EXPECT_EQ(madrid.poi->childrenNodes->at(1)->location->lng, -3.563195);
-  EXPECT_FALSE(madrid.poi->priceLevel);
-}
-
-TEST(FixtureReply, TheEnvelopeAloneDecodesFromAFullReply) {
-  auto result = decode<BaseResponse>(testing::readFixture("text_search_20_sites.json"));
-  ASSERT_TRUE(result.ok());
-  EXPECT_EQ(result.value()->returnCode, "0");
-}
-
-TEST(GeneratedReply, AMegabyteReplyDecodesEverySite) {
-  const testing::GeneratedReply reply = testing::makeTextSearchReply();
-  ASSERT_GE(reply.json.size(), std::size_t{1} << 20);
-  auto result = decode<TextSearchResponse>(reply.json);
-  ASSERT_TRUE(result.ok());
-  ASSERT_TRUE(result.value()->sites);
-  EXPECT_EQ(result.value()->sites->size(), reply.siteCount);
-  EXPECT_EQ(result.value()->totalCount, static_cast<std::int64_t>(reply.siteCount));
-  EXPECT_EQ(result.value()->sites->back()->name,
-            result.value()->sites->at((reply.siteCount - 1) % 20)->name);
-
-  // One fault in the last site fails the whole reply, with the last site's position.
-  std::string broken = reply.json;
-  const std::size_t at = broken.rfind(R"("utcOffset":)");
-  ASSERT_NE(at, std::string::npos);
-  broken.insert(at + 12, R"(0.5,"unknown":)");
-  auto failed = decode<TextSearchResponse>(broken);
-  ASSERT_FALSE(failed.ok());
-  EXPECT_EQ(failed.error().userInfo.at("codingPath"),
-            "sites." + std::to_string(reply.siteCount - 1) + ".utcOffset");
+  // Texts beyond ASCII come through as sent.
+  EXPECT_EQ(reply.sites->at(0)->name, "Café de la Paix");
+  EXPECT_EQ(reply.sites->at(2)->address->country, "日本");
+  EXPECT_EQ(reply.sites->at(0)->poi->openingHours->texts->at(0), "Sunday: 08:00–20:00");
 }
 
 }  // namespace

@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "orvane/site/Call.h"
@@ -164,6 +161,22 @@ TEST_F(FlowControlTest, EachAttemptWaitsForItsPermitAndTooManyRequestsSlowsTheLi
   EXPECT_EQ(transport_->requestCount(), 2U);
 }
 
+// A call cancelled during its retry pause asks for no further permit when the pause ends.
+TEST_F(FlowControlTest, ACallCancelledInItsPauseTakesNoMorePermits) {
+  auto limiter = std::make_shared<ManualLimiter>();
+  SiteClient client(options().setRateLimiter(limiter));
+  auto call = client.timezone(someRequest());
+  transport_->runPosted();
+  limiter->grantNext(0s);
+  transport_->runPosted();
+  transport_->reply(503, "");
+  call.cancel();
+  transport_->runUntilIdle();  // the pause's timer fires too
+  EXPECT_TRUE(limiter->grants.empty());
+  EXPECT_EQ(transport_->requestCount(), 1U);
+  EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::cancelled));
+}
+
 TEST_F(FlowControlTest, CallsRefusedBeforeSendingStillReachTheObserver) {
   auto observer = std::make_shared<RecordingObserver>();
   SiteClient noKey(options().setApiKey("").setObserver(observer));
@@ -246,44 +259,6 @@ TEST_F(FlowControlTest, HandlersRunOnTheExecutorOnceAndCannotWaitThere) {
   EXPECT_EQ(waitedCode, codeOf(TransportErrorCode::calledOnLibraryThread));
   tasks[0]();
   EXPECT_TRUE(other.get().ok());
-}
-
-TEST_F(FlowControlTest, HandlersRunOnceOnTheClientsOwnPoolEvenWhenTheClientIsGone) {
-  auto client = std::make_unique<SiteClient>(options().setHandlerThreads(2));
-  std::mutex mutex;
-  std::condition_variable released;
-  bool open = false;
-  std::multiset<std::thread::id> handledOn;
-  const std::thread::id testThread = std::this_thread::get_id();
-  std::vector<Call<TimezoneResponse>> calls;
-  for (int i = 0; i < 12; ++i) {
-    calls.push_back(client->timezone(someRequest(), CallOptions(), [&](Result<TimezoneResponse>) {
-      std::unique_lock<std::mutex> lock(mutex);
-      // Every handler waits until the client is gone (one on this thread would wait forever).
-      if (std::this_thread::get_id() != testThread) released.wait(lock, [&] { return open; });
-      handledOn.insert(std::this_thread::get_id());
-    }));
-  }
-  transport_->runPosted();
-  while (transport_->pendingRequestCount() > 6) transport_->answer(testing::httpReply(200, kReply));
-  client.reset();  // the six calls still under way end as cancelled, on the pool too
-  transport_->runUntilIdle();
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    open = true;
-  }
-  released.notify_all();
-  std::size_t cancelled = 0;
-  for (const auto& call : calls) {
-    const auto result = call.get();  // returns once the call's handler has returned
-    if (!result.ok() && result.error().code == codeOf(TransportErrorCode::cancelled)) ++cancelled;
-  }
-  std::lock_guard<std::mutex> lock(mutex);
-  EXPECT_EQ(handledOn.size(), 12U);
-  EXPECT_EQ(cancelled, 6U);
-  EXPECT_EQ(handledOn.count(std::this_thread::get_id()), 0U);
-  std::set<std::thread::id> threads(handledOn.begin(), handledOn.end());
-  EXPECT_LE(threads.size(), 2U);
 }
 
 TEST_F(FlowControlTest, ObserverSeesStartAttemptsAndEndInOrderAndItsExceptionsAreDropped) {

@@ -145,40 +145,6 @@ TEST(HostileReply, TenThousandLevelsOfNestingAreRefusedAsCorruptWherever) {
 
 // --- Size ---------------------------------------------------------------------------------------
 
-TEST(HostileReply, AFiftyMegabyteReplyDecodesWithinBoundedMemory) {
-  const testing::GeneratedReply reply = testing::makeTextSearchReply(50 * kMiB);
-  ASSERT_GE(reply.json.size(), 50 * kMiB);
-  PeakMemory memory;
-  {
-    auto result = decode<TextSearchResponse>(reply.json);
-    ASSERT_TRUE(result.ok()) << describe(result.error());
-    ASSERT_TRUE(result.value()->sites);
-    EXPECT_EQ(result.value()->sites->size(), reply.siteCount);
-    EXPECT_EQ(result.value()->totalCount, static_cast<std::int64_t>(reply.siteCount));
-  }
-  // The envelope alone skips the sites but must still read the whole text.
-  auto envelope = decode<BaseResponse>(reply.json);
-  ASSERT_TRUE(envelope.ok());
-  EXPECT_EQ(envelope.value()->returnCode, "0");
-  expectWithin(memory, memoryBound(reply.json.size()));
-}
-
-TEST(HostileReply, AFiftyMegabyteReplyCutShortOrHoldingOneHugeTextEndsCleanly) {
-  const testing::GeneratedReply reply = testing::makeTextSearchReply(50 * kMiB);
-  PeakMemory memory;
-  // Cut one byte short: the closing brace is missing.
-  expectCorruptedForEveryType(reply.json.substr(0, reply.json.size() - 1));
-
-  // One 50 MB text in a field: a record holding all of it.
-  std::string huge = R"({"timeZoneId":")";
-  huge.append(50 * kMiB, 'z');
-  huge += R"("})";
-  auto result = decode<TimezoneResponse>(huge);
-  ASSERT_TRUE(result.ok());
-  EXPECT_EQ(result.value()->timeZoneId->size(), 50 * kMiB);
-  expectWithin(memory, memoryBound(huge.size()));
-}
-
 // --- Numbers ------------------------------------------------------------------------------------
 
 TEST(HostileReply, TenThousandDigitNumbersFailAsCorruptUnlessTheyAreInRangeFractions) {

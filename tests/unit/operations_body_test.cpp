@@ -23,17 +23,6 @@ json bodyOf(typename Client::RequestType request) {
   return client.createBodyParameters();
 }
 
-TEST(OperationPaths, JoinTheApiPathAndTheOperationWordExceptForTimeZone) {
-  EXPECT_EQ(TextSearchRequestClient().path(), "mapApi/v1/siteService/searchByText");
-  EXPECT_EQ(NearbySearchRequestClient().path(), "mapApi/v1/siteService/nearbySearch");
-  EXPECT_EQ(DetailSearchRequestClient().path(), "mapApi/v1/siteService/searchById");
-  EXPECT_EQ(QuerySuggestionRequestClient().path(), "mapApi/v1/siteService/querySuggestion");
-  EXPECT_EQ(QueryAutocompleteRequestClient().path(), "mapApi/v1/siteService/queryAutoComplete");
-  EXPECT_EQ(GeocodeRequestClient().path(), "mapApi/v1/siteService/geocode");
-  EXPECT_EQ(ReverseGeocodeRequestClient().path(), "mapApi/v1/siteService/reverseGeocode");
-  EXPECT_EQ(TimezoneRequestClient().path(), "mapApi/v1/timezoneService/getTimezone");
-}
-
 TEST(OperationBodies, AreEmptyObjectsWithoutAStoredRequestAndAlwaysPost) {
   auto expectEmpty = [](const auto& client) {
     EXPECT_EQ(client.createBodyParameters(), json::object());

@@ -61,20 +61,6 @@ class RequestClientTest : public ::testing::Test {
   }
 };
 
-TEST_F(RequestClientTest, BaseClientSendsGetToAnEmptyPathWithoutBodyOrJsonHeaders) {
-  auto client = std::make_shared<BaseRequestClient>();
-  EXPECT_EQ(client->requestMode(), RequestMode::get);
-  EXPECT_EQ(client->path(), "");
-  EXPECT_EQ(client->createBodyParameters(), nullopt);
-  EXPECT_EQ(client->bodyParameters(), "");
-  const auto manager = client->createRequestManager(nullptr);
-  EXPECT_EQ(manager->mode(), RequestMode::get);
-  EXPECT_EQ(manager->path(), "");
-  EXPECT_TRUE(manager->headerValues().empty());
-  EXPECT_EQ(manager->bodyData(), nullopt);
-  EXPECT_EQ(manager->params(), (std::map<std::string, std::string>{{"key", "cached-key"}}));
-}
-
 TEST_F(RequestClientTest, WithoutContextUsesTheCacheAtThatMomentAndTheManagersRetryValues) {
   ContextDataCache::shared()->setMaxRetry(0);  // cached retry values are used by no call
   auto client = timezoneClient();
