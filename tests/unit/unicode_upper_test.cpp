@@ -63,8 +63,8 @@ TEST(Utf8, ValidatesAndCounts) {
   EXPECT_FALSE(isValidUtf8("ok\xFF"));
   EXPECT_FALSE(isValidUtf8("\xE6\x9D"));
   // Encoded surrogates, overlong forms and scalars past U+10FFFF are not UTF-8.
-  for (const char* bad : {"\xED\xA0\x80", "\xED\xBF\xBF", "\xC0\xAF", "\xE0\x80\xAF",
-                          "\xF4\x90\x80\x80"}) {
+  for (const char* bad :
+       {"\xED\xA0\x80", "\xED\xBF\xBF", "\xC0\xAF", "\xE0\x80\xAF", "\xF4\x90\x80\x80"}) {
     EXPECT_FALSE(isValidUtf8(bad)) << bad;
   }
   EXPECT_TRUE(isValidUtf8("\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF"));  // their neighbours
