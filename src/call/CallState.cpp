@@ -181,7 +181,7 @@ void CallState::transmit(int attempt) {
   try {
     exchange = transport_->sendCancellable(
         std::move(request),
-        [self, attempt](HttpOutcome outcome) { self->onOutcome(attempt, std::move(outcome)); });
+        [self, attempt](const HttpOutcome& outcome) { self->onOutcome(attempt, outcome); });
   } catch (const std::exception& problem) {
     endWithFailure("the transport could not send: ", problem);
     return;
@@ -195,7 +195,7 @@ void CallState::transmit(int attempt) {
   if (endedMeanwhile && exchange) exchange->cancel();
 }
 
-void CallState::onOutcome(int attempt, HttpOutcome outcome) {
+void CallState::onOutcome(int attempt, const HttpOutcome& outcome) {
   std::optional<CallObserver::Attempt> event;
   bool boundByDeadline = false;
   {
@@ -238,11 +238,7 @@ void CallState::onOutcome(int attempt, HttpOutcome outcome) {
     end(std::move(*verdict.error));
     return;
   }
-  std::optional<std::chrono::nanoseconds> retryAfter;
-  if (outcome.retryAfter && (outcome.statusCode == 429 || outcome.statusCode == 503)) {
-    retryAfter = *outcome.retryAfter;
-  }
-  retryOrEnd(std::move(*verdict.error), retryAfter);
+  retryOrEnd(std::move(*verdict.error), askedPause(outcome));
 }
 
 void CallState::retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter) {

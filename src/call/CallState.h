@@ -90,7 +90,7 @@ class CallState : public std::enable_shared_from_this<CallState>,
   void armDeadline();
   void sendAttempt();
   void transmit(int attempt);
-  void onOutcome(int attempt, HttpOutcome outcome);
+  void onOutcome(int attempt, const HttpOutcome& outcome);
   void retryOrEnd(Error error, std::optional<std::chrono::nanoseconds> retryAfter);
   void end(Result<BaseResponse> result);
   void handOver();

@@ -4,14 +4,13 @@
 #include <utility>
 
 #include "orvane/site/TransportErrorCode.h"
+#include "text/NumberText.h"
 
 namespace orvane::site::internal {
 
 Error CallDeadline::error() const {
-  const auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(length_);
-  return makeTransportError(
-      TransportErrorCode::deadlineExceeded, std::nullopt,
-      "the call's deadline of " + std::to_string(milliseconds.count()) + " ms passed");
+  return makeTransportError(TransportErrorCode::deadlineExceeded, std::nullopt,
+                            "the call's deadline of " + millisecondsText(length_) + " passed");
 }
 
 void CallDeadline::arm(HttpTransport& transport, HttpTransport::Task expire) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "orvane/site/TransportErrorCode.h"
+#include "pipeline/ReplyRules.h"
 
 namespace orvane::site::internal {
 
@@ -53,12 +54,9 @@ void RatePermit::afterReply(const HttpOutcome& outcome, const RetryPolicy& polic
 
 std::optional<std::chrono::nanoseconds> RatePermit::slowDownAskedBy(const HttpOutcome& outcome,
                                                                     const RetryPolicy& policy) {
-  const long status = outcome.statusCode;
-  if (status != 429 && status != 503) return std::nullopt;
-  if (outcome.retryAfter && policy.honourRetryAfter()) {
-    return std::chrono::nanoseconds(*outcome.retryAfter);
-  }
-  if (status == 429) return std::chrono::nanoseconds(std::chrono::seconds(1));
+  const std::optional<std::chrono::nanoseconds> asked = askedPause(outcome);
+  if (asked && policy.honourRetryAfter()) return asked;
+  if (outcome.statusCode == 429) return std::chrono::nanoseconds(std::chrono::seconds(1));
   return std::nullopt;
 }
 

@@ -53,6 +53,12 @@ ReplyVerdict classifyReply(const HttpOutcome& outcome, const std::vector<std::st
   return verdict;
 }
 
+std::optional<std::chrono::nanoseconds> askedPause(const HttpOutcome& outcome) {
+  const long status = outcome.statusCode;
+  if (!outcome.retryAfter || (status != 429 && status != 503)) return std::nullopt;
+  return std::chrono::nanoseconds(*outcome.retryAfter);
+}
+
 TransportErrorCode transportCodeOf(HttpOutcome::Failure failure) noexcept {
   switch (failure) {
     case HttpOutcome::Failure::connectionFailed:

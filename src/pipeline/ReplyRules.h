@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ enum class SuccessBody { checked, leftToDecoder };
 /// masked in the texts the Error carries, and so are credentials in any address they quote.
 ReplyVerdict classifyReply(const HttpOutcome& outcome, const std::vector<std::string>& secrets,
                            SuccessBody success);
+
+/// The pause a reply asks its callers for: its Retry-After, on a 429 or a 503 only (the header
+/// means nothing on any other reply).
+std::optional<std::chrono::nanoseconds> askedPause(const HttpOutcome& outcome);
 
 /// The transport error code of an exchange that brought no usable reply.
 TransportErrorCode transportCodeOf(HttpOutcome::Failure failure) noexcept;

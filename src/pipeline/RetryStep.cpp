@@ -2,15 +2,9 @@
 
 #include <cmath>
 
+#include "text/NumberText.h"
+
 namespace orvane::site::internal {
-namespace {
-
-std::string millisecondsText(std::chrono::nanoseconds time) {
-  return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(time).count()) +
-         " ms";
-}
-
-}  // namespace
 
 bool policyRetries(const RetryPolicy& policy, const ReplyVerdict& verdict) {
   switch (verdict.kind) {

@@ -51,4 +51,9 @@ std::string numberText(double value) {
   return text;
 }
 
+std::string millisecondsText(std::chrono::nanoseconds time) {
+  return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(time).count()) +
+         " ms";
+}
+
 }  // namespace orvane::site::internal

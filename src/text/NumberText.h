@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace orvane::site::internal {
@@ -9,5 +10,8 @@ namespace orvane::site::internal {
 /// from 1e16 up and below 1e-4 take an exponent form ("1e+16", "1e-05", "1.5e+300").
 /// Non-finite values print as "inf", "-inf" and "nan".
 std::string numberText(double value);
+
+/// A duration as whole milliseconds for messages: "1500 ms".
+std::string millisecondsText(std::chrono::nanoseconds time);
 
 }  // namespace orvane::site::internal

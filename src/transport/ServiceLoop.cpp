@@ -4,8 +4,6 @@
 #include <signal.h>  // NOLINT(modernize-deprecated-headers): POSIX pthread_sigmask
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <new>
 #include <stdexcept>
 #include <string>
