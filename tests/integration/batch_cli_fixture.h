@@ -5,19 +5,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -26,8 +20,6 @@
 #include <orvane/site/standin/standin_server.h>
 
 #include "support/LocalProcess.h"
-
-extern char** environ;
 
 namespace batch_cli {
 
@@ -124,40 +116,15 @@ class BatchCli : public ::testing::Test {
     strings.insert(strings.end(), globals.begin(), globals.end());
     if (!command.empty()) strings.push_back(command);
     strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& arg : strings) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0);
+    const pid_t pid =
+        orvane::site::testing::spawnProcess(strings, {"/dev/null", "/dev/null", path("err")});
+    EXPECT_NE(pid, 0);
     return pid;
   }
 
   ToolRun finish(pid_t pid) {
-    ToolRun run;
-    int status = 0;
-    struct rusage usage {};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(300);
-    while (::wait4(pid, &status, WNOHANG, &usage) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        ::kill(pid, SIGKILL);
-        ::wait4(pid, &status, 0, &usage);
-        ADD_FAILURE() << "the tool did not end within 300 s";
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    run.peakRssKiB = usage.ru_maxrss;
-    run.err = readFile(path("err"));
-    return run;
+    const auto end = orvane::site::testing::waitForProcess(pid);
+    return ToolRun{end.exitCode, end.signal, readFile(path("err")), end.peakRssKiB};
   }
 
   ToolRun run(const std::vector<std::string>& args,

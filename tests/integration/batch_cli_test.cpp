@@ -4,6 +4,11 @@
 // test stays short under the sanitizers; bench/batch measures 100,000.
 #ifdef ORVANE_SITE_CLI_PATH
 
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <random>
+
 #include "batch_cli_fixture.h"
 
 namespace {
@@ -108,21 +113,10 @@ TEST_F(BatchCli, RefusedKeyOrUnreachableHostStopsTheJobEarly) {
   EXPECT_LE(server_->requestsForKey("not-a-key"), 8);
   EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 1u);  // the header only
 
-  std::vector<std::string> args{
-      ORVANE_SITE_CLI_PATH, "--host", "127.0.0.1:1", "--key", "k", "batch", "geocode", "--input",
-      path("in.csv")};
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  result = finish(pid);
+  result = finish(
+      orvane::site::testing::spawnProcess({ORVANE_SITE_CLI_PATH, "--host", "127.0.0.1:1", "--key",
+                                           "k", "batch", "geocode", "--input", path("in.csv")},
+                                          {"/dev/null", "/dev/null", path("err")}));
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find("cannot reach the service"), std::string::npos) << result.err;
 }
@@ -177,7 +171,7 @@ TEST_F(BatchCli, SecondCtrlCCancelsCallsInFlight) {
   EXPECT_EQ(lines(readFile(path("out.csv"))).size(), 1u);  // the header, no cancelled row
 }
 
-TEST_F(BatchCli, QpsPacesTheCalls_AndARedisQuotaIsSharedByTwoJobs) {
+TEST_F(BatchCli, QpsPacesTheCalls_AndAPasswordedRedisQuotaIsSharedByTwoJobs) {
   writeFile(path("in.csv"), addressCsv(30));
   auto started = std::chrono::steady_clock::now();
   const ToolRun paced =
@@ -186,34 +180,44 @@ TEST_F(BatchCli, QpsPacesTheCalls_AndARedisQuotaIsSharedByTwoJobs) {
   // 30 calls at 20 a second: 29 gaps of 50 ms after the first.
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1400));
 
+  // Two jobs share one quota in a Redis server that asks for a password, one reading it from
+  // the environment, the other from a file; unauthenticated, each would fall back to 1000 a
+  // second.
   if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
   const std::string port = std::to_string(20000 + ::getpid() % 20000);
-  const pid_t redis =
-      orvane::site::testing::spawnQuietly({"/usr/bin/redis-server", "--port", port, "--bind",
-                                           "127.0.0.1", "--save", "", "--appendonly", "no"});
+  const std::string password = "s3cret-batch-password";
+  const pid_t redis = orvane::site::testing::spawnProcess(
+      {"/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "", "--appendonly",
+       "no", "--requirepass", password});
   ASSERT_NE(redis, 0) << "redis-server could not be started";
   ASSERT_TRUE(
       waitUntil([&] { return orvane::site::testing::localPortAcceptsConnections(std::stoi(port)); },
                 std::chrono::seconds(20)))
       << "redis-server did not start";
-
-  started = std::chrono::steady_clock::now();
-  const std::vector<std::string> shared{
-      "--qps", "20", "--redis", "127.0.0.1:" + port, "--quota", "batch-test-" + port};
-  auto args = [&](const std::string& output) {
-    std::vector<std::string> all{"geocode", "--input", path("in.csv"), "--output", path(output)};
-    all.insert(all.end(), shared.begin(), shared.end());
+  writeFile(path("password"), password + "\n");
+  auto args = [&](const std::string& output, std::vector<std::string> extra) {
+    std::vector<std::string> all{"geocode",      "--input",           path("in.csv"),
+                                 "--output",     path(output),        "--qps",
+                                 "20",           "--fallback-qps",    "1000",
+                                 "--redis",      "127.0.0.1:" + port, "--quota",
+                                 "batch-" + port};
+    all.insert(all.end(), extra.begin(), extra.end());
     return all;
   };
-  const pid_t first = start(args("one.csv"), StandinOptions::kDemoKey);
-  const ToolRun second = run(args("two.csv"));
+  started = std::chrono::steady_clock::now();
+  ::setenv("ORVANE_SITE_REDIS_PASSWORD", password.c_str(), 1);
+  const pid_t first = start(args("one.csv", {}), StandinOptions::kDemoKey);
+  ::unsetenv("ORVANE_SITE_REDIS_PASSWORD");
+  const ToolRun second = run(args("two.csv", {"--redis-password-file", path("password")}));
   const ToolRun firstRun = finish(first);
   const auto elapsed = std::chrono::steady_clock::now() - started;
   ::kill(redis, SIGTERM);
   ::waitpid(redis, nullptr, 0);
   if (second.err.find("no Redis support") != std::string::npos) GTEST_SKIP() << second.err;
-  ASSERT_EQ(firstRun.exitCode, 0) << firstRun.err;
-  ASSERT_EQ(second.exitCode, 0) << second.err;
+  for (const ToolRun* job : {&firstRun, &second}) {
+    ASSERT_EQ(job->exitCode, 0) << job->err;
+    EXPECT_EQ(job->err.find(password), std::string::npos) << job->err;
+  }
   // 60 calls from one quota of 20 a second, not 30 from each of two.
   EXPECT_GE(elapsed, std::chrono::milliseconds(2700));
   EXPECT_EQ(lines(readFile(path("one.csv"))).size(), 31u);

@@ -154,45 +154,6 @@ TEST_F(BatchJobs, DuplicateRowsAreCalledOnce_WithTheOutputOfAJobThatCallsEachRow
   EXPECT_EQ(readFile(path("memo.csv")), readFile(path("no-memo.csv")));
 }
 
-// A Redis server that asks for a password: the shared quota paces the job only once the tool
-// authenticates, from the environment or a file, and the password shows nowhere.
-TEST_F(BatchJobs, RedisPasswordFromTheEnvironmentOrAFileIsUsedAndNeverShown) {
-  if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
-  const std::string port = std::to_string(20000 + (::getpid() + 7) % 20000);
-  const std::string password = "s3cret-batch-password";
-  const pid_t redis = orvane::site::testing::spawnQuietly(
-      {"/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "", "--appendonly",
-       "no", "--requirepass", password});
-  ASSERT_NE(redis, 0);
-  ASSERT_TRUE(
-      waitUntil([&] { return orvane::site::testing::localPortAcceptsConnections(std::stoi(port)); },
-                std::chrono::seconds(20)));
-  writeFile(path("in.csv"), addressCsv(20));
-  writeFile(path("password"), password + "\n");
-  // Unauthenticated, the tool would fall back to its own 1000 calls a second and end sooner.
-  auto paced = [&](const std::string& output, std::vector<std::string> extra) {
-    std::vector<std::string> args{
-        "geocode",     "--input",        path("in.csv"), "--output", path(output),        "--qps",
-        "20",          "--fallback-qps", "1000",         "--redis",  "127.0.0.1:" + port, "--quota",
-        "auth-" + port};
-    args.insert(args.end(), extra.begin(), extra.end());
-    const auto started = std::chrono::steady_clock::now();
-    const ToolRun done = run(args);
-    EXPECT_EQ(done.exitCode, 0) << done.err;
-    EXPECT_EQ(done.err.find(password), std::string::npos) << done.err;
-    return std::chrono::steady_clock::now() - started;
-  };
-  ::setenv("ORVANE_SITE_REDIS_PASSWORD", password.c_str(), 1);
-  const auto fromEnvironment = paced("env.csv", {});
-  ::unsetenv("ORVANE_SITE_REDIS_PASSWORD");
-  const auto fromFile = paced("file.csv", {"--redis-password-file", path("password")});
-  ::kill(redis, SIGTERM);
-  ::waitpid(redis, nullptr, 0);
-  // 20 calls at 20 a second: 19 gaps of 50 ms after the first.
-  EXPECT_GE(fromEnvironment, std::chrono::milliseconds(900));
-  EXPECT_GE(fromFile, std::chrono::milliseconds(900));
-}
-
 }  // namespace
 
 #endif  // ORVANE_SITE_CLI_PATH

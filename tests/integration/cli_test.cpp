@@ -7,21 +7,16 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/LocalProcess.h"
 
 namespace {
 
@@ -50,42 +45,14 @@ ProcessResult runTool(const std::vector<std::string>& args) {
 
   std::vector<std::string> argStrings{ORVANE_SITE_CLI_PATH};
   argStrings.insert(argStrings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& arg : argStrings) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    if (std::string(*entry).rfind("ORVANE_SITE_API_KEY=", 0) != 0) envp.push_back(*entry);
-  }
-  envp.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = orvane::site::testing::spawnProcess(argStrings, {"/dev/null", outPath, errPath},
+                                                        {"ORVANE_SITE_API_KEY"});
   ProcessResult result;
-  if (spawned != 0) {
-    ADD_FAILURE() << "cannot start " << argv[0];
+  if (pid == 0) {
+    ADD_FAILURE() << "cannot start " << ORVANE_SITE_CLI_PATH;
     return result;
   }
-  // A hung tool must fail the test, not hang it.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      ADD_FAILURE() << "the tool did not end within 120 s";
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.exitCode = orvane::site::testing::waitForProcess(pid, std::chrono::seconds(120)).exitCode;
   result.out = readFile(outPath);
   result.err = readFile(errPath);
   std::remove(outPath.c_str());

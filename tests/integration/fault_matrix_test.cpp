@@ -16,7 +16,7 @@
 
 #include "orvane/site.h"
 #include "orvane/site/standin/standin_server.h"
-#include "support/LocalHttpsServer.h"
+#include "support/LocalProcess.h"
 #include "support/OperationCalls.h"
 
 namespace orvane::site {

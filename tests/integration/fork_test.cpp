@@ -12,13 +12,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 #include "orvane/site/Call.h"
-#include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
-#include "orvane/site/internal/CurlTransport.h"
-#include "orvane/site/standin/standin_server.h"
+#include "support/StandinClient.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -50,15 +47,9 @@ enum ChildReport : char { kCallSucceeded = 'y', kCallFailed = 'n' };
 TEST(ForkedChild, CallsWorkOnFreshConnectionsAndTheParentKeepsItsOwn) {
   StandinServer server;
   server.start();
-  CurlTransportOptions trust;
-  trust.caInfoPem = server.certificate().caPem();
-  SiteClient client(ClientOptions()
-                        .setApiKey(StandinOptions::kDemoKey)
-                        .setHost(server.host())
-                        .setTransport(std::make_shared<CurlTransport>(trust))
-                        .setRetryPolicy(RetryPolicy().setMaxAttempts(1))
-                        .setHandlerThreads(2)  // the pool's threads stay in the parent
-                        .setDeadline(2s));
+  // The pool's threads stay in the parent.
+  SiteClient client(
+      standinClientOptions(server, StandinOptions::kDemoKey, nullptr, 2s).setHandlerThreads(2));
   ASSERT_TRUE(client.timezone(paris()).get().ok());
   const auto connectionsBeforeFork = server.connectionsAccepted();
 

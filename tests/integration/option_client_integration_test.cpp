@@ -2,14 +2,11 @@
 // that frees a connection, and shutdown with calls under way.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <future>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,10 +18,8 @@
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/internal/SiteRequestManager.h"
-#include "orvane/site/standin/certificate.h"
-#include "support/LocalHttpsServer.h"
 #include "support/OperationCalls.h"
-#include "support/Sanitized.h"
+#include "support/StandinClient.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -32,59 +27,46 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kReply = R"({"returnCode":"0","returnDesc":"OK"})";
-
-const standin::Certificate& certificate() {
-  static const standin::Certificate kCertificate = standin::Certificate::generate();
-  return kCertificate;
-}
-
-std::shared_ptr<CurlTransport> trustingTransport() {
-  CurlTransportOptions options;
-  options.caInfoPem = certificate().caPem();
-  return std::make_shared<CurlTransport>(options);
-}
-
-ClientOptions optionsFor(const LocalHttpsServer& server) {
-  ClientOptions options;
-  options.setApiKey("KEY").setHost(server.host()).setTransport(trustingTransport());
-  options.setRetryPolicy(RetryPolicy().setMaxAttempts(1)).setAttemptTimeout(30s).setDeadline(30s);
-  return options;
-}
-
-TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(1, 2), 1700000000, "en"); }
+TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"); }
 
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
-// Requests for timestamp 1 are held (32 of them fill every connection the library opens to one
-// host); the rest are answered at once.
-ScriptedReply holdFirst32(const ReceivedRequest& request, std::size_t /*index*/) {
-  ScriptedReply reply;
-  reply.body = kReply;
-  reply.neverAnswer = request.body.find("\"timestamp\":1,") != std::string::npos ||
-                      request.body.find("\"timestamp\":1}") != std::string::npos;
-  return reply;
-}
+// A stand-in with more workers than the 32 connections the library opens to one host, and two
+// clients sharing one transport: calls of `held` wait 20 s for their answer, those of `quick`
+// are answered at once.
+struct HeldAndQuick {
+  static standin::StandinOptions options() {
+    standin::StandinOptions options;
+    options.workerThreads = 48;
+    return options;
+  }
+  standin::StandinServer server{options()};
+  const bool started = (server.start(), true);
+  std::shared_ptr<CurlTransport> transport = transportTrusting(server);
+  const std::string heldKey =
+      standin::StandinServer::faultKey(standin::StandinOptions::kDemoKey, {"delay-20000"});
+  SiteClient held{standinClientOptions(server, heldKey, transport)};
+  SiteClient quick{standinClientOptions(server, standin::StandinOptions::kDemoKey, transport)};
+};
 
-TimezoneRequest heldRequest() { return TimezoneRequest(Coordinate(1, 2), 1, std::nullopt); }
-
-std::vector<Call<TimezoneResponse>> fillConnections(SiteClient& client,
-                                                    const LocalHttpsServer& server) {
+std::vector<Call<TimezoneResponse>> fillConnections(HeldAndQuick& clients) {
   std::vector<Call<TimezoneResponse>> held;
-  for (int i = 0; i < 32; ++i) held.push_back(client.timezone(heldRequest()));
+  for (int i = 0; i < 32; ++i) held.push_back(clients.held.timezone(someRequest()));
   const auto until = Clock::now() + 10s;
-  while (server.requestCount() < 32 && Clock::now() < until) std::this_thread::sleep_for(10ms);
-  EXPECT_EQ(server.requestCount(), 32U);
+  while (clients.server.requestsForKey(clients.heldKey) < 32 && Clock::now() < until) {
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_EQ(clients.server.requestsForKey(clients.heldKey), 32);
   return held;
 }
 
 TEST(OptionClientIntegration, ACallBehind32HeldExchangesEndsByItsDeadline) {
-  LocalHttpsServer server(certificate().certPem(), certificate().keyPem(), holdFirst32, 48);
-  SiteClient client(optionsFor(server));
-  auto held = fillConnections(client, server);
+  HeldAndQuick clients;
+  auto held = fillConnections(clients);
 
   const auto start = Clock::now();
-  auto late = client.timezone(someRequest(), CallOptions().setDeadline(1s).setAttemptTimeout(1s));
+  auto late =
+      clients.quick.timezone(someRequest(), CallOptions().setDeadline(1s).setAttemptTimeout(1s));
   Result<TimezoneResponse> result = late.get();
   const auto took = Clock::now() - start;
   EXPECT_FALSE(result.ok());
@@ -92,8 +74,8 @@ TEST(OptionClientIntegration, ACallBehind32HeldExchangesEndsByItsDeadline) {
   EXPECT_LE(took, 1200ms);
 
   // The facade's call waits in the same queue; its time-out counts the wait and holds too.
-  auto manager = SiteRequestManager::create(server.host(), "mapApi/v1/x", nullptr);
-  manager->setTransport(trustingTransport());
+  auto manager = SiteRequestManager::create(clients.server.host(), "mapApi/v1/x", nullptr);
+  manager->setTransport(clients.transport);
   manager->setParams(std::map<std::string, std::string>{{"key", "KEY"}});
   manager->setTimeoutInterval(1.5);
   std::promise<Clock::time_point> ended;
@@ -107,27 +89,26 @@ TEST(OptionClientIntegration, ACallBehind32HeldExchangesEndsByItsDeadline) {
 }
 
 TEST(OptionClientIntegration, CancellingHeldCallsFreesTheirConnectionsAtOnce) {
-  LocalHttpsServer server(certificate().certPem(), certificate().keyPem(), holdFirst32, 48);
-  SiteClient client(optionsFor(server));
-  auto held = fillConnections(client, server);
+  HeldAndQuick clients;
+  auto held = fillConnections(clients);
   for (auto& call : held) call.cancel();
   for (auto& call : held) EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::cancelled));
 
   const auto start = Clock::now();
-  Result<TimezoneResponse> result = client.timezone(someRequest()).get();
+  Result<TimezoneResponse> result = clients.quick.timezone(someRequest()).get();
   EXPECT_TRUE(result.ok()) << result.error().localizedDescription;
   EXPECT_LE(Clock::now() - start, 500ms);
 }
 
 // shutdown() ends the library thread for good, so it runs in a process of its own.
 void shutDownWithCallsUnderWay() {
-  LocalHttpsServer server(certificate().certPem(), certificate().keyPem(), holdFirst32, 48);
   std::atomic<int> handled{0};
   std::atomic<int> cancelled{0};
   {
-    SiteClient client(optionsFor(server));
+    HeldAndQuick clients;
+    SiteClient& client = clients.quick;
     for (int i = 0; i < 4; ++i) {
-      client.timezone(heldRequest(), CallOptions(), [&](Result<TimezoneResponse> result) {
+      clients.held.timezone(someRequest(), CallOptions(), [&](Result<TimezoneResponse> result) {
         ++handled;
         if (result.error().code == codeOf(TransportErrorCode::cancelled)) ++cancelled;
       });

@@ -1,39 +1,21 @@
 // Over libcurl itself: whatever libcurl says about a proxy, its credentials reach neither the
 // error the application gets nor any log line.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
-#include <utility>
-#include <vector>
-
-#include "orvane/site/Call.h"
-#include "orvane/site/CallObserver.h"
-#include "orvane/site/ClientOptions.h"
-#include "orvane/site/SiteClient.h"
-#include "orvane/site/TransportErrorCode.h"
 
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/internal/SiteRequestManager.h"
-#include "support/LocalHttpsServer.h"
 #include "support/LocalProcess.h"
 #include "support/LogCapture.h"
 
 namespace orvane::site::testing {
 namespace {
-
-using namespace std::chrono_literals;
 
 std::optional<Error> callThroughProxy(const std::string& proxy) {
   CurlTransportOptions options;
@@ -76,52 +58,6 @@ TEST(ProxyRedaction, CredentialsOfEveryKindOfProxyNeverShow) {
     EXPECT_NE(error->userInfo.at("detail"), "") << proxy;
   }
 }
-
-// A real proxy (tinyproxy) that asks for a user and password, on a port of its own.
-class AuthenticatingProxy {
- public:
-  AuthenticatingProxy() {
-    dir_ = std::filesystem::path(::testing::TempDir()) / ("proxy-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    port_ = unusedLocalPort();
-    std::ofstream(dir_ / "tinyproxy.conf")
-        << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\nMaxClients 20\n"
-        << "LogLevel Critical\nBasicAuth alice secret\n";
-    std::vector<std::string> args{"/usr/bin/tinyproxy", "-d", "-c",
-                                  (dir_ / "tinyproxy.conf").string()};
-    pid_ = spawnQuietly(std::move(args));
-    started_ = pid_ != 0;
-    // Up once it holds its port: a second listener on it then fails.
-    for (int i = 0; started_ && i < 2000 && !localPortAcceptsConnections(port_); ++i) {
-      std::this_thread::sleep_for(10ms);
-    }
-  }
-  ~AuthenticatingProxy() {
-    if (started_) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    std::filesystem::remove_all(dir_);
-  }
-  AuthenticatingProxy(const AuthenticatingProxy&) = delete;
-  AuthenticatingProxy& operator=(const AuthenticatingProxy&) = delete;
-
-  int port() const { return port_; }
-
- private:
-  std::filesystem::path dir_;
-  pid_t pid_ = 0;
-  int port_ = 0;
-  bool started_ = false;
-};
-
-class AttemptCounter final : public CallObserver {
- public:
-  void onCallStart(const CallStart&) override {}
-  void onAttempt(const Attempt&) override { ++attempts; }
-  void onCallEnd(const CallEnd&) override {}
-  std::atomic<int> attempts{0};
-};
 
 }  // namespace
 }  // namespace orvane::site::testing

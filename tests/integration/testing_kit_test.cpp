@@ -47,11 +47,6 @@ class TestingKit : public ::testing::Test {
  protected:
   void TearDown() override { setDefaultHttpTransport(nullptr); }
 
-  // A context of its own for one call: the stand-in's host, the given key, no retries.
-  std::shared_ptr<ApiContext> contextWithKey(const std::string& key) {
-    return ApiContext().setApiKey(key).setBaseUrl(standin_.host()).setMaxRetry(0).build();
-  }
-
   Standin standin_;
 };
 
@@ -78,20 +73,6 @@ TEST_F(TestingKit, ClientOptionsReachTheStandin) {
   const Result<TimezoneResponse> failed = refusedClient.timezone(parisNewYear()).get();
   ASSERT_FALSE(failed.ok());
   EXPECT_EQ(apiReturnCode(failed.error()), std::string(ServiceReturnCode::keyRejected));
-}
-
-TEST_F(TestingKit, RefusedKeyIsAnApiErrorWithItsReturnCode) {
-  setDefaultHttpTransport(standin_.transport());
-  SiteClient client;
-  const TimezoneDelivery delivery = callTimezone(client, contextWithKey("not-a-known-key"));
-  ASSERT_TRUE(delivery.error);
-  const Error& error = *delivery.error;
-  EXPECT_EQ(error.domain, ErrorDomain::errorType);
-  EXPECT_TRUE(isApiError(error));
-  EXPECT_EQ(apiReturnCode(error), std::string(ServiceReturnCode::keyRejected));
-  EXPECT_EQ(httpStatusCode(error), 403);
-  EXPECT_FALSE(transportErrorCode(error));
-  EXPECT_FALSE(isRetryable(error));
 }
 
 // Application code under test: depends on the protocol, so a mock can stand in for the client.

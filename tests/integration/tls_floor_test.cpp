@@ -18,7 +18,6 @@
 
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/certificate.h"
-#include "support/LocalHttpsServer.h"
 #include "support/LocalProcess.h"
 
 namespace orvane::site::testing {
@@ -49,7 +48,7 @@ class OldTlsServer {
                                   (dir_ / "cert.pem").string(),
                                   "-key",
                                   (dir_ / "key.pem").string()};
-    pid_ = spawnQuietly(std::move(args));
+    pid_ = spawnProcess(std::move(args));
     started_ = pid_ != 0;
     const auto until = std::chrono::steady_clock::now() + 20s;
     while (started_ && !localPortAcceptsConnections(port_) &&

@@ -13,25 +13,20 @@
 
 #include "internal/AllocationFault.h"
 #include "orvane/site/internal/CurlTransport.h"
-#include "orvane/site/standin/certificate.h"
-#include "support/LocalHttpsServer.h"
+#include "orvane/site/standin/standin_server.h"
+#include "support/LocalProcess.h"
 
 namespace orvane::site::testing {
 namespace {
 
-using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-const standin::Certificate& certificate() {
-  static const standin::Certificate kCertificate = standin::Certificate::generate();
-  return kCertificate;
-}
-
-// Waits for the outcome of one GET of `url`.
-HttpOutcome get(HttpTransport& transport, const std::string& url) {
+// Waits for the outcome of one request to `url`: a POST of `body` when there is one.
+HttpOutcome send(HttpTransport& transport, const std::string& url, const std::string& body = "") {
   HttpRequest request;
-  request.method = "GET";
+  request.method = body.empty() ? "GET" : "POST";
   request.url = url;
+  request.body = body;
   request.timeoutSeconds = 20;
   auto done = std::make_shared<std::promise<HttpOutcome>>();
   auto outcome = done->get_future();
@@ -47,47 +42,50 @@ TEST(TransportFaults, OutOfMemoryWhileRegisteringATransferEndsItWithItsCompletio
   CurlTransport transport;
   internal::armAllocationFault(internal::AllocationSite::transferRegistration);
   const HttpOutcome outcome =
-      get(transport, "https://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/");
+      send(transport, "https://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/");
   internal::armAllocationFault(internal::AllocationSite::none);
   EXPECT_EQ(outcome.failure, HttpOutcome::Failure::otherFailure);
   EXPECT_NE(outcome.failureDetail.find("out of memory"), std::string::npos)
       << outcome.failureDetail;
   // The loop goes on: the next transfer reaches its own end.
-  EXPECT_EQ(get(transport, "https://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/").failure,
+  EXPECT_EQ(send(transport, "https://127.0.0.1:" + std::to_string(unusedLocalPort()) + "/").failure,
             HttpOutcome::Failure::connectionFailed);
 }
 
 TEST(TransportFaults, RepliesBeyondTheCapOrTheBudgetFailAndTheBudgetIsGivenBack) {
-  constexpr std::size_t kMiB = std::size_t{1} << 20;
-  LocalHttpsServer server(certificate().certPem(), certificate().keyPem(),
-                          [](const ReceivedRequest& request, std::size_t) {
-                            const std::size_t size = std::stoul(request.target.substr(1));
-                            return ScriptedReply{200, std::string(size, 'x')};
-                          });
-  const std::string url = "https://" + server.host() + "/";
+  standin::StandinServer server;
+  server.start();
+  const std::string url = server.baseUrl() + standin::StandinServer::operationPath("geocode") +
+                          "?key=" + standin::StandinOptions::kDemoKey;
+  const std::string body = R"({"address":"Paris"})";
+  CurlTransportOptions options;
+  options.caInfoPem = server.certificate().caPem();
+  const std::size_t size = send(*std::make_shared<CurlTransport>(options), url, body).body.size();
+  ASSERT_GT(size, 100u);
 
-  CurlTransportOptions defaults;
-  defaults.caInfoPem = certificate().caPem();
-  CurlTransport capped(defaults);
-  EXPECT_EQ(get(capped, url + std::to_string(8 * kMiB)).body.size(), 8 * kMiB);
-  const HttpOutcome tooLarge = get(capped, url + std::to_string(8 * kMiB + 1));
+  options.maxResponseBytes = size;
+  EXPECT_EQ(send(*std::make_shared<CurlTransport>(options), url, body).body.size(), size);
+  options.maxResponseBytes = size - 1;
+  const HttpOutcome tooLarge = send(*std::make_shared<CurlTransport>(options), url, body);
   EXPECT_EQ(tooLarge.failure, HttpOutcome::Failure::otherFailure);
-  EXPECT_NE(tooLarge.failureDetail.find("larger than 8388608 bytes"), std::string::npos)
+  EXPECT_NE(tooLarge.failureDetail.find("larger than " + std::to_string(size - 1) + " bytes"),
+            std::string::npos)
       << tooLarge.failureDetail;
 
-  CurlTransportOptions budgeted = defaults;
-  budgeted.maxResponseBytes = 0;
-  budgeted.maxResponseBytesInAll = kMiB;
-  CurlTransport transport(budgeted);
-  const HttpOutcome overBudget = get(transport, url + std::to_string(kMiB + 1));
+  options.maxResponseBytes = 0;
+  options.maxResponseBytesInAll = size - 1;
+  const HttpOutcome overBudget = send(*std::make_shared<CurlTransport>(options), url, body);
   EXPECT_EQ(overBudget.failure, HttpOutcome::Failure::otherFailure);
-  EXPECT_NE(overBudget.failureDetail.find("1048576 bytes in all"), std::string::npos)
+  EXPECT_NE(overBudget.failureDetail.find(std::to_string(size - 1) + " bytes in all"),
+            std::string::npos)
       << overBudget.failureDetail;
   // Each reply gives its bytes back once handed on: one after another, all fit.
+  options.maxResponseBytesInAll = size * 3 / 2;
+  CurlTransport budgeted(options);
   for (int i = 0; i < 3; ++i) {
-    const HttpOutcome fits = get(transport, url + std::to_string(kMiB * 3 / 4));
+    const HttpOutcome fits = send(budgeted, url, body);
     EXPECT_EQ(fits.failure, HttpOutcome::Failure::none) << fits.failureDetail;
-    EXPECT_EQ(fits.body.size(), kMiB * 3 / 4);
+    EXPECT_EQ(fits.body.size(), size);
   }
 }
 

@@ -5,8 +5,6 @@
 #include <map>
 #include <stdexcept>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -18,8 +16,8 @@
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/internal/SiteRequestManager.h"
-#include "orvane/site/standin/certificate.h"
-#include "support/LocalHttpsServer.h"
+#include "orvane/site/standin/standin_server.h"
+#include "support/LocalProcess.h"
 #include "support/LogCapture.h"
 #include "transport/CaBundle.h"
 
@@ -27,16 +25,12 @@ namespace orvane::site::testing {
 namespace {
 
 constexpr const char* kPath = "mapApi/v1/siteService/geocode";
+constexpr const char* kKey = standin::StandinOptions::kDemoKey;
 constexpr auto kCallBound = std::chrono::seconds(20);
 
-const standin::Certificate& certificate() {
-  static const standin::Certificate kCertificate = standin::Certificate::generate();
-  return kCertificate;
-}
-
-std::shared_ptr<CurlTransport> trustingTransport() {
+std::shared_ptr<CurlTransport> trustingTransport(const standin::StandinServer& server) {
   CurlTransportOptions options;
-  options.caInfoPem = certificate().caPem();
+  options.caInfoPem = server.certificate().caPem();
   return std::make_shared<CurlTransport>(options);
 }
 
@@ -66,7 +60,7 @@ std::shared_ptr<SiteRequestManager> startCall(
 
 // Runs one call to `host` and waits for its callback.
 CallResult call(const std::string& host, std::shared_ptr<HttpTransport> transport,
-                const std::string& key = "KEY",
+                const std::string& key,
                 const std::function<void(SiteRequestManager&)>& configure = {}) {
   auto result = std::make_shared<CallResult>();
   auto done = std::make_shared<std::promise<void>>();
@@ -90,26 +84,30 @@ bool isTransportError(const CallResult& result, TransportErrorCode code) {
          result.error->code == static_cast<std::int64_t>(code);
 }
 
-LocalHttpsServer serverAnswering(LocalHttpsServer::Script script) {
-  return LocalHttpsServer(certificate().certPem(), certificate().keyPem(), std::move(script));
-}
+// A stand-in that also accepts the key "ab+c d", which a query must carry percent-encoded.
+class TransportIntegration : public ::testing::Test {
+ protected:
+  static standin::StandinOptions options() {
+    standin::StandinOptions options;
+    options.apiKeys.push_back("ab+c d");
+    return options;
+  }
+  void SetUp() override { server_.start(); }
+  standin::StandinServer server_{options()};
+};
 
-TEST(TransportIntegration, OkReplyArrivesByteForByteOnTheLibraryThread) {
+TEST_F(TransportIntegration, ReplyArrivesOnTheLibraryThreadAndTheKeyShowsInNoLog) {
   LogCapture log;
-  const std::string reply =
-      "{\"returnCode\":\"0\",\"sites\":[{\"name\":\"Caf\xC3\xA9 \\u00e9 \xF0\x9F\x8D\xB5\"}]}\r\n";
-  LocalHttpsServer server = serverAnswering([&](const ReceivedRequest&, std::size_t) {
-    return ScriptedReply{200, reply};
-  });
-  CallResult result = call(server.host(), trustingTransport(), "ab%2Bc+d");
+  CallResult result = call(server_.host(), trustingTransport(server_), "ab%2Bc+d");
   ASSERT_EQ(result.callbacks, 1);
-  EXPECT_FALSE(result.error);
-  EXPECT_EQ(result.body, reply);
+  EXPECT_FALSE(result.error) << result.error->localizedDescription;
+  ASSERT_TRUE(result.body);
+  EXPECT_NE(result.body->find("\"name\":\"Paris\""), std::string::npos) << *result.body;
   EXPECT_TRUE(result.onLibraryThread);
   EXPECT_EQ(result.threadName, "orvane-site-ser");
 
-  ASSERT_EQ(server.requestCount(), 1u);
-  const ReceivedRequest request = server.requests().front();
+  ASSERT_EQ(server_.counters().requests, 1);
+  const standin::ReceivedRequest request = *server_.lastRequest();
   EXPECT_EQ(request.method, "POST");
   EXPECT_EQ(request.target, std::string("/") + kPath + "?key=ab%2Bc+d");
   EXPECT_EQ(request.body, R"({"address":"Paris"})");
@@ -120,52 +118,40 @@ TEST(TransportIntegration, OkReplyArrivesByteForByteOnTheLibraryThread) {
   EXPECT_EQ(log.count("ab%2Bc+d"), 0u);
 }
 
-TEST(TransportIntegration, CaFileIsAddedToTheSystemStore) {
-  LogCapture log;
-  LocalHttpsServer server = serverAnswering([](const ReceivedRequest&, std::size_t) {
-    return ScriptedReply{200, "{}"};
-  });
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("orvane-site-ca-" + std::to_string(server.port()) + ".pem");
-  std::ofstream(file) << certificate().caPem();
+TEST_F(TransportIntegration, CaFileIsAddedToTheSystemStore) {
   CurlTransportOptions options;
-  options.caInfoFile = file.string();
-  auto transport = std::make_shared<CurlTransport>(options);
-  std::filesystem::remove(file);
-  EXPECT_EQ(call(server.host(), transport).body, "{}");
+  options.caInfoFile = server_.caFile().string();
+  EXPECT_TRUE(call(server_.host(), std::make_shared<CurlTransport>(options), kKey).body);
 
   // libcurl with OpenSSL would replace its default CA file with ours: the system's is kept first.
   std::ostringstream system;
   system << std::ifstream("/etc/ssl/certs/ca-certificates.crt").rdbuf();
   options.caInfoFile.clear();
-  options.caInfoPem = certificate().caPem();
+  options.caInfoPem = server_.certificate().caPem();
   const std::string trusted = transport::trustedCertificatesPem(options);
   EXPECT_EQ(trusted.compare(0, system.str().size(), system.str()), 0);
-  EXPECT_NE(trusted.find(certificate().caPem()), std::string::npos);
+  EXPECT_NE(trusted.find(options.caInfoPem), std::string::npos);
 
   CurlTransportOptions missing;
-  missing.caInfoFile = file.string();
+  missing.caInfoFile = server_.caFile().string() + ".missing";
   EXPECT_THROW(CurlTransport{missing}, std::invalid_argument);
 }
 
-TEST(TransportIntegration, ProxyComesFromTheOptionNeverFromTheEnvironment) {
+TEST_F(TransportIntegration, ProxyComesFromTheOptionNeverFromTheEnvironment) {
   LogCapture log;
-  LocalHttpsServer server = serverAnswering([](const ReceivedRequest&, std::size_t) {
-    return ScriptedReply{200, "{}"};
-  });
   const std::string deadProxy = "http://127.0.0.1:" + std::to_string(unusedLocalPort());
   const char* variables[] = {"https_proxy", "HTTPS_PROXY", "http_proxy", "ALL_PROXY", "all_proxy"};
   for (const char* name : variables) setenv(name, deadProxy.c_str(), 1);
-  CallResult direct = call(server.host(), trustingTransport());
+  CallResult direct = call(server_.host(), trustingTransport(server_), kKey);
   for (const char* name : variables) unsetenv(name);
-  EXPECT_EQ(direct.body, "{}");
+  EXPECT_TRUE(direct.body);
 
   CurlTransportOptions options;
-  options.caInfoPem = certificate().caPem();
+  options.caInfoPem = server_.certificate().caPem();
   options.proxy = deadProxy;
-  EXPECT_TRUE(isTransportError(call(server.host(), std::make_shared<CurlTransport>(options)),
+  EXPECT_TRUE(isTransportError(call(server_.host(), std::make_shared<CurlTransport>(options), kKey),
                                TransportErrorCode::connectionFailed));
-  EXPECT_EQ(server.requestCount(), 1u);
+  EXPECT_EQ(server_.counters().requests, 1);
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <future>
 #include <memory>
 #include <stdexcept>
@@ -12,7 +15,7 @@
 #include <vector>
 
 #include "orvane/site/internal/CurlTransport.h"
-#include "support/LocalHttpsServer.h"
+#include "orvane/site/standin/standin_server.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -97,11 +100,21 @@ class TestAuthority {
   Cert cert_;
 };
 
-std::unique_ptr<LocalHttpsServer> serverWith(const Issued& issued) {
-  return std::make_unique<LocalHttpsServer>(issued.certPem, issued.keyPem,
-                                            [](const ReceivedRequest&, std::size_t) {
-                                              return ScriptedReply{200, "{}"};
-                                            });
+// A stand-in serving `issued`, its files in a directory of its own.
+std::unique_ptr<standin::StandinServer> serverWith(const std::string& caPem, const Issued& issued) {
+  static int servers = 0;
+  const auto dir = std::filesystem::path(::testing::TempDir()) /
+                   ("trust-" + std::to_string(::getpid()) + "-" + std::to_string(servers++));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / standin::Certificate::kCaFile) << caPem;
+  std::ofstream(dir / standin::Certificate::kCertFile) << issued.certPem;
+  std::ofstream(dir / standin::Certificate::kKeyFile) << issued.keyPem;
+  standin::StandinOptions options;
+  options.certificateDirectory = dir;
+  auto server = std::make_unique<standin::StandinServer>(options);
+  server->start();
+  std::filesystem::remove_all(dir);
+  return server;
 }
 
 std::shared_ptr<CurlTransport> transportTrusting(const std::string& caPem) {
@@ -111,7 +124,7 @@ std::shared_ptr<CurlTransport> transportTrusting(const std::string& caPem) {
 }
 
 // The failure of one GET to `server`; none for a reply.
-HttpOutcome::Failure get(HttpTransport& transport, const LocalHttpsServer& server) {
+HttpOutcome::Failure get(HttpTransport& transport, const standin::StandinServer& server) {
   HttpRequest request;
   request.method = "GET";
   request.url = "https://" + server.host() + "/";
@@ -130,12 +143,11 @@ TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
   using Failure = HttpOutcome::Failure;
   TestAuthority trusted;
   TestAuthority other;
-  std::vector<std::unique_ptr<LocalHttpsServer>> good;
-  for (int i = 0; i < 3; ++i) {
-    good.push_back(serverWith(trusted.issue("IP:127.0.0.1")));
-  }
-  auto foreign = serverWith(other.issue("IP:127.0.0.1"));
-  auto misnamed = serverWith(trusted.issue("DNS:elsewhere.invalid"));
+  std::vector<std::unique_ptr<standin::StandinServer>> good;
+  for (int i = 0; i < 3; ++i)
+    good.push_back(serverWith(trusted.pem(), trusted.issue("IP:127.0.0.1")));
+  auto foreign = serverWith(other.pem(), other.issue("IP:127.0.0.1"));
+  auto misnamed = serverWith(trusted.pem(), trusted.issue("DNS:elsewhere.invalid"));
   auto transport = transportTrusting(trusted.pem());
 
   for (int round = 0; round < 2; ++round) {
@@ -145,9 +157,9 @@ TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
       EXPECT_EQ(get(*transport, *misnamed), Failure::tlsFailure);
     }
   }
-  for (const auto& server : good) EXPECT_EQ(server->requestCount(), 2u);
-  EXPECT_EQ(foreign->requestCount(), 0u);
-  EXPECT_EQ(misnamed->requestCount(), 0u);
+  for (const auto& server : good) EXPECT_EQ(server->counters().requests, 2);
+  EXPECT_EQ(foreign->counters().requests, 0);
+  EXPECT_EQ(misnamed->counters().requests, 0);
 }
 
 }  // namespace

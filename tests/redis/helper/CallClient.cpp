@@ -1,5 +1,5 @@
 // One process of a fleet whose calls share a quota: makes COUNT calls one after another through
-// a SiteClient whose rate limiter is a RedisRateLimiter, against a local HTTPS server. Exits 0
+// a SiteClient whose rate limiter is a RedisRateLimiter, against the stand-in. Exits 0
 // when every call succeeded.
 //
 // Usage: orvane-site-redis-call-client PORT QUOTA RATE BURST COUNT START_NS HOST CA_FILE
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   orvane::site::CurlTransportOptions trust;
   trust.caInfoFile = argv[8];
   orvane::site::ClientOptions options;
-  options.setApiKey("KEY")
+  options.setApiKey("standin-demo-key")
       .setHost(argv[7])
       .setTransport(std::make_shared<orvane::site::CurlTransport>(trust))
       // A kept connection the server closed fails an attempt; the retry takes a permit too.
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_until(start);
   for (int i = 0; i < count; ++i) {
     auto result = client
-                      .timezone(orvane::site::TimezoneRequest(orvane::site::Coordinate(1, 2),
+                      .timezone(orvane::site::TimezoneRequest(orvane::site::Coordinate(48.85, 2.35),
                                                               1700000000, "en"))
                       .get();
     if (!result.ok()) {
