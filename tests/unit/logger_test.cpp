@@ -79,7 +79,6 @@ struct LevelGuard {
 
 TEST(LoggerLine, FormatWithAndWithoutMessage) {
   const Logger& logger = Logger::shared();
-  EXPECT_EQ(logger.name(), "OrvaneSite");
   EXPECT_EQ(logger.formatLine("/src/internal/SiteRequestManager.cpp", "generateSession(_:)",
                               std::string_view("Called Url: https://h/p"), LogLevel::info),
             "[OrvaneSite][SiteRequestManager.generateSession(_:)] INFO: Called Url: https://h/p");

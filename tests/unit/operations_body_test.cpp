@@ -68,14 +68,6 @@ TEST(TextSearchBody, SendsPresentZeroFalseAndEmptyValues) {
 TEST(NearbySearchBody, ConstructorLabelsLandInTheFieldsOfTheSameName) {
   const NearbySearchRequest request(Coordinate(1.5, 2.5), 300, "pizza", "restaurant",
                                     "italian_restaurant", "it", 10, 4);
-  EXPECT_EQ(request.location.lat, 1.5);
-  EXPECT_EQ(request.radius, 300);
-  EXPECT_EQ(request.query, "pizza");
-  EXPECT_EQ(request.poiType, "restaurant");
-  EXPECT_EQ(request.ovPoiType, "italian_restaurant");
-  EXPECT_EQ(request.language, "it");
-  EXPECT_EQ(request.pageSize, 10);
-  EXPECT_EQ(request.pageIndex, 4);
   EXPECT_EQ(bodyOf<NearbySearchRequestClient>(request),
             json::parse(R"({"location":{"lat":1.5,"lng":2.5},"radius":300,"query":"pizza",
                             "poiType":"RESTAURANT","ovPoiType":"ITALIAN_RESTAURANT",

@@ -34,25 +34,6 @@ TEST(RequestManagerStatus, OkDeliversTheBodyByteForByteOnceAndNeverInsideBuild) 
   EXPECT_EQ(log.count(kResponseLine), 2u);
 }
 
-TEST(RequestManagerStatus, ErrorEnvelopeBecomesApiError) {
-  LogCapture quiet;
-  for (long status : {404L, 400L, 201L, 199L, 499L}) {
-    ManagerCall call;
-    call.start();
-    call.transport->reply(status, R"({"returnCode":"010001","returnDesc":"INVALID_REQUEST"})");
-    const auto& outcome = call.only();
-    ASSERT_TRUE(outcome.error) << status;
-    EXPECT_FALSE(outcome.body);
-    EXPECT_EQ(outcome.error->domain, "OrvaneSite.ErrorType");
-    EXPECT_EQ(outcome.error->code, 1);
-    EXPECT_EQ(outcome.error->localizedDescription, "API Error");
-    EXPECT_EQ(outcome.error->userInfo.at("returnCode"), "010001");
-    EXPECT_EQ(outcome.error->userInfo.at("returnDesc"), "INVALID_REQUEST");
-    EXPECT_EQ(outcome.error->userInfo.at("statusCode"), std::to_string(status));
-    EXPECT_EQ(call.transport->requestCount(), 1u) << "only 5xx is retried";
-  }
-}
-
 TEST(RequestManagerStatus, BodyThatIsNoEnvelopeGivesDecodingErrorAndStatusLine) {
   for (const char* body : {"not json", "[1,2]", R"({"returnCode":7,"returnDesc":"x"})"}) {
     LogCapture log;
@@ -66,71 +47,31 @@ TEST(RequestManagerStatus, BodyThatIsNoEnvelopeGivesDecodingErrorAndStatusLine) 
   }
 }
 
-TEST(RequestManagerStatus, UnreportedErrorRepliesGetTheirOwnTransportErrors) {
-  LogCapture quiet;
-  {
-    ManagerCall call;
-    call.start();
-    call.transport->reply(400, "{}");
-    EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::incompleteErrorEnvelope));
-    EXPECT_EQ(call.only().error->userInfo.at("statusCode"), "400");
-  }
-  {
-    ManagerCall call;
-    call.start();
-    call.transport->reply(403, R"({"returnCode":"010002","returnDesc":null})");
-    EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::incompleteErrorEnvelope));
-    EXPECT_EQ(call.only().error->userInfo.at("returnCode"), "010002");
-    EXPECT_EQ(call.only().error->userInfo.count("returnDesc"), 0u);
-  }
-  {
-    ManagerCall call;
-    call.start();
-    call.transport->reply(404, "");
-    EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::errorReplyWithoutBody));
-    EXPECT_EQ(call.only().error->userInfo.at("statusCode"), "404");
-  }
-}
-
-TEST(RequestManagerStatus, BodyThatIsNotUtf8EndsTheCallWhateverTheStatusWithoutRetry) {
-  for (long status : {200L, 404L, 503L}) {
+// The reply rules themselves are tabled over classifyReply; here only what the manager adds:
+// which verdicts end the call at once, and what they log.
+TEST(RequestManagerStatus, ReplyErrorsEndTheCallAtOnceWithTheKeyMasked) {
+  for (const HttpOutcome& outcome :
+       {httpReply(404, R"({"returnCode":"010001","returnDesc":"INVALID_REQUEST"})"),
+        httpReply(503, "{\"a\":\"\xC3\x28\"}"),
+        httpFailure(HttpOutcome::Failure::connectionFailed, "peer said SECRETKEY")}) {
     LogCapture log;
-    ManagerCall call;
-    call.start();
-    call.transport->reply(status, "{\"a\":\"\xC3\x28\"}");
-    EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::bodyNotUtf8)) << status;
-    EXPECT_EQ(call.only().error->userInfo.at("statusCode"), std::to_string(status));
-    EXPECT_EQ(call.transport->pendingTimerCount(), 0u);
-    EXPECT_EQ(log.count(kResponseLine), 0u);
-  }
-}
-
-TEST(RequestManagerStatus, ExchangesWithoutReplyMapToTheirCodesAndAreNotRetried) {
-  LogCapture quiet;
-  struct Case {
-    HttpOutcome::Failure failure;
-    TransportErrorCode code;
-  } cases[] = {
-      {HttpOutcome::Failure::connectionFailed, TransportErrorCode::connectionFailed},
-      {HttpOutcome::Failure::timedOut, TransportErrorCode::timedOut},
-      {HttpOutcome::Failure::tlsFailure, TransportErrorCode::tlsFailure},
-      {HttpOutcome::Failure::otherFailure, TransportErrorCode::otherFailure},
-  };
-  for (const Case& c : cases) {
     ManagerCall call("SECRETKEY");
     call.start();
-    // A failure detail that happens to hold the key never hands it on.
-    call.transport->answer(httpFailure(c.failure, "peer said SECRETKEY"));
+    call.transport->answer(outcome);
     call.transport->runUntilIdle();
-    ASSERT_TRUE(isTransportError(call.only(), c.code));
-    EXPECT_EQ(call.only().error->userInfo.at("detail"), "peer said ***");
-    EXPECT_EQ(call.only().error->userInfo.count("statusCode"), 0u);
-    EXPECT_EQ(call.transport->requestCount(), 1u);
+    ASSERT_TRUE(call.only().error) << outcome.statusCode;
+    EXPECT_FALSE(call.only().body);
+    EXPECT_EQ(call.transport->requestCount(), 1u) << "only a server error is retried";
+    if (outcome.statusCode == 404) {
+      EXPECT_EQ(call.only().error->domain, "OrvaneSite.ErrorType");
+      EXPECT_EQ(call.only().error->userInfo.at("returnCode"), "010001");
+    } else if (outcome.statusCode == 503) {
+      EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::bodyNotUtf8));
+      EXPECT_EQ(log.count(kResponseLine), 0u);
+    } else {
+      EXPECT_EQ(call.only().error->userInfo.at("detail"), "peer said ***");
+    }
   }
-  ManagerCall noStatus;
-  noStatus.start();
-  noStatus.transport->reply(0, "{}");
-  EXPECT_TRUE(isTransportError(noStatus.only(), TransportErrorCode::otherFailure));
 }
 
 TEST(RequestManagerStatus, KeyNeverReachesTheLogsButCalledUrlKeepsIt) {

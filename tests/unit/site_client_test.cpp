@@ -207,11 +207,7 @@ TEST_F(SiteClientTest, EveryFailureReachesTheHandlerAsAnError) {
     std::int64_t code;
   };
   const std::vector<Case> cases = {
-      {[](testing::FakeTransport& f) { f.reply(404, R"({"returnCode":"1","returnDesc":"x"})"); },
-       "OrvaneSite.ErrorType", 1},
       {[](testing::FakeTransport& f) { f.reply(200, "not json"); }, "OrvaneSite.DecodingError", 3},
-      {[](testing::FakeTransport& f) { f.reply(400, "{}"); }, "OrvaneSite.TransportError",
-       static_cast<std::int64_t>(TransportErrorCode::incompleteErrorEnvelope)},
       {[](testing::FakeTransport& f) { f.fail(HttpOutcome::Failure::connectionFailed); },
        "OrvaneSite.TransportError",
        static_cast<std::int64_t>(TransportErrorCode::connectionFailed)},
