@@ -1,6 +1,7 @@
 // Every way the network or the service can fail a call, over real HTTPS against the stand-in's
-// fault injection: each call's handler runs exactly once, with the outcome the library
-// documents, and the next normal call works. The eight operations take turns across the cases.
+// fault injection: each call's handler runs exactly once, on the library thread, with the outcome
+// the library documents, and the next normal call works. Every operation shares one request
+// path, so a time zone call stands for all of them (the command-line tool's test calls each).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -17,15 +18,12 @@
 #include "orvane/site.h"
 #include "orvane/site/standin/standin_server.h"
 #include "support/LocalProcess.h"
-#include "support/OperationCalls.h"
 
 namespace orvane::site {
 namespace {
 
 using standin::StandinOptions;
 using standin::StandinServer;
-using testing::CallOutcome;
-using testing::Operation;
 
 constexpr const char* kErrorType = "OrvaneSite.ErrorType";
 constexpr const char* kDecoding = "OrvaneSite.DecodingError";
@@ -39,74 +37,112 @@ constexpr std::int64_t code(TransportErrorCode value) { return static_cast<std::
 enum class Target { standin, refusedPort, untrustedServer };
 
 struct FaultCase {
+  FaultCase(std::string name, std::vector<std::string> faults, std::string domain,
+            std::int64_t code, std::int64_t maxRetry = 0,
+            std::optional<std::string> statusCode = std::nullopt,
+            std::optional<std::int64_t> attempts = std::nullopt, Target target = Target::standin,
+            double timeoutSeconds = 30.0)
+      : name(std::move(name)),
+        faults(std::move(faults)),
+        domain(std::move(domain)),
+        code(code),
+        maxRetry(maxRetry),
+        statusCode(std::move(statusCode)),
+        attempts(attempts),
+        target(target),
+        timeoutSeconds(timeoutSeconds) {}
+
   std::string name;
-  Target target = Target::standin;
   std::vector<std::string> faults;  // asked for through the API key
-  std::int64_t maxRetry = 0;
-  double timeoutSeconds = 30.0;
-  // The expected outcome: a response when `domain` is empty, else this error.
-  std::string domain;
-  std::int64_t code = 0;
+  std::string domain;               // empty where the call gets its response
+  std::int64_t code;
+  std::int64_t maxRetry;
   std::optional<std::string> statusCode;  // userInfo["statusCode"] of the error
   std::optional<std::int64_t> attempts;   // requests the stand-in counts for the call's key
-
-  FaultCase& to(Target value) { return target = value, *this; }
-  FaultCase& retries(std::int64_t value) { return maxRetry = value, *this; }
-  FaultCase& timeout(double seconds) { return timeoutSeconds = seconds, *this; }
-  FaultCase& status(std::string value) { return statusCode = std::move(value), *this; }
-  FaultCase& attemptsMade(std::int64_t value) { return attempts = value, *this; }
+  Target target;
+  double timeoutSeconds;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
-FaultCase failing(std::string name, std::vector<std::string> faults, std::string domain,
-                  std::int64_t code) {
-  FaultCase c;
-  c.name = std::move(name);
-  c.faults = std::move(faults);
-  c.domain = std::move(domain);
-  c.code = code;
-  return c;
-}
-
-FaultCase succeeding(std::string name, std::vector<std::string> faults) {
-  return failing(std::move(name), std::move(faults), "", 0);
-}
-
 std::vector<FaultCase> faultCases() {
   using E = TransportErrorCode;
+  const auto none = std::nullopt;
   return {
-      failing("ConnectionRefused", {}, kTransport, code(E::connectionFailed))
-          .to(Target::refusedPort),
-      failing("DroppedBeforeAnyReply", {"drop"}, kTransport, code(E::connectionFailed)),
-      failing("DroppedMidBody", {"cut"}, kTransport, code(E::connectionFailed)),
-      failing("TimedOut", {"delay-5000"}, kTransport, code(E::timedOut)).timeout(0.5),
-      failing("ServerErrorUntilRetriesRunOut", {"5xx-100"}, kTransport,
-              code(E::serverErrorAfterRetries))
-          .retries(2)
-          .status("503")
-          .attemptsMade(3),
-      succeeding("ServerErrorThenSuccess", {"5xx-2-502"}).retries(3).attemptsMade(3),
-      failing("ErrorEnvelope", {"status-404"}, kErrorType, kApiError).retries(3).attemptsMade(1),
-      failing("EnvelopeWithoutCode", {"nocode"}, kTransport, code(E::incompleteErrorEnvelope))
-          .status("400"),
-      failing("EnvelopeWithoutDescription", {"nodesc-409"}, kTransport,
-              code(E::incompleteErrorEnvelope))
-          .status("409"),
-      failing("ErrorStatusWithoutBody", {"nobody"}, kTransport, code(E::errorReplyWithoutBody))
-          .status("404"),
-      failing("BodyNotJson", {"notjson"}, kDecoding, kDataCorrupted),
-      failing("ErrorBodyNotJson", {"notjson-400"}, kDecoding, kDataCorrupted),
-      failing("BodyNotUtf8", {"notutf8"}, kTransport, code(E::bodyNotUtf8)).status("200"),
-      failing("ErrorBodyNotUtf8", {"notutf8-500"}, kTransport, code(E::bodyNotUtf8))
-          .retries(3)
-          .status("500")
-          .attemptsMade(1),
-      failing("BodyCutShort", {"truncated"}, kDecoding, kDataCorrupted),
-      failing("Empty200", {"empty"}, kDecoding, kDataCorrupted),
-      failing("UntrustedCertificate", {}, kTransport, code(E::tlsFailure))
-          .to(Target::untrustedServer),
+      {"ConnectionRefused",
+       {},
+       kTransport,
+       code(E::connectionFailed),
+       0,
+       none,
+       none,
+       Target::refusedPort},
+      {"DroppedBeforeAnyReply", {"drop"}, kTransport, code(E::connectionFailed)},
+      {"DroppedMidBody", {"cut"}, kTransport, code(E::connectionFailed)},
+      {"TimedOut",
+       {"delay-5000"},
+       kTransport,
+       code(E::timedOut),
+       0,
+       none,
+       none,
+       Target::standin,
+       0.5},
+      {"ServerErrorUntilRetriesRunOut",
+       {"5xx-100"},
+       kTransport,
+       code(E::serverErrorAfterRetries),
+       2,
+       "503",
+       3},
+      {"ServerErrorThenSuccess", {"5xx-2-502"}, "", 0, 3, none, 3},
+      {"ErrorEnvelope", {"status-404"}, kErrorType, kApiError, 3, none, 1},
+      {"EnvelopeWithoutCode", {"nocode"}, kTransport, code(E::incompleteErrorEnvelope), 0, "400"},
+      {"EnvelopeWithoutDescription",
+       {"nodesc-409"},
+       kTransport,
+       code(E::incompleteErrorEnvelope),
+       0,
+       "409"},
+      {"ErrorStatusWithoutBody", {"nobody"}, kTransport, code(E::errorReplyWithoutBody), 0, "404"},
+      {"BodyNotJson", {"notjson"}, kDecoding, kDataCorrupted},
+      {"ErrorBodyNotJson", {"notjson-400"}, kDecoding, kDataCorrupted},
+      {"BodyNotUtf8", {"notutf8"}, kTransport, code(E::bodyNotUtf8), 0, "200"},
+      {"ErrorBodyNotUtf8", {"notutf8-500"}, kTransport, code(E::bodyNotUtf8), 3, "500", 1},
+      {"BodyCutShort", {"truncated"}, kDecoding, kDataCorrupted},
+      {"Empty200", {"empty"}, kDecoding, kDataCorrupted},
+      {"UntrustedCertificate",
+       {},
+       kTransport,
+       code(E::tlsFailure),
+       0,
+       none,
+       none,
+       Target::untrustedServer},
   };
+}
+
+std::shared_ptr<ApiContext> contextFor(const std::string& key, const std::string& host,
+                                       std::int64_t maxRetry, double timeoutSeconds) {
+  return std::make_shared<ApiContext>(*ApiContext()
+                                           .setApiKey(key)
+                                           .setBaseUrl(host)
+                                           .setMaxRetry(maxRetry)
+                                           .setRetryInterval(0.01)
+                                           .setTimeoutInterval(timeoutSeconds)
+                                           .build());
+}
+
+// Paris on 14 November 2023, which the stand-in places in Europe/Paris.
+TimezoneRequest parisRequest() {
+  return TimezoneRequest(Coordinate(48.8667, 2.3333), 1700000000, "en");
+}
+
+std::string describe(const std::optional<Error>& error) {
+  if (!error) return "no error";
+  const auto detail = error->userInfo.find("detail");
+  return error->domain + " " + std::to_string(error->code) + ": " + error->localizedDescription +
+         (detail == error->userInfo.end() ? "" : " (" + detail->second + ")");
 }
 
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
@@ -130,15 +166,10 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
   void TearDown() override { setDefaultHttpTransport(nullptr); }
 
   static std::string hostOf(Target target) {
-    switch (target) {
-      case Target::refusedPort:
-        return "127.0.0.1:" + std::to_string(testing::unusedLocalPort());
-      case Target::untrustedServer:
-        return untrusted_->host();
-      case Target::standin:
-        break;
+    if (target == Target::refusedPort) {
+      return "127.0.0.1:" + std::to_string(testing::unusedLocalPort());
     }
-    return server_->host();
+    return target == Target::untrustedServer ? untrusted_->host() : server_->host();
   }
 
   static StandinServer* server_;
@@ -151,57 +182,52 @@ StandinServer* FaultMatrix::server_ = nullptr;
 StandinServer* FaultMatrix::untrusted_ = nullptr;
 std::shared_ptr<HttpTransport>* FaultMatrix::transport_ = nullptr;
 
+// What a call handed its handler, and how often and where the handler ran. Shared with the
+// handler, which must find it alive even if it ran a second time late.
+struct Deliveries {
+  std::atomic<int> calls{0};
+  std::atomic<bool> offLibraryThread{false};
+  std::promise<std::pair<std::shared_ptr<TimezoneResponse>, std::optional<Error>>> first;
+};
+
+std::shared_ptr<Deliveries> startCall(const std::shared_ptr<ApiContext>& context) {
+  auto deliveries = std::make_shared<Deliveries>();
+  SiteClient::shared().timezone(
+      parisRequest(), context,
+      [deliveries](std::shared_ptr<TimezoneResponse> response, std::optional<Error> error) {
+        if (!CurlTransport::isLibraryThread()) {
+          deliveries->offLibraryThread = true;
+        }
+        if (++deliveries->calls == 1) {
+          deliveries->first.set_value({response, error});
+        }
+      });
+  return deliveries;
+}
+
 TEST_P(FaultMatrix, TheHandlerRunsOnceWithTheDocumentedOutcomeAndTheNextCallWorks) {
   const FaultCase& c = GetParam();
-  const auto allCases = faultCases();
-  std::size_t index = 0;
-  while (index < allCases.size() && allCases[index].name != c.name) ++index;
-  const Operation operation = testing::operationAt(index);
-
-  std::vector<testing::KnownPlace> places = testing::knownPlaces();
-  const testing::KnownPlace& place = places[index % places.size()];
-  if (operation == Operation::detailSearch) {
-    std::vector<testing::KnownPlace> one{place};
-    testing::lookUpSiteIds(
-        one, testing::makeContext(StandinOptions::kDemoKey, server_->host(), 0, 0.01, 30.0));
-    places[index % places.size()] = one.front();
-  }
-  SCOPED_TRACE(std::string(testing::operationName(operation)) + " about " + place.name);
-
   const std::string key = StandinServer::faultKey(StandinOptions::kDemoKey, c.faults, c.name);
-  auto context = testing::makeContext(key, hostOf(c.target), c.maxRetry, 0.01, c.timeoutSeconds);
-
-  // Shared with the handler, which must find it alive even if it ran a second time late.
-  struct Deliveries {
-    std::atomic<int> calls{0};
-    std::atomic<bool> offLibraryThread{false};
-    std::promise<CallOutcome> first;
-  };
-  auto deliveries = std::make_shared<Deliveries>();
+  const auto deliveries =
+      startCall(contextFor(key, hostOf(c.target), c.maxRetry, c.timeoutSeconds));
   auto future = deliveries->first.get_future();
-  testing::startCall(SiteClient::shared(), operation, place, context,
-                     [deliveries](CallOutcome outcome) {
-                       if (!CurlTransport::isLibraryThread()) deliveries->offLibraryThread = true;
-                       if (++deliveries->calls == 1)
-                         deliveries->first.set_value(std::move(outcome));
-                     });
   ASSERT_EQ(future.wait_for(std::chrono::seconds(60)), std::future_status::ready)
       << "the handler was not called within 60 s";
-  const CallOutcome outcome = future.get();
+  const auto [response, error] = future.get();
 
   if (c.domain.empty()) {
-    ASSERT_FALSE(outcome.error) << testing::describe(outcome.error);
-    ASSERT_TRUE(outcome.response);
-    EXPECT_EQ(testing::placeMismatch(operation, place, *outcome.response), "");
+    ASSERT_FALSE(error) << describe(error);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->timeZoneId.value_or(""), "Europe/Paris");
   } else {
-    ASSERT_TRUE(outcome.error) << "a response instead of " << c.domain << " " << c.code;
-    EXPECT_FALSE(outcome.response);
-    EXPECT_EQ(outcome.error->domain, c.domain) << testing::describe(outcome.error);
-    EXPECT_EQ(outcome.error->code, c.code) << testing::describe(outcome.error);
-    EXPECT_FALSE(outcome.error->localizedDescription.empty());
+    ASSERT_TRUE(error) << "a response instead of " << c.domain << " " << c.code;
+    EXPECT_FALSE(response);
+    EXPECT_EQ(error->domain, c.domain) << describe(error);
+    EXPECT_EQ(error->code, c.code) << describe(error);
+    EXPECT_FALSE(error->localizedDescription.empty());
     if (c.statusCode) {
-      const auto status = outcome.error->userInfo.find("statusCode");
-      ASSERT_NE(status, outcome.error->userInfo.end());
+      const auto status = error->userInfo.find("statusCode");
+      ASSERT_NE(status, error->userInfo.end());
       EXPECT_EQ(status->second, *c.statusCode);
     }
   }
@@ -212,13 +238,12 @@ TEST_P(FaultMatrix, TheHandlerRunsOnceWithTheDocumentedOutcomeAndTheNextCallWork
 
   // The process keeps working: a normal call right after gets its answer. By the time it has,
   // a second delivery of the failed call would have run as well.
-  const testing::KnownPlace& next = places[(index + 1) % places.size()];
-  const CallOutcome normal = testing::awaitCall(
-      Operation::timezone, next,
-      testing::makeContext(StandinOptions::kDemoKey, server_->host(), 0, 0.01, 30.0));
-  ASSERT_FALSE(normal.error) << testing::describe(normal.error);
-  ASSERT_TRUE(normal.response);
-  EXPECT_EQ(testing::placeMismatch(Operation::timezone, next, *normal.response), "");
+  const auto normal = startCall(contextFor(StandinOptions::kDemoKey, server_->host(), 0, 30.0));
+  auto next = normal->first.get_future();
+  ASSERT_EQ(next.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  const auto [nextResponse, nextError] = next.get();
+  ASSERT_FALSE(nextError) << describe(nextError);
+  ASSERT_TRUE(nextResponse);
   EXPECT_EQ(deliveries->calls.load(), 1);
 }
 

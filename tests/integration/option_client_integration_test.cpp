@@ -1,9 +1,11 @@
 // Option clients over real HTTPS: deadlines that hold while connections are busy, cancellation
 // that frees a connection, and shutdown with calls under way.
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <map>
 #include <memory>
@@ -18,7 +20,6 @@
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/internal/SiteRequestManager.h"
-#include "support/OperationCalls.h"
 #include "support/StandinClient.h"
 
 namespace orvane::site::testing {
@@ -30,6 +31,23 @@ using Clock = std::chrono::steady_clock;
 TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"); }
 
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
+
+// The threads of this process with `name`, cut to the 15 characters Linux keeps.
+int threadsNamed(const std::string& name) {
+  DIR* tasks = ::opendir("/proc/self/task");
+  if (tasks == nullptr) return -1;
+  int count = 0;
+  while (const dirent* entry = ::readdir(tasks)) {
+    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+    std::string threadName;
+    if (entry->d_name[0] != '.' && std::getline(comm, threadName) &&
+        threadName == name.substr(0, 15)) {
+      ++count;
+    }
+  }
+  ::closedir(tasks);
+  return count;
+}
 
 // A stand-in with more workers than the 32 connections the library opens to one host, and two
 // clients sharing one transport: calls of `held` wait 20 s for their answer, those of `quick`
