@@ -147,11 +147,6 @@ std::chrono::nanoseconds FakeTransport::now() const {
   return now_;
 }
 
-std::size_t FakeTransport::pendingTaskCount() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return tasks_.size();
-}
-
 std::size_t FakeTransport::runPosted() {
   std::size_t ran = 0;
   for (;;) {
@@ -232,10 +227,6 @@ std::size_t AutoAnsweringTransport::requestCount() const {
 std::vector<std::chrono::nanoseconds> AutoAnsweringTransport::timerDelays() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return delays_;
-}
-
-bool AutoAnsweringTransport::isWorkerThread() const {
-  return std::this_thread::get_id() == worker_.get_id();
 }
 
 void AutoAnsweringTransport::waitUntilIdle() {

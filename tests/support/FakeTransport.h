@@ -59,7 +59,6 @@ class FakeTransport final : public HttpTransport {
   /// Time on the fake clock: the sum of the waits fired so far.
   std::chrono::nanoseconds now() const;
 
-  std::size_t pendingTaskCount() const;
   /// Runs posted tasks, including those they post, until none is left; returns how many ran.
   std::size_t runPosted();
 
@@ -117,8 +116,6 @@ class AutoAnsweringTransport final : public HttpTransport {
   std::size_t requestCount() const;
   std::vector<std::chrono::nanoseconds> timerDelays() const;
 
-  /// True on the worker thread (where every completion and task runs).
-  bool isWorkerThread() const;
   /// Blocks until nothing is queued and the worker is idle.
   void waitUntilIdle();
 
