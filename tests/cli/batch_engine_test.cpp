@@ -42,7 +42,7 @@ class ShuffledRunner : public RowRunner {
     pending_.push_back({request.address, std::move(handler)});
     maxInFlight_ = std::max(maxInFlight_, pending_.size());
     wake_.notify_all();
-    return cancellable_ ? Cancel([] {}) : Cancel();
+    return {};
   }
   Cancel reverseGeocode(ReverseGeocodeRequest, ReverseGeocodeHandler) override { return {}; }
   Cancel textSearch(TextSearchRequest, TextSearchHandler) override { return {}; }
@@ -103,7 +103,6 @@ class ShuffledRunner : public RowRunner {
   }
 
  public:
-  bool cancellable_ = false;
   std::atomic<bool> busyPasses_{false};
 
  private:
@@ -188,26 +187,23 @@ TEST_F(BatchEngineTest, WritesEveryRowOnceInInputOrder_WithinTheConcurrency) {
   }
 }
 
-TEST_F(BatchEngineTest, EachRowSaysWhetherAPlaceWasFound_AndTheSummaryCountsEachKind) {
-  const JobResult result = run("a\nnowhere\nbusy\nb\n", 2);
+// One row after another: each says whether a place was found, the summary counts each kind,
+// and a refused key stops the job before its row.
+TEST_F(BatchEngineTest, EachRowSaysWhetherAPlaceWasFound_ARefusedKeyStopsTheJob) {
+  const JobResult result = run("a\nnowhere\nbusy\nb\nrefuse\nc\nd\n", 1);
+  EXPECT_EQ(result.end, JobEnd::stopped);
+  EXPECT_NE(result.message.find("refused the API key"), std::string::npos);
   const auto rows = written();
-  ASSERT_EQ(rows.size(), 4u);
+  ASSERT_EQ(rows.size(), 4u);  // the refused row and later ones are left
   EXPECT_EQ(rows[0]["status"], "found");
   EXPECT_EQ(rows[1]["status"], "not-found");
   EXPECT_TRUE(rows[1]["error"].is_null());
   EXPECT_EQ(rows[2]["status"], "retry-later");
   EXPECT_EQ(rows[3]["status"], "found");
-  EXPECT_EQ(summaryLine("geocode", result.counts, {}, "")
-                .rfind("batch geocode: 4 rows, 2 found, 1 not found, 1 failed (1 transport)", 0),
+  const std::string summary = summaryLine("geocode", result.counts, {}, "");
+  EXPECT_EQ(summary.rfind("batch geocode: 4 rows, 2 found, 1 not found, 1 failed (1 transport)", 0),
             0u)
-      << summaryLine("geocode", result.counts, {}, "");
-}
-
-TEST_F(BatchEngineTest, RefusedKeyStopsTheJobBeforeItsRow) {
-  const JobResult result = run("a\nb\nrefuse\nc\nd\ne\nf\ng\n", 1);
-  EXPECT_EQ(result.end, JobEnd::stopped);
-  EXPECT_NE(result.message.find("refused the API key"), std::string::npos);
-  EXPECT_EQ(written().size(), 2u);  // a and b; the refused row and later ones are left
+      << summary;
 }
 
 TEST_F(BatchEngineTest, FirstInterruptWaitsForCallsInFlight_SecondStopsWaiting) {

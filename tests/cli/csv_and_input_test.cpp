@@ -30,19 +30,7 @@ TEST(BatchCsv, ReadsQuotedCommasQuotesAndLineBreaks) {
   EXPECT_EQ(records[3], (std::vector<std::string>{"last"}));
 }
 
-TEST(BatchCsv, TellsTornRecordsFromComplete) {
-  std::istringstream in("a,b\r\n\"open\nfield,c\r\ntail");
-  CsvReader reader(in);
-  std::vector<std::string> fields;
-  ASSERT_TRUE(reader.next(fields));
-  EXPECT_TRUE(reader.terminated());
-  EXPECT_EQ(reader.offset(), 5u);
-  ASSERT_TRUE(reader.next(fields));
-  EXPECT_TRUE(reader.openQuote());
-  EXPECT_FALSE(reader.terminated());
-  EXPECT_FALSE(reader.next(fields));
-}
-
+// Torn records are the resume scan's (reorder_and_resume_test).
 TEST(BatchCsv, QuotesOnlyWhatNeedsIt_AndReadsBackWhatItWrote) {
   const std::vector<std::string> fields{"plain", "a,b", "say \"hi\"", "line\nbreak", "cr\r", ""};
   std::string text;
