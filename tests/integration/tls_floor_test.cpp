@@ -9,7 +9,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,6 +18,7 @@
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/certificate.h"
 #include "support/LocalProcess.h"
+#include "support/SendAndWait.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -83,17 +83,9 @@ TEST(TlsFloor, ATls10ServerIsRefusedAsOfferingTooOldAProtocol) {
 
   CurlTransportOptions options;
   options.caInfoPem = certificate.caPem();
-  auto transport = std::make_shared<CurlTransport>(options);
-  HttpRequest request;
-  request.method = "GET";
-  request.url = "https://127.0.0.1:" + std::to_string(server.port()) + "/";
-  request.timeoutSeconds = 10;
-  std::promise<HttpOutcome> promise;
-  transport->send(std::move(request),
-                  [&promise](HttpOutcome outcome) { promise.set_value(std::move(outcome)); });
-  auto future = promise.get_future();
-  ASSERT_EQ(future.wait_for(20s), std::future_status::ready);
-  const HttpOutcome outcome = future.get();
+  CurlTransport transport(options);
+  const HttpOutcome outcome =
+      sendAndWait(transport, "https://127.0.0.1:" + std::to_string(server.port()) + "/");
   EXPECT_EQ(outcome.failure, HttpOutcome::Failure::tlsFailure) << outcome.failureDetail;
   EXPECT_NE(outcome.failureDetail.find("too old a protocol"), std::string::npos)
       << outcome.failureDetail;

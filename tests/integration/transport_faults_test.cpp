@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,27 +14,14 @@
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/standin_server.h"
 #include "support/LocalProcess.h"
+#include "support/SendAndWait.h"
 
 namespace orvane::site::testing {
 namespace {
 
-using std::chrono::seconds;
-
-// Waits for the outcome of one request to `url`: a POST of `body` when there is one.
+// One request to `url`: a POST of `body` when there is one.
 HttpOutcome send(HttpTransport& transport, const std::string& url, const std::string& body = "") {
-  HttpRequest request;
-  request.method = body.empty() ? "GET" : "POST";
-  request.url = url;
-  request.body = body;
-  request.timeoutSeconds = 20;
-  auto done = std::make_shared<std::promise<HttpOutcome>>();
-  auto outcome = done->get_future();
-  transport.send(request, [done](HttpOutcome result) { done->set_value(std::move(result)); });
-  if (outcome.wait_for(seconds(30)) != std::future_status::ready) {
-    ADD_FAILURE() << "no completion for " << url;
-    return HttpOutcome{};
-  }
-  return outcome.get();
+  return sendAndWait(transport, url, body.empty() ? "GET" : "POST", body);
 }
 
 TEST(TransportFaults, OutOfMemoryWhileRegisteringATransferEndsItWithItsCompletion) {

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -16,6 +15,7 @@
 
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/standin_server.h"
+#include "support/SendAndWait.h"
 
 namespace orvane::site::testing {
 namespace {
@@ -125,18 +125,7 @@ std::shared_ptr<CurlTransport> transportTrusting(const std::string& caPem) {
 
 // The failure of one GET to `server`; none for a reply.
 HttpOutcome::Failure get(HttpTransport& transport, const standin::StandinServer& server) {
-  HttpRequest request;
-  request.method = "GET";
-  request.url = "https://" + server.host() + "/";
-  request.timeoutSeconds = 20;
-  auto done = std::make_shared<std::promise<HttpOutcome::Failure>>();
-  std::future<HttpOutcome::Failure> failure = done->get_future();
-  transport.send(request, [done](HttpOutcome outcome) { done->set_value(outcome.failure); });
-  if (failure.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-    ADD_FAILURE() << "no outcome from " << server.host();
-    return HttpOutcome::Failure::otherFailure;
-  }
-  return failure.get();
+  return sendAndWait(transport, "https://" + server.host() + "/").failure;
 }
 
 TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
