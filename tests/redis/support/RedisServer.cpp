@@ -139,19 +139,10 @@ void RedisServer::start() {
 
 void RedisServer::stop() {
   if (pid_ < 0) return;
-  kill(pid_, SIGCONT);
   kill(pid_, SIGTERM);
   int status = 0;
   waitpid(pid_, &status, 0);
   pid_ = -1;
-}
-
-void RedisServer::freeze() {
-  if (pid_ >= 0) kill(pid_, SIGSTOP);
-}
-
-void RedisServer::thaw() {
-  if (pid_ >= 0) kill(pid_, SIGCONT);
 }
 
 bool RedisServer::answersPing() const {

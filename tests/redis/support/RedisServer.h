@@ -27,10 +27,6 @@ class RedisServer {
   void stop();
   /// Starts it again on the same port; returns once it answers PING.
   void start();
-  /// Freezes (SIGSTOP) or thaws (SIGCONT) the running server: a server that accepts and never
-  /// answers.
-  void freeze();
-  void thaw();
 
   /// Sends one command over a fresh connection and returns the reply's first line as Redis sent
   /// it ("+OK", ":1", "-ERR ...", "$3" ...). Authenticates with `password` when it is set.
