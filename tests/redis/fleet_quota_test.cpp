@@ -1,7 +1,6 @@
 // Several processes share one quota: each runs the quota client helper, which takes its permits
 // one after another from its own RedisRateLimiter and prints when it used each.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "orvane/site/redis.h"
+#include "support/LocalProcess.h"
 #include "support/PermitTimes.h"
 #include "support/RedisServer.h"
 
@@ -37,30 +37,15 @@ FleetRun runFleet(const RedisServer& server, int processes, int permits, double 
   for (int i = 0; i < processes; ++i) {
     outputs.push_back(::testing::TempDir() + "/orvane-quota-client-" + std::to_string(getpid()) +
                       "-" + std::to_string(i) + ".txt");
-    std::vector<std::string> arguments = {ORVANE_SITE_REDIS_QUOTA_CLIENT,
-                                          std::to_string(server.port()),
-                                          quotaOf(i),
-                                          std::to_string(rate),
-                                          std::to_string(burst),
-                                          std::to_string(permits),
-                                          startText};
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-      if (freopen(outputs.back().c_str(), "w", stdout) == nullptr) _exit(126);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    children.push_back(child);
+    children.push_back(spawnProcess(
+        {ORVANE_SITE_REDIS_QUOTA_CLIENT, std::to_string(server.port()), quotaOf(i),
+         std::to_string(rate), std::to_string(burst), std::to_string(permits), startText},
+        {"/dev/null", outputs.back(), "/dev/null"}));
   }
 
   FleetRun run;
   for (pid_t child : children) {
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) run.allExited = false;
+    if (child == 0 || waitForProcess(child, seconds(120)).exitCode != 0) run.allExited = false;
   }
   for (const std::string& output : outputs) {
     std::ifstream in(output);
