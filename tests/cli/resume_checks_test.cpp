@@ -2,7 +2,6 @@
 // output was started with, and that each kept record echoes its input row.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -79,44 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
             true, "belongs to row 3, not input row 2"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// --retry-failed: the kept records, checked as a resume checks them, tiled into stretches
-// copied as they are and the rows marked retry-later, in both formats.
-TEST(BatchRetryPlan, NotesTheRowsMarkedRetryLaterBetweenStretchesKeptAsTheyAre) {
-  const std::string json = "{\"id\":\"1\",\"address\":\"Paris\",\"status\":\"";
-  const std::vector<std::pair<OutputFileFormat, std::vector<std::string>>> outputs{
-      {OutputFileFormat::csv,
-       {kHeader, "1,Paris,,retry-later,busy\r\n", "2,Tokyo,T,found,\r\n",
-        "3,Lima,,failed,bad\r\n"}},
-      {OutputFileFormat::jsonLines,
-       {"", json + "retry-later\"}\n", "{\"id\":\"2\",\"address\":\"Tokyo\"}\n",
-        "{\"id\":\"3\",\"address\":\"Lima\",\"status\":\"failed\"}\n"}}};
-  for (const auto& [format, pieces] : outputs) {
-    std::string text;
-    for (const auto& piece : pieces) text += piece;
-    const auto [header, retryLater, found, failed] = std::array<std::uint64_t, 4>{
-        pieces[0].size(), pieces[1].size(), pieces[2].size(), pieces[3].size()};
-    std::istringstream scanned(text);
-    const ResumePoint point = scanOutput(scanned, format, false);
-    std::istringstream input(kInput);
-    InputReader reader(input, InputFormat::csv, "address");
-    std::istringstream output(text);
-    RetryPlan plan;
-    checkKeptRecords(reader, output, format, kResult, false, point, &plan);
-    EXPECT_EQ(plan.redoRows, 1u);
-    std::vector<KeptStep> expected;
-    if (header > 0) expected.push_back({0, header, std::nullopt});
-    expected.push_back({header, header + retryLater, InputRow{}});
-    expected.push_back({header + retryLater, header + retryLater + found + failed, std::nullopt});
-    ASSERT_EQ(plan.steps.size(), expected.size()) << text;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      EXPECT_EQ(plan.steps[i].begin, expected[i].begin) << i << text;
-      EXPECT_EQ(plan.steps[i].end, expected[i].end) << i << text;
-      EXPECT_EQ(plan.steps[i].redo.has_value(), expected[i].redo.has_value()) << i << text;
-    }
-    EXPECT_EQ(plan.steps[header > 0 ? 1 : 0].redo->values["address"], "Paris");
-    EXPECT_EQ(plan.offsetOfStep(plan.steps.size(), point.keepBytes), text.size());
-  }
-}
+// --retry-failed's plan of kept stretches and rows to redo is checked where it is used: by the
+// engine's in-place rewrite (batch_engine_test) and end to end on a CSV output (batch_jobs_test).
 
 TEST(BatchJournal, ReadsBackWhatItWrote_AndNamesEachEntryThatDiffers) {
   JobIdentity earlier;
