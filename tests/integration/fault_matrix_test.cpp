@@ -37,30 +37,15 @@ constexpr std::int64_t code(TransportErrorCode value) { return static_cast<std::
 enum class Target { standin, refusedPort, untrustedServer };
 
 struct FaultCase {
-  FaultCase(std::string name, std::vector<std::string> faults, std::string domain,
-            std::int64_t code, std::int64_t maxRetry = 0,
-            std::optional<std::string> statusCode = std::nullopt,
-            std::optional<std::int64_t> attempts = std::nullopt, Target target = Target::standin,
-            double timeoutSeconds = 30.0)
-      : name(std::move(name)),
-        faults(std::move(faults)),
-        domain(std::move(domain)),
-        code(code),
-        maxRetry(maxRetry),
-        statusCode(std::move(statusCode)),
-        attempts(attempts),
-        target(target),
-        timeoutSeconds(timeoutSeconds) {}
-
   std::string name;
   std::vector<std::string> faults;  // asked for through the API key
   std::string domain;               // empty where the call gets its response
-  std::int64_t code;
-  std::int64_t maxRetry;
-  std::optional<std::string> statusCode;  // userInfo["statusCode"] of the error
-  std::optional<std::int64_t> attempts;   // requests the stand-in counts for the call's key
-  Target target;
-  double timeoutSeconds;
+  std::int64_t code = 0;
+  std::int64_t maxRetry = 0;
+  std::optional<std::string> statusCode = std::nullopt;  // userInfo["statusCode"] of the error
+  std::optional<std::int64_t> attempts = std::nullopt;   // requests counted for the call's key
+  Target target = Target::standin;
+  double timeoutSeconds = 30.0;
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
