@@ -13,24 +13,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "support/LocalProcess.h"
+
 namespace orvane::site::testing {
 namespace {
-
-int freePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof(address);
-  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (fd >= 0) close(fd);
-    return 0;
-  }
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 int connectTo(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -79,7 +65,7 @@ RedisServer::RedisServer(std::vector<std::string> extraArguments)
   directory_ = pattern;
   // Another process may take the free port between the look-up and the start: try again.
   for (int attempt = 0; attempt < 5 && pid_ < 0; ++attempt) {
-    port_ = freePort();
+    port_ = unusedLocalPort();
     start();
   }
   if (pid_ < 0) ADD_FAILURE() << "redis-server did not start (is it installed?)";
@@ -113,16 +99,8 @@ void RedisServer::start() {
                                         "--logfile",
                                         directory_ + "/redis.log"};
   arguments.insert(arguments.end(), extraArguments_.begin(), extraArguments_.end());
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-
-  const pid_t child = fork();
-  if (child == 0) {
-    execvp("redis-server", argv.data());
-    _exit(127);
-  }
-  if (child < 0) return;
+  const pid_t child = spawnProcess(std::move(arguments));
+  if (child == 0) return;
   pid_ = child;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < deadline) {
