@@ -146,12 +146,6 @@ TEST_F(SiteClientTest, APerCallContextGivesHostRetryValuesAndItsKeyUnlessEmpty) 
   EXPECT_EQ(fake->lastRequest().url,
             "https://call.example:8443/mapApi/v1/timezoneService/getTimezone?key=call-key");
   EXPECT_EQ(fake->lastRequest().timeoutSeconds, 30.0);
-  fake->reply(503);  // no retry is left with maxRetry 0
-  fake->runUntilIdle();
-  EXPECT_EQ(fake->requestCount(), 1U);
-  ASSERT_EQ(outcomes.size(), 1U);
-  ASSERT_TRUE(outcomes[0].error);
-  EXPECT_EQ(outcomes[0].error->domain, "OrvaneSite.TransportError");
 
   lookUp(SiteClient::shared(), outcomes, std::make_shared<ApiContext>());  // empty key
   EXPECT_EQ(fake->lastRequest().url, "https://" + ClientConfig::BaseUrl +
@@ -198,16 +192,6 @@ TEST_F(SiteClientTest, HandlerGetsTheDecodedResponseLaterAndOnce) {
   ASSERT_TRUE(outcomes[1].response);
   EXPECT_EQ(outcomes[1].response->returnCode, "010001");
   EXPECT_EQ(outcomes[1].response->returnDesc, "INVALID_REQUEST");
-}
-
-TEST_F(SiteClientTest, AStartFailureIsDeliveredAfterTheOperationReturns) {
-  std::vector<Outcome> outcomes;
-  lookUp(SiteClient::shared(), outcomes, ApiContext().setApiKey("k k").build());
-  EXPECT_TRUE(outcomes.empty());
-  fake->runUntilIdle();
-  ASSERT_EQ(outcomes.size(), 1U);
-  EXPECT_EQ(outcomes[0].error->code, static_cast<std::int64_t>(TransportErrorCode::invalidApiKey));
-  EXPECT_EQ(fake->requestCount(), 0U);
 }
 
 TEST_F(SiteClientTest, OverlappingCallsOfOneOperationEachGetTheirOwnReply) {
