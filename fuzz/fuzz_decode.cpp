@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
 
 #include "orvane/site/decode.h"
@@ -27,9 +28,8 @@ void checkOne(const Result<T>& result) {
   const Error& error = result.error();
   if (error.domain != "OrvaneSite.DecodingError") fail("an error outside the decoding domain");
   if (error.code < 0 || error.code > 3) fail("a decoding error code outside 0..3");
-  if (error.userInfo.count("codingPath") == 0) fail("a decoding error without codingPath");
-  if (error.userInfo.count("debugDescription") == 0) {
-    fail("a decoding error without debugDescription");
+  if (error.userInfo.count("codingPath") == 0 || error.userInfo.count("debugDescription") == 0) {
+    fail("a decoding error without codingPath or debugDescription");
   }
 }
 
@@ -52,34 +52,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   // Points into the fuzzer's exactly-sized buffer: any read past the reply is caught by ASan.
   const std::string_view reply(reinterpret_cast<const char*>(data) + 1, size - 1);
-  switch (data[0] % 9) {
-    case 0:
-      decodeAndCheck<BaseResponse>(reply);
-      break;
-    case 1:
-      decodeAndCheck<TextSearchResponse>(reply);
-      break;
-    case 2:
-      decodeAndCheck<NearbySearchResponse>(reply);
-      break;
-    case 3:
-      decodeAndCheck<DetailSearchResponse>(reply);
-      break;
-    case 4:
-      decodeAndCheck<QuerySuggestionResponse>(reply);
-      break;
-    case 5:
-      decodeAndCheck<QueryAutocompleteResponse>(reply);
-      break;
-    case 6:
-      decodeAndCheck<GeocodeResponse>(reply);
-      break;
-    case 7:
-      decodeAndCheck<ReverseGeocodeResponse>(reply);
-      break;
-    default:
-      decodeAndCheck<TimezoneResponse>(reply);
-      break;
-  }
+  using Check = void (*)(std::string_view);
+  static constexpr Check kChecks[] = {decodeAndCheck<BaseResponse>,
+                                      decodeAndCheck<TextSearchResponse>,
+                                      decodeAndCheck<NearbySearchResponse>,
+                                      decodeAndCheck<DetailSearchResponse>,
+                                      decodeAndCheck<QuerySuggestionResponse>,
+                                      decodeAndCheck<QueryAutocompleteResponse>,
+                                      decodeAndCheck<GeocodeResponse>,
+                                      decodeAndCheck<ReverseGeocodeResponse>,
+                                      decodeAndCheck<TimezoneResponse>};
+  kChecks[data[0] % std::size(kChecks)](reply);
   return 0;
 }

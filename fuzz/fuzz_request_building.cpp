@@ -9,6 +9,7 @@
 // and no "Called Url: " log line shows the API key.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -36,16 +37,7 @@ using fuzzing::ImmediateTransport;
 
 [[noreturn]] void fail(const char* what, std::string_view detail = {}) {
   std::string shown;
-  for (const char c : detail) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7f) {
-      shown += c;
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-      shown += escaped;
-    }
-  }
+  for (const char c : detail) shown += (c >= 0x20 && c < 0x7f) ? c : '?';
   std::fprintf(stderr, "fuzz_request_building: %s %s\n", what, shown.c_str());
   std::abort();
 }
@@ -76,16 +68,14 @@ std::optional<bool> maybeBool(FuzzedDataProvider& in) {
   return maybe<bool>(in, [&] { return in.ConsumeBool(); });
 }
 Coordinate anyCoordinate(FuzzedDataProvider& in) {
-  const double lat = anyDouble(in);
-  return Coordinate(lat, anyDouble(in));
+  return Coordinate{anyDouble(in), anyDouble(in)};
 }
 std::optional<Coordinate> maybeCoordinate(FuzzedDataProvider& in) {
   return maybe<Coordinate>(in, [&] { return anyCoordinate(in); });
 }
 std::optional<CoordinateBounds> maybeBounds(FuzzedDataProvider& in) {
   return maybe<CoordinateBounds>(in, [&] {
-    const Coordinate northeast = anyCoordinate(in);
-    return CoordinateBounds(northeast, anyCoordinate(in));
+    return CoordinateBounds{anyCoordinate(in), anyCoordinate(in)};
   });
 }
 std::optional<std::vector<std::string>> maybeTexts(FuzzedDataProvider& in) {
@@ -98,54 +88,38 @@ std::optional<std::vector<std::string>> maybeTexts(FuzzedDataProvider& in) {
 
 // A context of its own for the call: the setters fill the process-wide builder context, which
 // is then copied.
+// (C++17 evaluates a chain of setters and their arguments left to right.)
 std::shared_ptr<ApiContext> anyContext(FuzzedDataProvider& in) {
-  const std::string key = anyText(in);
-  const std::string host = anyText(in);
-  const std::int64_t maxRetry = in.ConsumeIntegral<std::int64_t>();
-  const double retryInterval = anyDouble(in);
-  const double timeoutInterval = anyDouble(in);
   return std::make_shared<ApiContext>(*ApiContext()
-                                           .setApiKey(key)
-                                           .setBaseUrl(host)
-                                           .setMaxRetry(maxRetry)
-                                           .setRetryInterval(retryInterval)
-                                           .setTimeoutInterval(timeoutInterval)
+                                           .setApiKey(anyText(in))
+                                           .setBaseUrl(anyText(in))
+                                           .setMaxRetry(in.ConsumeIntegral<std::int64_t>())
+                                           .setRetryInterval(anyDouble(in))
+                                           .setTimeoutInterval(anyDouble(in))
                                            .build());
 }
 
-// The service's side: each reply made from the bytes that are left.
+// The service's side: each reply made from the bytes that are left (a failure, a 200, a 5xx,
+// a lower status or any number at all).
 HttpOutcome anyReply(FuzzedDataProvider& in) {
   HttpOutcome outcome;
-  switch (in.ConsumeIntegralInRange<int>(0, 4)) {
-    case 0:
-      outcome.statusCode = 200;
-      break;
-    case 1:
-      outcome.statusCode = in.ConsumeIntegralInRange<long>(500, 599);
-      break;
-    case 2:
-      outcome.statusCode = in.ConsumeIntegralInRange<long>(100, 499);
-      break;
-    case 3:
-      outcome.failure = static_cast<HttpOutcome::Failure>(in.ConsumeIntegralInRange<int>(1, 4));
-      outcome.statusCode = in.ConsumeBool() ? 200 : 0;
-      outcome.failureDetail = anyText(in);
-      return outcome;
-    default:
-      outcome.statusCode = in.ConsumeIntegral<long>();
-      break;
+  const int kind = in.ConsumeIntegralInRange<int>(0, 4);
+  if (kind == 0) {
+    outcome.failure = static_cast<HttpOutcome::Failure>(in.ConsumeIntegralInRange<int>(1, 4));
+    outcome.statusCode = in.ConsumeBool() ? 200 : 0;
+    outcome.failureDetail = anyText(in);
+    return outcome;
   }
+  outcome.statusCode = kind == 1   ? 200
+                       : kind == 2 ? in.ConsumeIntegralInRange<long>(500, 599)
+                       : kind == 3 ? in.ConsumeIntegralInRange<long>(100, 499)
+                                   : in.ConsumeIntegral<long>();
   outcome.body = in.ConsumeRandomLengthString(512);
   return outcome;
 }
 
 bool isPrintableAscii(std::string_view text) {
-  for (const char c : text) {
-    if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7f) {
-      return false;
-    }
-  }
-  return true;
+  return std::all_of(text.begin(), text.end(), [](char c) { return c > 0x20 && c < 0x7f; });
 }
 
 bool holdsLineBreakOrNul(std::string_view text) {
@@ -188,20 +162,19 @@ void checkLogLines(const std::vector<std::string>& lines) {
 
 // The logger's own thread writes to the sink, so the lines are guarded and read only after a
 // flush.
-std::mutex& logMutex() {
-  static auto* mutex = new std::mutex();
-  return *mutex;
-}
-
-std::vector<std::string>& logLines() {
-  static auto* lines = new std::vector<std::string>();
-  return *lines;
+struct LogLines {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+};
+LogLines& logLines() {
+  static auto* log = new LogLines();
+  return *log;
 }
 
 std::vector<std::string> loggedLines() {
   (void)flushLogs(std::chrono::seconds(5));
-  std::lock_guard<std::mutex> lock(logMutex());
-  return logLines();
+  std::lock_guard<std::mutex> lock(logLines().mutex);
+  return logLines().lines;
 }
 
 ImmediateTransport& fakeTransport() {
@@ -209,8 +182,8 @@ ImmediateTransport& fakeTransport() {
     auto made = std::make_shared<ImmediateTransport>();
     setDefaultHttpTransport(made);
     setLogSink([](std::string_view line) {
-      std::lock_guard<std::mutex> lock(logMutex());
-      if (logLines().size() < 4096) logLines().emplace_back(line);
+      std::lock_guard<std::mutex> lock(logLines().mutex);
+      if (logLines().lines.size() < 4096) logLines().lines.emplace_back(line);
     });
     return made;
   }());
@@ -218,9 +191,9 @@ ImmediateTransport& fakeTransport() {
 }
 
 template <class Request, class Handler>
-void runCall(FuzzedDataProvider& in,
-             void (SiteClient::*operation)(Request, std::shared_ptr<ApiContext>, Handler),
-             Request request, const std::shared_ptr<ApiContext>& context) {
+int runCall(FuzzedDataProvider& in,
+            void (SiteClient::*operation)(Request, std::shared_ptr<ApiContext>, Handler),
+            Request request, const std::shared_ptr<ApiContext>& context) {
   int calls = 0;
   bool wellFormed = true;
   (SiteClient::shared().*operation)(std::move(request), context,
@@ -256,6 +229,7 @@ void runCall(FuzzedDataProvider& in,
     }
   }
   checkLogLines(loggedLines());
+  return 0;
 }
 
 }  // namespace
@@ -265,108 +239,55 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fakeTransport().reset();
   (void)flushLogs(std::chrono::seconds(5));
   {
-    std::lock_guard<std::mutex> lock(logMutex());
-    logLines().clear();
+    std::lock_guard<std::mutex> lock(logLines().mutex);
+    logLines().lines.clear();
   }
 
   // The process-wide configuration, as provideApiContext would store it.
-  {
-    const std::string key = anyText(in);
-    const std::string host = anyText(in);
-    ContextDataCache::setShared(std::make_shared<ContextDataCache>());
-    ContextDataCache::set(std::make_shared<ApiContext>(
-        *ApiContext().setApiKey(key).setBaseUrl(host).setMaxRetry(0).build()));
-  }
+  ContextDataCache::setShared(std::make_shared<ContextDataCache>());
+  ContextDataCache::set(std::make_shared<ApiContext>(
+      *ApiContext().setApiKey(anyText(in)).setBaseUrl(anyText(in)).setMaxRetry(0).build()));
   const std::shared_ptr<ApiContext> context = in.ConsumeBool() ? anyContext(in) : nullptr;
 
+  // Braced lists read their arguments left to right, so each input maps to one request.
   switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-    case 0: {
-      const std::string query = anyText(in);
-      const auto location = maybeCoordinate(in);
-      const auto radius = maybeInt(in);
-      const auto poiType = maybeText(in);
-      const auto ovPoiType = maybeText(in);
-      const auto countryCode = maybeText(in);
-      const auto language = maybeText(in);
-      const auto pageSize = maybeInt(in);
-      const auto pageIndex = maybeInt(in);
-      const auto children = maybeBool(in);
-      runCall(in, &SiteClient::textSearch,
-              TextSearchRequest(query, location, radius, poiType, ovPoiType, countryCode, language,
-                                pageSize, pageIndex, children),
-              context);
-      break;
-    }
-    case 1: {
-      const Coordinate location = anyCoordinate(in);
-      const auto radius = maybeInt(in);
-      const auto query = maybeText(in);
-      const auto poiType = maybeText(in);
-      const auto ovPoiType = maybeText(in);
-      const auto language = maybeText(in);
-      const auto pageSize = maybeInt(in);
-      const auto pageIndex = maybeInt(in);
-      runCall(in, &SiteClient::nearbySearch,
-              NearbySearchRequest(location, radius, query, poiType, ovPoiType, language, pageSize,
-                                  pageIndex),
-              context);
-      break;
-    }
-    case 2: {
-      const std::string siteId = anyText(in);
-      const auto language = maybeText(in);
-      const auto children = maybeBool(in);
-      runCall(in, &SiteClient::detailSearch, DetailSearchRequest(siteId, language, children),
-              context);
-      break;
-    }
-    case 3: {
-      const std::string query = anyText(in);
-      const auto location = maybeCoordinate(in);
-      const auto radius = maybeInt(in);
-      const auto bounds = maybeBounds(in);
-      const auto poiTypes = maybeTexts(in);
-      const auto countryCode = maybeText(in);
-      const auto language = maybeText(in);
-      const auto children = maybeBool(in);
-      runCall(in, &SiteClient::querySuggestion,
-              QuerySuggestionRequest(query, location, radius, bounds, poiTypes, countryCode,
-                                     language, children),
-              context);
-      break;
-    }
-    case 4: {
-      const std::string query = anyText(in);
-      const auto location = maybeCoordinate(in);
-      const auto radius = maybeInt(in);
-      const auto language = maybeText(in);
-      const auto children = maybeBool(in);
-      runCall(in, &SiteClient::queryAutocomplete,
-              QueryAutocompleteRequest(query, location, radius, language, children), context);
-      break;
-    }
-    case 5: {
-      const std::string address = anyText(in);
-      const auto bounds = maybeBounds(in);
-      const auto language = maybeText(in);
-      runCall(in, &SiteClient::geocode, GeocodeRequest(address, bounds, language), context);
-      break;
-    }
-    case 6: {
-      const Coordinate location = anyCoordinate(in);
-      const auto language = maybeText(in);
-      const auto returnPoi = maybeBool(in);
-      runCall(in, &SiteClient::reverseGeocode, ReverseGeocodeRequest(location, language, returnPoi),
-              context);
-      break;
-    }
-    default: {
-      const Coordinate location = anyCoordinate(in);
-      const auto timestamp = in.ConsumeIntegral<std::int64_t>();
-      const auto language = maybeText(in);
-      runCall(in, &SiteClient::timezone, TimezoneRequest(location, timestamp, language), context);
-      break;
-    }
+    case 0:
+      return runCall(in, &SiteClient::textSearch,
+                     TextSearchRequest{anyText(in), maybeCoordinate(in), maybeInt(in),
+                                       maybeText(in), maybeText(in), maybeText(in), maybeText(in),
+                                       maybeInt(in), maybeInt(in), maybeBool(in)},
+                     context);
+    case 1:
+      return runCall(
+          in, &SiteClient::nearbySearch,
+          NearbySearchRequest{anyCoordinate(in), maybeInt(in), maybeText(in), maybeText(in),
+                              maybeText(in), maybeText(in), maybeInt(in), maybeInt(in)},
+          context);
+    case 2:
+      return runCall(in, &SiteClient::detailSearch,
+                     DetailSearchRequest{anyText(in), maybeText(in), maybeBool(in)}, context);
+    case 3:
+      return runCall(
+          in, &SiteClient::querySuggestion,
+          QuerySuggestionRequest{anyText(in), maybeCoordinate(in), maybeInt(in), maybeBounds(in),
+                                 maybeTexts(in), maybeText(in), maybeText(in), maybeBool(in)},
+          context);
+    case 4:
+      return runCall(in, &SiteClient::queryAutocomplete,
+                     QueryAutocompleteRequest{anyText(in), maybeCoordinate(in), maybeInt(in),
+                                              maybeText(in), maybeBool(in)},
+                     context);
+    case 5:
+      return runCall(in, &SiteClient::geocode,
+                     GeocodeRequest{anyText(in), maybeBounds(in), maybeText(in)}, context);
+    case 6:
+      return runCall(in, &SiteClient::reverseGeocode,
+                     ReverseGeocodeRequest{anyCoordinate(in), maybeText(in), maybeBool(in)},
+                     context);
+    default:
+      return runCall(
+          in, &SiteClient::timezone,
+          TimezoneRequest{anyCoordinate(in), in.ConsumeIntegral<std::int64_t>(), maybeText(in)},
+          context);
   }
-  return 0;
 }

@@ -27,24 +27,12 @@ class RandomValues {
   bool chance() { return pick(2) == 0; }
 
   std::string text() {
-    static const char* const kPieces[] = {"coffee",
-                                          " ",
-                                          "\"",
-                                          "\\",
-                                          "/",
-                                          "\n",
-                                          "\r\t\b\f",
-                                          "\x01",
-                                          "\x1f",
-                                          "\x7f",
-                                          "caf\xc3\xa9",
-                                          "stra\xc3\x9f"
-                                          "e",
-                                          "\xe6\x97\xa5\xe6\x9c\xac",
-                                          "\xf0\x9f\x98\x80",
-                                          "<&>",
-                                          "'",
-                                          "\xe2\x80\xa8"};
+    // clang-format off
+    static const char* const kPieces[] = {
+        "coffee", " ", "\"", "\\", "/", "\n", "\r\t\b\f", "\x01", "\x1f", "\x7f", "caf\xc3\xa9",
+        "stra\303\237e", "\xe6\x97\xa5\xe6\x9c\xac", "\xf0\x9f\x98\x80", "<&>", "'",
+        "\xe2\x80\xa8"};
+    // clang-format on
     std::string result;
     const std::size_t pieces = pick(6);
     for (std::size_t i = 0; i < pieces; ++i) result += kPieces[pick(std::size(kPieces))];
@@ -54,29 +42,20 @@ class RandomValues {
   }
 
   double number() {
-    static const double kSpecial[] = {0.0,
-                                      -0.0,
-                                      1.0,
-                                      -180.0,
-                                      48.8566,
-                                      0.1,
-                                      1e21,
-                                      1e-7,
-                                      123456789.125,
-                                      std::numeric_limits<double>::denorm_min(),
-                                      std::numeric_limits<double>::max(),
-                                      std::numeric_limits<double>::lowest()};
+    using Limits = std::numeric_limits<double>;
+    static const double kSpecial[] = {0.0,           -0.0,
+                                      1.0,           -180.0,
+                                      48.8566,       0.1,
+                                      1e21,          1e-7,
+                                      123456789.125, Limits::denorm_min(),
+                                      Limits::max(), Limits::lowest()};
     if (chance()) return kSpecial[pick(std::size(kSpecial))];
     return std::uniform_real_distribution<double>(-1e6, 1e6)(engine_);
   }
 
   std::int64_t integer() {
-    static const std::int64_t kSpecial[] = {0,
-                                            -1,
-                                            1,
-                                            20,
-                                            std::numeric_limits<std::int64_t>::min(),
-                                            std::numeric_limits<std::int64_t>::max()};
+    using Limits = std::numeric_limits<std::int64_t>;
+    static const std::int64_t kSpecial[] = {0, -1, 1, 20, Limits::min(), Limits::max()};
     if (chance()) return kSpecial[pick(std::size(kSpecial))];
     return std::uniform_int_distribution<std::int64_t>()(engine_);
   }

@@ -90,6 +90,9 @@ TEST_P(DeadlinePhaseTest, EndsWithDeadlineExceeded) {
   const Result<TimezoneResponse> result = call.get();
   ASSERT_FALSE(result.ok());
   EXPECT_EQ(result.error().code, codeOf(TransportErrorCode::deadlineExceeded));
+  if (phase == Phase::queued) {
+    EXPECT_EQ(transport_->requestCount(), 1U);  // only the first call's
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Phases, DeadlinePhaseTest,

@@ -1,49 +1,27 @@
+// The builder context's setters and their lines, build(), and how the cache takes a context.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "orvane/site/ApiContext.h"
 #include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
-#include "orvane/site/LogSink.h"
+#include "support/LogCapture.h"
 
 namespace orvane::site {
 namespace {
 
-// Collects the library's log lines while alive.
-class Lines {
- public:
-  Lines() {
-    setLogSink([this](std::string_view line) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      lines_.emplace_back(line);
-    });
-  }
-  ~Lines() {
-    flushLogs();
-    setLogSink(nullptr);
-  }
-  std::vector<std::string> take() {
-    flushLogs();  // lines reach the sink on the logger's own thread
-    std::lock_guard<std::mutex> lock(mutex_);
-    return std::exchange(lines_, {});
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-};
-
-// The builder context is process-wide: put it back to the defaults around each test.
-class Configuration : public testing::Test {
+// The builder context is process-wide: put it back to the defaults around each test. The
+// capture keeps the setters' lines off standard output.
+class Configuration : public ::testing::Test {
  protected:
-  void SetUp() override { reset(); }
+  void SetUp() override {
+    reset();
+    log.clear();
+  }
   void TearDown() override { reset(); }
   static void reset() {
-    Lines quiet;
     ApiContext()
         .setApiScheme("https")
         .setBaseUrl(ClientConfig::BaseUrl)
@@ -53,10 +31,15 @@ class Configuration : public testing::Test {
         .setApiKey("");
     ContextDataCache::setShared(std::make_shared<ContextDataCache>());
   }
+  std::vector<std::string> take() {
+    std::vector<std::string> lines = log.lines();
+    log.clear();
+    return lines;
+  }
+  testing::LogCapture log;
 };
 
 TEST_F(Configuration, EverySetterLogsItsLineExceptTheKey) {
-  Lines lines;
   ApiContext()
       .setApiScheme("http")
       .setBaseUrl("localhost:8443")
@@ -71,7 +54,7 @@ TEST_F(Configuration, EverySetterLogsItsLineExceptTheKey) {
       "[OrvaneSite][ApiContext.retryInterval] INFO: Retry Interval changed to: 2.0",
       "[OrvaneSite][ApiContext.timeoutInterval] INFO: Timeout Interval changed to: 2.25",
   };
-  EXPECT_EQ(lines.take(), expected);
+  EXPECT_EQ(take(), expected);
 
   ApiContext().setMaxRetry(-1).setTimeoutInterval(60).setRetryInterval(1e20);
   const std::vector<std::string> more = {
@@ -79,12 +62,11 @@ TEST_F(Configuration, EverySetterLogsItsLineExceptTheKey) {
       "[OrvaneSite][ApiContext.timeoutInterval] INFO: Timeout Interval changed to: 60.0",
       "[OrvaneSite][ApiContext.retryInterval] INFO: Retry Interval changed to: 1e+20",
   };
-  EXPECT_EQ(lines.take(), more);
+  EXPECT_EQ(take(), more);
 }
 
 TEST_F(Configuration, SettersWriteTheBuilderContextNotTheReceiver) {
   ApiContext receiver;
-  Lines quiet;
   ApiContext& returned = receiver.setApiKey("KEY1").setMaxRetry(7);
   EXPECT_EQ(&returned, &receiver);
   EXPECT_EQ(receiver.apiKey(), "") << "a context passed on without build() keeps the defaults";
@@ -96,7 +78,6 @@ TEST_F(Configuration, SettersWriteTheBuilderContextNotTheReceiver) {
 }
 
 TEST_F(Configuration, BuildReturnsOneSharedObject) {
-  Lines quiet;
   auto first = ApiContext().setApiKey("K").build();
   auto second = ApiContext().build();
   EXPECT_EQ(first, second);
@@ -106,7 +87,6 @@ TEST_F(Configuration, BuildReturnsOneSharedObject) {
 }
 
 TEST_F(Configuration, CacheUpdateRules) {
-  Lines quiet;
   ContextDataCache::set(ApiContext()
                             .setApiKey("first-key")
                             .setApiScheme("")

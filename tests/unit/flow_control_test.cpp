@@ -119,20 +119,6 @@ TEST_F(FlowControlTest, InFlightBoundQueuesInOrderAndRefusesBeyondTheQueue) {
   EXPECT_EQ(codes[1], codeOf(TransportErrorCode::cancelled));
 }
 
-TEST_F(FlowControlTest, AQueuedCallEndsAtItsDeadlineWithoutBeingSent) {
-  SiteClient client(options().setMaxInFlight(1));
-  auto first = client.timezone(someRequest());
-  auto waiting = client.timezone(someRequest(), CallOptions().setDeadline(2s));
-  transport_->runPosted();
-  ASSERT_EQ(transport_->requestCount(), 1U);
-  transport_->fireNextTimer();  // the waiting call's deadline comes first
-  transport_->runPosted();
-  ASSERT_TRUE(waiting.done());
-  EXPECT_EQ(waiting.get().error().code, codeOf(TransportErrorCode::deadlineExceeded));
-  EXPECT_EQ(transport_->requestCount(), 1U);
-  EXPECT_FALSE(first.done());
-}
-
 TEST_F(FlowControlTest, EachAttemptWaitsForItsPermitAndTooManyRequestsSlowsTheLimiter) {
   auto limiter = std::make_shared<ManualLimiter>();
   SiteClient client(options().setRateLimiter(limiter));

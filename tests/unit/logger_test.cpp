@@ -4,9 +4,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <fstream>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -149,16 +148,16 @@ TEST(LoggerSink, ThrowingSinkLosesOnlyItsLine) {
   setLogSink(nullptr);
 }
 
-// A sink that blocks until released, as a full pipe or a stuck file system would.
-class BlockedSink {
- public:
+// A sink that blocks on its first line until released, as a full pipe or a stuck file system
+// would; only the logger's writer thread calls it.
+struct BlockedSink {
   BlockedSink() {
     setLogSink([this](std::string_view line) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      ++entered_;
-      entered.notify_all();
-      released.wait(lock, [this] { return open_; });
-      lines_.emplace_back(line);
+      if (lines.empty()) {
+        entered.set_value();
+        open.wait();
+      }
+      lines.emplace_back(line);
     });
   }
   ~BlockedSink() {
@@ -166,27 +165,14 @@ class BlockedSink {
     flushLogs();
     setLogSink(nullptr);
   }
-  void waitUntilEntered() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ASSERT_TRUE(entered.wait_for(lock, 10s, [this] { return entered_ > 0; }));
-  }
   void release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    open_ = true;
-    released.notify_all();
+    if (!released) opened.set_value();
+    released = true;
   }
-  std::vector<std::string> lines() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lines_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable entered;
-  std::condition_variable released;
-  int entered_ = 0;
-  bool open_ = false;
-  std::vector<std::string> lines_;
+  std::promise<void> entered, opened;
+  std::shared_future<void> open = opened.get_future().share();
+  bool released = false;
+  std::vector<std::string> lines;  // read only after a flush
 };
 
 TEST(LoggerQueue, BlockedSinkNeverBlocksTheLibraryThreadAndDropsAreCounted) {
@@ -197,7 +183,7 @@ TEST(LoggerQueue, BlockedSinkNeverBlocksTheLibraryThreadAndDropsAreCounted) {
   {
     BlockedSink sink;
     ORVANE_SITE_LOG("loop", std::string("first"), internal::kInfo);
-    sink.waitUntilEntered();  // the writer is now stuck inside the sink
+    ASSERT_EQ(sink.entered.get_future().wait_for(10s), std::future_status::ready);  // stuck
     // Logged on a thread that must never wait: if a log call blocked, this join would hang.
     std::thread library([] {
       internal::NeverWaitForLogScope scope;
@@ -210,7 +196,7 @@ TEST(LoggerQueue, BlockedSinkNeverBlocksTheLibraryThreadAndDropsAreCounted) {
     EXPECT_GE(droppedLogLines() - droppedBefore, static_cast<std::uint64_t>(kLines - 16));
     sink.release();
     ASSERT_TRUE(flushLogs(10s));
-    delivered = sink.lines();
+    delivered = sink.lines;
   }
   internal::LogWriter::shared().setLimitsForTesting(internal::LogWriter::kMaxLines,
                                                     internal::LogWriter::kMaxBytes);
@@ -224,38 +210,32 @@ TEST(LoggerQueue, BlockedSinkNeverBlocksTheLibraryThreadAndDropsAreCounted) {
   EXPECT_EQ(droppedLogLines() - droppedBefore, static_cast<std::uint64_t>(kLines - 16));
 }
 
-TEST(LoggedBody, ControlCharactersAreEscapedSoNoLineCanBeForged) {
-  using internal::logTextOfBody;
-  EXPECT_EQ(logTextOfBody("{\"a\":1}"), "{\"a\":1}");
-  EXPECT_EQ(logTextOfBody("x\n[OrvaneSite][Fake.f] ERROR: forged\r\n"),
-            "x\\n[OrvaneSite][Fake.f] ERROR: forged\\r\\n");
-  EXPECT_EQ(logTextOfBody(std::string_view("a\tb\\c\x01\x7f\0", 8)), "a\\tb\\\\c\\x01\\x7f\\x00");
-  // Malformed UTF-8 shows as bytes; C1 controls and line separators as escapes; the rest stays.
-  EXPECT_EQ(logTextOfBody("caf\xc3\xa9 \xff \xc2\x85 \xe2\x80\xa8 \xe2\x80\xa9"),
-            "caf\xc3\xa9 \\xff \\u0085 \\u2028 \\u2029");
-}
-
-TEST(LoggedBody, CutAfterTheLimitWithoutSplittingACharacter) {
-  using internal::logTextOfBody;
-  const std::string exact(1024, 'a');
-  EXPECT_EQ(logTextOfBody(exact), exact);
-  const std::string longer = exact + "tail";
-  EXPECT_EQ(logTextOfBody(longer), exact + "...(cut, 1028 bytes in all)");
-  // A two-byte character across the limit is left out whole.
-  const std::string straddling = std::string(1023, 'a') + "\xc3\xa9";
-  EXPECT_EQ(logTextOfBody(straddling), std::string(1023, 'a') + "...(cut, 1025 bytes in all)");
+// Control characters are escaped so that no line can be forged; the text is cut after 1 KiB
+// without splitting a character; the secret is masked even across the cut.
+TEST(LoggedBody, EscapedCutAndMasked) {
+  const std::string kib(1024, 'a');
+  const std::string a1023(1023, 'a');
+  const std::string a1020(1020, 'a');
+  const struct {
+    std::string body, secret, expected;
+  } cases[] = {
+      {"{\"a\":1}", "", "{\"a\":1}"},
+      {"x\n[OrvaneSite][Fake.f] ERROR: forged\r\n", "",
+       "x\\n[OrvaneSite][Fake.f] ERROR: forged\\r\\n"},
+      {std::string("a\tb\\c\x01\x7f\0", 8), "", "a\\tb\\\\c\\x01\\x7f\\x00"},
+      // Malformed UTF-8 as bytes; C1 controls and line separators as escapes; the rest stays.
+      {"caf\xc3\xa9 \xff \xc2\x85 \xe2\x80\xa8 \xe2\x80\xa9", "",
+       "caf\xc3\xa9 \\xff \\u0085 \\u2028 \\u2029"},
+      {kib, "", kib},
+      {kib + "tail", "", kib + "...(cut, 1028 bytes in all)"},
+      {a1023 + "\xc3\xa9", "", a1023 + "...(cut, 1025 bytes in all)"},
+      {"key=SECRET&x=SECRET", "SECRET", "key=****&x=****"},
+      {a1020 + "SECRET" + std::string(100, 'b'), "SECRET",
+       a1020 + "****...(cut, 1126 bytes in all)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(internal::logTextOfBody(c.body, c.secret), c.expected);
   // A 62 MB reply costs a line of about 1 KiB.
-  const std::string huge(62U << 20U, 'z');
-  EXPECT_LT(logTextOfBody(huge).size(), 1100u);
-}
-
-TEST(LoggedBody, SecretIsMaskedEvenAcrossTheCut) {
-  using internal::logTextOfBody;
-  EXPECT_EQ(logTextOfBody("key=SECRET&x=SECRET", "SECRET"), "key=****&x=****");
-  // The secret starts before the limit and ends after it: none of it shows.
-  const std::string body = std::string(1020, 'a') + "SECRET" + std::string(100, 'b');
-  EXPECT_EQ(logTextOfBody(body, "SECRET"),
-            std::string(1020, 'a') + "****...(cut, 1126 bytes in all)");
+  EXPECT_LT(internal::logTextOfBody(std::string(62U << 20U, 'z')).size(), 1100u);
 }
 
 }  // namespace

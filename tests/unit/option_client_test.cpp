@@ -154,18 +154,6 @@ TEST_F(OptionClientTest, CancelEndsTheCallOnceWhereverItIs) {
     EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::cancelled));
     EXPECT_EQ(transport_->requestCount(), 0U);
   }
-  {  // during an attempt: the exchange is cancelled and a late reply goes nowhere
-    Results results;
-    auto call = client.timezone(someRequest(), CallOptions(), results.handler());
-    transport_->runPosted();
-    ASSERT_EQ(transport_->pendingRequestCount(), 1U);
-    call.cancel();
-    EXPECT_EQ(transport_->cancelledRequests().size(), 1U);
-    EXPECT_FALSE(transport_->reply(200, kReply));
-    transport_->runPosted();
-    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::cancelled));
-    EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::cancelled));
-  }
   {  // during a retry pause: the pause's timer sends nothing
     Results results;
     const std::size_t before = transport_->requestCount();
@@ -180,49 +168,20 @@ TEST_F(OptionClientTest, CancelEndsTheCallOnceWhereverItIs) {
   }
 }
 
-TEST_F(OptionClientTest, DestroyingTheClientCancelsItsCalls) {
-  Results results;
-  {
-    SiteClient client(options());
-    client.timezone(someRequest(), CallOptions(), results.handler());
-    client.timezone(someRequest(), CallOptions(), results.handler());
-    transport_->runPosted();
-  }
-  transport_->runUntilIdle();
-  ASSERT_EQ(results.seen.size(), 2U);
-  for (const auto& result : results.seen) {
-    EXPECT_EQ(result.error().code, codeOf(TransportErrorCode::cancelled));
-  }
-  EXPECT_EQ(transport_->cancelledRequests().size(), 2U);
-}
-
-TEST_F(OptionClientTest, TheDeadlineCoversAttemptsAndPauses) {
+// A pause that would pass the deadline is not taken: 0.5 s fits in 1.2 s, the next 1 s does not.
+TEST_F(OptionClientTest, APauseThatWouldPassTheDeadlineEndsTheCall) {
   SiteClient client(options());
-  {  // a silent server: the call's own timer ends it and frees the exchange
-    Results results;
-    client.timezone(someRequest(), CallOptions().setDeadline(1200ms), results.handler());
-    transport_->runPosted();
-    transport_->runUntilIdle();
-    EXPECT_GT(transport_->now(), 1100ms);
-    EXPECT_LE(transport_->now(), 1200ms);
-    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::deadlineExceeded));
-    EXPECT_EQ(transport_->cancelledRequests().size(), 1U);
-  }
-  {  // server errors: 0.5 s pause fits, the next 1 s one would pass the deadline
-    Results results;
-    const std::size_t before = transport_->requestCount();
-    client.timezone(someRequest(), CallOptions().setDeadline(1200ms), results.handler());
-    transport_->runPosted();
-    transport_->reply(503, "");
-    transport_->fireNextTimer();  // the pause (0.5 s comes before the deadline)
-    transport_->runPosted();
-    transport_->reply(503, "");
-    transport_->runPosted();
-    EXPECT_EQ(transport_->requestCount(), before + 2);
-    EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::serverErrorAfterRetries));
-  }
+  Results results;
+  client.timezone(someRequest(), CallOptions().setDeadline(1200ms), results.handler());
+  transport_->runPosted();
+  transport_->reply(503, "");
+  transport_->fireNextTimer();  // the pause (0.5 s comes before the deadline)
+  transport_->runPosted();
+  transport_->reply(503, "");
+  transport_->runPosted();
+  EXPECT_EQ(transport_->requestCount(), 2U);
+  EXPECT_EQ(results.onlyCode(), codeOf(TransportErrorCode::serverErrorAfterRetries));
 }
-
 TEST_F(OptionClientTest, RetryPoliciesPauseExactlyAsScheduled) {
   auto runFailing = [this](RetryPolicy policy, HttpOutcome outcome, std::size_t& attempts) {
     SiteClient client(options().setRetryPolicy(std::move(policy)).setDeadline(1h));
@@ -316,29 +275,20 @@ TEST(OptionClientKeys, TwoClientsFromEightThreadsNeverSendEachOthersKey) {
     return testing::httpReply(
         200, R"({"returnCode":"0","returnDesc":")" + r.url.substr(r.url.find("key=") + 4) + "\"}");
   });
-  SiteClient alpha(ClientOptions().setApiKey("alpha-key").setTransport(transport));
-  SiteClient beta(ClientOptions().setApiKey("beta-key").setTransport(transport));
-  std::atomic<int> crossings{0};
-  std::atomic<int> failures{0};
+  SiteClient clients[] = {SiteClient(ClientOptions().setApiKey("key-0").setTransport(transport)),
+                          SiteClient(ClientOptions().setApiKey("key-1").setTransport(transport))};
+  std::atomic<int> wrong{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
     threads.emplace_back([&, t] {
-      SiteClient& client = t % 2 == 0 ? alpha : beta;
-      const std::string key = t % 2 == 0 ? "alpha-key" : "beta-key";
       for (int i = 0; i < 250; ++i) {
-        Result<TimezoneResponse> result = client.timezone(someRequest()).get();
-        if (!result.ok()) {
-          ++failures;
-        } else if (result.value()->returnDesc != key) {
-          ++crossings;
-        }
+        Result<TimezoneResponse> result = clients[t % 2].timezone(someRequest()).get();
+        if (!result.ok() || result.value()->returnDesc != "key-" + std::to_string(t % 2)) ++wrong;
       }
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(crossings.load(), 0);
+  EXPECT_EQ(wrong.load(), 0);
 }
-
 }  // namespace
 }  // namespace orvane::site

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "pipeline/ReplyRules.h"
@@ -31,105 +32,52 @@ struct ReplyCase {
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
 std::vector<ReplyCase> replyCases() {
-  using testing::httpFailure;
   using testing::httpReply;
-  const char* transport = "OrvaneSite.TransportError";
+  const char* tx = "OrvaneSite.TransportError";
+  const char* api = "OrvaneSite.ErrorType";
+  const std::int64_t other = codeOf(TransportErrorCode::otherFailure);
+  const std::int64_t utf8 = codeOf(TransportErrorCode::bodyNotUtf8);
+  const std::int64_t server = codeOf(TransportErrorCode::serverErrorAfterRetries);
+  const std::int64_t partial = codeOf(TransportErrorCode::incompleteErrorEnvelope);
+  const std::int64_t noBody = codeOf(TransportErrorCode::errorReplyWithoutBody);
+  const Info withEnvelope = {{"returnCode", "010001"}, {"returnDesc", "INVALID_REQUEST"}};
+  auto status = [](const char* code, Info more = {}) {
+    more.emplace("statusCode", code);
+    return more;
+  };
   std::vector<ReplyCase> cases = {
       {"ok", httpReply(200, "{}"), Kind::success, "", 0, {}},
       {"okEmpty", httpReply(200, ""), Kind::success, "", 0, {}},
-      {"noStatus",
-       httpReply(0, "{}"),
-       Kind::noReply,
-       transport,
-       codeOf(TransportErrorCode::otherFailure),
-       {{"detail", "the transport gave no HTTP status"}}},
-      {"notUtf8At200",
-       httpReply(200, kNotUtf8),
-       Kind::notUtf8,
-       transport,
-       codeOf(TransportErrorCode::bodyNotUtf8),
-       {{"statusCode", "200"}}},
-      {"notUtf8At404",
-       httpReply(404, kNotUtf8),
-       Kind::notUtf8,
-       transport,
-       codeOf(TransportErrorCode::bodyNotUtf8),
-       {{"statusCode", "404"}}},
-      {"notUtf8At503",
-       httpReply(503, kNotUtf8),
-       Kind::notUtf8,
-       transport,
-       codeOf(TransportErrorCode::bodyNotUtf8),
-       {{"statusCode", "503"}}},
-      {"status500",
-       httpReply(500, kEnvelope),
-       Kind::serverError,
-       transport,
-       codeOf(TransportErrorCode::serverErrorAfterRetries),
-       {{"statusCode", "500"}}},
-      {"status599",
-       httpReply(599, ""),
-       Kind::serverError,
-       transport,
-       codeOf(TransportErrorCode::serverErrorAfterRetries),
-       {{"statusCode", "599"}}},
-      {"tooMany",
-       httpReply(429, kEnvelope),
-       Kind::tooManyRequests,
-       "OrvaneSite.ErrorType",
-       1,
-       {{"statusCode", "429"}, {"returnCode", "010001"}, {"returnDesc", "INVALID_REQUEST"}}},
-      {"incomplete",
-       httpReply(400, "{}"),
-       Kind::errorReply,
-       transport,
-       codeOf(TransportErrorCode::incompleteErrorEnvelope),
-       {{"statusCode", "400"}}},
-      {"incompleteWithCode",
-       httpReply(403, R"({"returnCode":"010002","returnDesc":null})"),
-       Kind::errorReply,
-       transport,
-       codeOf(TransportErrorCode::incompleteErrorEnvelope),
-       {{"statusCode", "403"}, {"returnCode", "010002"}}},
-      {"emptyBody",
-       httpReply(404, ""),
-       Kind::errorReply,
-       transport,
-       codeOf(TransportErrorCode::errorReplyWithoutBody),
-       {{"statusCode", "404"}}},
-      {"noEnvelope",
-       httpReply(400, "[1,2]"),
-       Kind::errorReply,
-       "OrvaneSite.DecodingError",
-       0,
-       {},
-       true},
+      {"noStatus", httpReply(0, "{}"), Kind::noReply, tx, other,
+       Info{{"detail", "the transport gave no HTTP status"}}},
+      {"notUtf8At200", httpReply(200, kNotUtf8), Kind::notUtf8, tx, utf8, status("200")},
+      {"notUtf8At404", httpReply(404, kNotUtf8), Kind::notUtf8, tx, utf8, status("404")},
+      {"notUtf8At503", httpReply(503, kNotUtf8), Kind::notUtf8, tx, utf8, status("503")},
+      {"status500", httpReply(500, kEnvelope), Kind::serverError, tx, server, status("500")},
+      {"status599", httpReply(599, ""), Kind::serverError, tx, server, status("599")},
+      {"tooMany", httpReply(429, kEnvelope), Kind::tooManyRequests, api, 1,
+       status("429", withEnvelope)},
+      {"incomplete", httpReply(400, "{}"), Kind::errorReply, tx, partial, status("400")},
+      {"incompleteWithCode", httpReply(403, R"({"returnCode":"010002","returnDesc":null})"),
+       Kind::errorReply, tx, partial, status("403", {{"returnCode", "010002"}})},
+      {"emptyBody", httpReply(404, ""), Kind::errorReply, tx, noBody, status("404")},
+      {"noEnvelope", httpReply(400, "[1,2]"), Kind::errorReply, "OrvaneSite.DecodingError", 0,
+       Info{}, true},
   };
   // Every status that is neither 200 nor a server error reads the envelope alike.
-  for (long status : {199L, 201L, 400L, 404L, 499L}) {
-    cases.push_back({"envelope",
-                     httpReply(status, kEnvelope),
-                     Kind::errorReply,
-                     "OrvaneSite.ErrorType",
-                     1,
-                     {{"statusCode", std::to_string(status)},
-                      {"returnCode", "010001"},
-                      {"returnDesc", "INVALID_REQUEST"}}});
+  for (const char* code : {"199", "201", "400", "404", "499"}) {
+    cases.push_back({"envelope", httpReply(std::stol(code), kEnvelope), Kind::errorReply, api, 1,
+                     status(code, withEnvelope)});
   }
   // A failure detail that happens to hold the key never hands it on.
-  const std::pair<HttpOutcome::Failure, TransportErrorCode> failures[] = {
-      {HttpOutcome::Failure::connectionFailed, TransportErrorCode::connectionFailed},
-      {HttpOutcome::Failure::timedOut, TransportErrorCode::timedOut},
-      {HttpOutcome::Failure::tlsFailure, TransportErrorCode::tlsFailure},
-      {HttpOutcome::Failure::otherFailure, TransportErrorCode::otherFailure},
-  };
-  for (const auto& [failure, code] : failures) {
-    cases.push_back({"failure",
-                     httpFailure(failure, "peer said SECRETKEY"),
-                     Kind::noReply,
-                     transport,
-                     codeOf(code),
-                     {{"detail", "peer said ***"}}});
+  using Failure = HttpOutcome::Failure;
+  using Code = TransportErrorCode;
+  for (const auto& [failure, code] : {std::pair{Failure::connectionFailed, Code::connectionFailed},
+                                      std::pair{Failure::timedOut, Code::timedOut},
+                                      std::pair{Failure::tlsFailure, Code::tlsFailure},
+                                      std::pair{Failure::otherFailure, Code::otherFailure}}) {
+    cases.push_back({"failure", testing::httpFailure(failure, "peer said SECRETKEY"), Kind::noReply,
+                     tx, codeOf(code), Info{{"detail", "peer said ***"}}});
   }
   return cases;
 }

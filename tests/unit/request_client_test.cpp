@@ -203,16 +203,6 @@ class DeliveryTest : public RequestClientTest {
   std::vector<Outcome> outcomes;
 };
 
-TEST_F(DeliveryTest, DecodesDataIntoTheResponseType) {
-  client->result<TimezoneResponse>(R"({"timeZoneId":"Europe/Paris","returnCode":"0"})", nullopt);
-  ASSERT_EQ(outcomes.size(), 1U);
-  EXPECT_FALSE(outcomes[0].error);
-  auto response = std::dynamic_pointer_cast<TimezoneResponse>(outcomes[0].value);
-  ASSERT_TRUE(response);
-  EXPECT_EQ(response->timeZoneId, "Europe/Paris");
-  EXPECT_EQ(response->returnCode, "0");
-}
-
 TEST_F(DeliveryTest, PassesErrorsOnAndReportsUnusableData) {
   Error apiError = ErrorType::apiError("010001", "INVALID_REQUEST").toError();
   client->result<TimezoneResponse>(R"({"timeZoneId":"Europe/Paris"})", apiError);

@@ -1,10 +1,13 @@
-// The public error vocabulary: domains, return codes and the checks applications branch on.
+// The error vocabulary: ErrorType's conversion and translation, domains, and the checks
+// applications branch on.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
 #include "orvane/site.h"
+#include "orvane/site/Localization.h"
+#include "orvane/site/internal/ErrorType.h"
 
 namespace orvane::site {
 namespace {
@@ -16,8 +19,49 @@ Error transportError(std::int64_t code) {
   return error;
 }
 
+TEST(ErrorTypeConversion, DomainCodeDescriptionAndCarriedValuesPerCase) {
+  struct Case {
+    ErrorType type;
+    std::int64_t code;
+    const char* description;  // the service's code and text are not part of it
+  };
+  for (const Case& c : {Case{ErrorType::argError("siteId", "needed"), 0, "Argument Error"},
+                        Case{ErrorType::apiError("404", "not found"), 1, "API Error"},
+                        Case{ErrorType::jsonError("bad body"), 2, "bad body"}}) {
+    const Error error = c.type.toError();
+    EXPECT_EQ(error.domain, ErrorDomain::errorType);
+    EXPECT_EQ(error.code, c.code);
+    EXPECT_EQ(error.localizedDescription, c.description);
+    EXPECT_TRUE(error.userInfo.empty());
+  }
+  const ErrorType api = ErrorType::apiError("404", "not found");
+  EXPECT_EQ(api.kind(), ErrorType::Kind::apiError);
+  EXPECT_EQ(api.returnCode(), "404");
+  EXPECT_EQ(api.returnDescription(), "not found");
+  const ErrorType arg = ErrorType::argError("siteId", "needed");
+  EXPECT_EQ(arg.field(), "siteId");
+  EXPECT_EQ(arg.message(), "needed");
+}
+
+TEST(ErrorTypeConversion, TranslationLookupIsUsedAndCanBeRemoved) {
+  std::string seenComment;
+  setLocalizedStringLookup([&](const std::string& key, const std::string& comment) {
+    seenComment = comment;
+    return key == "API Error" ? std::string("Erreur de l'API") : std::string();
+  });
+  EXPECT_EQ(ErrorType::apiError("1", "d").toError().localizedDescription, "Erreur de l'API");
+  EXPECT_EQ(seenComment, "returnCode: 1,returnDescription: d");
+  EXPECT_EQ(ErrorType::argError("f", "m").errorDescription(), "Argument Error");  // the key
+  EXPECT_EQ(seenComment, "f is mandatory. m");
+  setLocalizedStringLookup([](const std::string&, const std::string&) -> std::string {
+    throw std::runtime_error("lookup failed");
+  });
+  EXPECT_EQ(ErrorType::apiError("1", "d").errorDescription(), "API Error");
+  setLocalizedStringLookup(nullptr);
+  EXPECT_EQ(ErrorType::apiError("1", "d").errorDescription(), "API Error");
+}
+
 TEST(ErrorChecks, DomainsMatchTheErrorsTheLibraryMakes) {
-  EXPECT_EQ(ErrorType::apiError("010001", "key").toError().domain, ErrorDomain::errorType);
   EXPECT_EQ(makeTransportError(TransportErrorCode::timedOut).domain, ErrorDomain::transportError);
   const Result<BaseResponse> decoded = decode<BaseResponse>("[");
   ASSERT_FALSE(decoded.ok());
@@ -48,10 +92,8 @@ TEST(ErrorChecks, ApiErrorsCarryTheServiceReturnCode) {
   EXPECT_EQ(apiReturnCode(refused), std::string(ServiceReturnCode::keyRejected));
   EXPECT_EQ(httpStatusCode(refused), 403);
   EXPECT_FALSE(isRetryable(refused));
-
   refused.userInfo["statusCode"] = "429";
   EXPECT_TRUE(isRetryable(refused));
-
   // Same code number in another domain, or another kind of the same domain: not an apiError.
   EXPECT_FALSE(isApiError(transportError(1)));
   EXPECT_FALSE(apiReturnCode(transportError(1)));
