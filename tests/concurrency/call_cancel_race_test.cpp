@@ -14,7 +14,7 @@
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "support/FakeTransport.h"
+#include "orvane/site/testing/HttpReplies.h"
 
 namespace orvane::site {
 namespace {

@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "orvane/site.h"
-#include "support/FakeTransport.h"
+#include "orvane/site/testing/AutoAnsweringTransport.h"
 
 namespace orvane::site {
 namespace {

@@ -15,7 +15,7 @@
 #include "orvane/site/RateLimiter.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "support/FakeTransport.h"
+#include "orvane/site/testing/FakeTransport.h"
 
 namespace orvane::site {
 namespace {

@@ -15,7 +15,8 @@
 #include "orvane/site/ErrorChecks.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "support/FakeTransport.h"
+#include "orvane/site/testing/AutoAnsweringTransport.h"
+#include "orvane/site/testing/FakeTransport.h"
 
 namespace orvane::site {
 namespace {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "orvane/site/testing/HttpReplies.h"
 #include "pipeline/ReplyRules.h"
-#include "support/FakeTransport.h"
 
 namespace orvane::site::internal {
 namespace {

@@ -10,7 +10,7 @@
 #include "orvane/site/Error.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/internal/SiteRequestManager.h"
-#include "support/FakeTransport.h"
+#include "orvane/site/testing/FakeTransport.h"
 
 namespace orvane::site::testing {
 

@@ -11,8 +11,8 @@
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/internal/CurlTransport.h"
+#include "orvane/site/testing/FakeTransport.h"
 #include "request_manager_harness.h"
-#include "support/FakeTransport.h"
 #include "support/LogCapture.h"
 #include "transport/SecretMask.h"
 

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "orvane/site.h"
-#include "support/FakeTransport.h"
+#include "orvane/site/testing/FakeTransport.h"
 #include "support/LogCapture.h"
 
 namespace orvane::site {

@@ -12,9 +12,9 @@
 #include "orvane/site/ContextDataCache.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
+#include "orvane/site/testing/FakeTransport.h"
 #include "orvane/site/testing/MockSiteConnection.h"
 #include "orvane/site/testing/ReadyCall.h"
-#include "support/FakeTransport.h"
 
 namespace orvane::site {
 namespace {

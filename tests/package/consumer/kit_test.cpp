@@ -1,5 +1,5 @@
 // An application's test against the installed testing kit: a real call to the in-process
-// stand-in, and a mock of the facade. (No `using namespace orvane::site`: its `testing`
+// stand-in, a mock of the facade, and a retry on the fake transport's clock. (No `using namespace orvane::site`: its `testing`
 // namespace would meet GoogleTest's.)
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -36,6 +36,20 @@ TEST(InstalledKit, MockAnswers) {
                    retryable = error && site::isRetryable(*error);
                  });
   EXPECT_TRUE(retryable);
+}
+
+TEST(InstalledKit, ZoneAfterOneBusyReply) {
+  auto transport = std::make_shared<site::testing::FakeTransport>();
+  site::SiteClient client(site::ClientOptions().setApiKey("test-key").setTransport(transport));
+  auto call = client.timezone(site::TimezoneRequest(site::Coordinate(48.85, 2.35), 0, "en"));
+  transport->runPosted();
+  transport->reply(503);
+  transport->fireNextTimer();
+  transport->reply(200, R"({"returnCode":"0","returnDesc":"OK","timeZoneId":"Europe/Paris"})");
+  transport->runPosted();
+  ASSERT_TRUE(call.done());
+  EXPECT_EQ(call.get().value()->timeZoneId, "Europe/Paris");
+  EXPECT_EQ(transport->requestCount(), 2U);
 }
 
 }  // namespace
