@@ -1,6 +1,6 @@
 // An application's test against the installed testing kit: a real call to the in-process
-// stand-in, a mock of the facade, and a retry on the fake transport's clock. (No `using namespace orvane::site`: its `testing`
-// namespace would meet GoogleTest's.)
+// stand-in, a mock of the facade, and a retry on the fake transport's clock. (No `using
+// namespace orvane::site`: its `testing` namespace would meet GoogleTest's.)
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <orvane/site.h>
