@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -19,11 +20,12 @@
 #include <optional>
 #include <string>
 
+#include <httplib.h>
+
 #include "orvane/site.h"
 #include "orvane/site/internal/SiteRequestManager.h"
 #include "orvane/site/standin/certificate.h"
 #include "orvane/site/transport/CurlTransport.h"
-#include "support/LocalHttpsServer.h"
 #include "support/ProcessStats.h"
 #include "support/ReplyFixtures.h"
 
@@ -36,18 +38,34 @@ struct Served {
   std::size_t largeBytes = 0;
 };
 
+// A file holding `text`, left for the child's life.
+std::string temporaryFile(const std::string& text) {
+  char path[] = "/tmp/orvane-site-bench-XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0 || ::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+    _exit(1);
+  ::close(fd);
+  return path;
+}
+
 // Serves the realistic reply first (to warm up the connection, TLS and the decoder), then the
 // large one, until killed.
 [[noreturn]] void serve(const standin::Certificate& certificate, std::size_t megabytes, int out) {
   const std::string small = testing::readFixture("text_search_20_sites.json");
   const std::string large = testing::makeTextSearchReply(megabytes << 20).json;
-  testing::LocalHttpsServer server(certificate.certPem(), certificate.keyPem(),
-                                   [&](const testing::ReceivedRequest&, std::size_t index) {
-                                     return testing::ScriptedReply{200, index == 0 ? small : large};
-                                   });
-  const Served served{server.port(), large.size()};
-  if (::write(out, &served, sizeof served) != static_cast<ssize_t>(sizeof served)) _exit(1);
-  for (;;) ::pause();
+  const std::string certFile = temporaryFile(certificate.certPem());
+  const std::string keyFile = temporaryFile(certificate.keyPem());
+  httplib::SSLServer server(certFile.c_str(), keyFile.c_str());
+  std::atomic<std::size_t> served{0};
+  server.Post(".*", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(served++ == 0 ? small : large, "application/json");
+  });
+  const Served address{server.bind_to_any_port("127.0.0.1"), large.size()};
+  ::unlink(certFile.c_str());
+  ::unlink(keyFile.c_str());
+  if (address.port <= 0 || ::write(out, &address, sizeof address) != sizeof address) _exit(1);
+  server.listen_after_bind();
+  _exit(0);
 }
 
 // One text search; the number of sites it returned, or nothing on failure.
