@@ -20,7 +20,12 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-if [ "${#missing[@]}" -eq 0 ]; then
+# promtool checks the metrics text in a test. It comes from Debian's prometheus package, unpacked
+# rather than installed, so that no Prometheus server is set up and started on the machine.
+promtool_root=/usr/local/lib/orvane-site-dev/prometheus
+have_promtool() { command -v promtool >/dev/null || [ -x "$promtool_root/usr/bin/promtool" ]; }
+
+if [ "${#missing[@]}" -eq 0 ] && have_promtool; then
   echo "install-deps: all packages present"
   exit 0
 fi
@@ -29,4 +34,15 @@ sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 "${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ "${#missing[@]}" -gt 0 ]; then
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+if ! have_promtool; then
+  download=$(mktemp -d)
+  chmod 755 "$download"  # apt fetches as its own user
+  (cd "$download" && apt-get download -q prometheus)
+  "${sudo_cmd[@]}" mkdir -p "$promtool_root"
+  dpkg-deb --fsys-tarfile "$download"/prometheus_*.deb |
+    "${sudo_cmd[@]}" tar -x -C "$promtool_root" ./usr/bin/promtool
+  rm -rf "$download"
+fi

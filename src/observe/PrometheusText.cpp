@@ -23,6 +23,17 @@ void appendEscaped(std::string& out, std::string_view text, bool quotes) {
 
 }  // namespace
 
+void PrometheusText::constantLabels(
+    const std::vector<std::pair<std::string, std::string>>& labels) {
+  constant_.clear();
+  for (const auto& [name, value] : labels) {
+    if (!constant_.empty()) constant_.push_back(',');
+    constant_.append(name).append("=\"");
+    appendEscaped(constant_, value, true);
+    constant_.push_back('"');
+  }
+}
+
 void PrometheusText::family(std::string_view name, std::string_view type, std::string_view help) {
   text_.append("# HELP ").append(name).push_back(' ');
   appendEscaped(text_, help, false);
@@ -32,9 +43,10 @@ void PrometheusText::family(std::string_view name, std::string_view type, std::s
 
 void PrometheusText::labels(Labels labels, std::string_view extraName,
                             std::string_view extraValue) {
-  if (labels.size() == 0 && extraName.empty()) return;
+  if (labels.size() == 0 && extraName.empty() && constant_.empty()) return;
   text_.push_back('{');
-  bool first = true;
+  text_.append(constant_);
+  bool first = constant_.empty();
   auto one = [&](std::string_view name, std::string_view value) {
     if (!first) text_.push_back(',');
     first = false;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace orvane::site::observe {
 
@@ -13,6 +14,9 @@ namespace orvane::site::observe {
 class PrometheusText {
  public:
   using Labels = std::initializer_list<std::pair<std::string_view, std::string_view>>;
+
+  /// Labels written first on every later sample, until changed; empty for none.
+  void constantLabels(const std::vector<std::pair<std::string, std::string>>& labels);
 
   /// Starts a metric family; `type` is "counter", "gauge" or "histogram".
   void family(std::string_view name, std::string_view type, std::string_view help);
@@ -28,6 +32,7 @@ class PrometheusText {
  private:
   void labels(Labels labels, std::string_view extraName = {}, std::string_view extraValue = {});
   std::string text_;
+  std::string constant_;  // rendered: name="value",...
 };
 
 }  // namespace orvane::site::observe

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "orvane/site/CallObserver.h"
@@ -15,8 +16,12 @@ namespace orvane::site {
 /// histograms of call and attempt latency, for a metrics page (prometheusText) or a one-line
 /// report (summary).
 ///
-/// Latencies fall into fixed buckets from 1 ms to 60 s; percentiles are estimated from them by
-/// linear interpolation within a bucket, so they are as exact as the buckets are narrow.
+/// Latencies fall into buckets, from 1 ms to 60 s unless Options say otherwise; percentiles are
+/// estimated from them by linear interpolation within a bucket whose ends are narrowed to the
+/// smallest and largest latency seen, so an estimate never exceeds the largest value observed.
+///
+/// Constant labels (Options::labels, for example tenant="alpha") go on every sample, so that the
+/// stats of several clients render as one exposition with prometheusText(all).
 ///
 /// Thread-safe. Notifications cost a few relaxed atomic additions (a short lock only for a
 /// failed call's error kind, an unexpected operation name or a limiter change), so it may be
@@ -47,8 +52,23 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
     std::chrono::nanoseconds p99{0};
   };
 
-  /// Starts with every count at zero.
+  /// Labels and buckets, fixed for the stats' life.
+  struct Options {
+    /// Constant labels put first on every sample, in this order. Names follow Prometheus
+    /// rules ([a-zA-Z_][a-zA-Z0-9_]*, not starting with "__") and differ from one another and
+    /// from the labels the stats write themselves (operation, outcome, domain, code, status,
+    /// failure, limiter, fallback, le). Values are any text; they are escaped.
+    std::vector<std::pair<std::string, std::string>> labels;
+    /// Upper bounds of the latency buckets, positive and strictly increasing; empty means the
+    /// default, 1 ms to 60 s.
+    std::vector<std::chrono::nanoseconds> buckets;
+  };
+
+  /// Starts with every count at zero, no constant labels and the default buckets.
   CallStats();
+  /// Starts with every count at zero. Throws std::invalid_argument, naming the fault, for a
+  /// label or bucket list the rules above refuse.
+  explicit CallStats(Options options);
   ~CallStats() override;
   CallStats(const CallStats&) = delete;
   CallStats& operator=(const CallStats&) = delete;
@@ -71,6 +91,12 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
   /// orvane_site_limiter_changes_total and orvane_site_limiter_fallback. All but the limiter
   /// metrics carry the label "operation".
   std::string prometheusText() const;
+
+  /// The metrics of several stats as one exposition: each family's HELP and TYPE once, then
+  /// the samples of each stats in the order given (null entries are skipped). Throws
+  /// std::invalid_argument when two of them carry the same constant labels, whose samples
+  /// would be indistinguishable.
+  static std::string prometheusText(const std::vector<const CallStats*>& all);
 
   /// One line over all operations, for example
   /// "calls 120 (ok 118, failed 2) attempts 125 p50 12.3 ms p90 40.1 ms p99 230 ms sent 12.0 KiB
