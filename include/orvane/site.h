@@ -83,6 +83,8 @@
 #include "orvane/site/responses/ReverseGeocodeResponse.h"
 #include "orvane/site/responses/TextSearchResponse.h"
 #include "orvane/site/responses/TimezoneResponse.h"
+#include "orvane/site/transport/ConnectionLimits.h"
+#include "orvane/site/transport/ConnectionPool.h"
 #include "orvane/site/transport/CurlTransport.h"
 #include "orvane/site/transport/CurlTransportOptions.h"
 #include "orvane/site/transport/HttpOutcome.h"

@@ -169,6 +169,7 @@ void CallState::transmit(int attempt) {
   request.body = setup_.body;
   request.timeoutSeconds = std::chrono::duration<double>(setup_.attemptTimeout).count();
   request.deadline = deadline_.at();
+  request.pool = core_->connectionPool();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (ended_ || attempt != attempts_.current()) return;

@@ -34,6 +34,8 @@ std::shared_ptr<ClientCore> ClientCore::create(ClientOptions options) {
 ClientCore::ClientCore(ClientOptions options)
     : options_(std::move(options)),
       transport_(options_.transport() ? options_.transport() : sharedCurlTransport()),
+      connectionPool_(options_.connectionPool() ? options_.connectionPool()
+                                                : std::make_shared<const ConnectionPool>()),
       keySecrets_(transport::keySecrets(options_.apiKey())),
       handlerExecutor_(options_.handlerExecutor()),
       admission_(options_.maxInFlight(), options_.maxQueuedCalls()) {

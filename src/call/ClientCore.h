@@ -14,6 +14,7 @@
 #include "orvane/site/Error.h"
 #include "orvane/site/Executor.h"
 #include "orvane/site/HandlerPool.h"
+#include "orvane/site/transport/ConnectionPool.h"
 #include "orvane/site/transport/HttpTransport.h"
 #include "pipeline/Admission.h"
 #include "transport/RequestUrl.h"
@@ -33,6 +34,11 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   const ClientOptions& options() const noexcept { return options_; }
   /// The transport of the options, or the shared curl transport of option clients.
   const std::shared_ptr<HttpTransport>& transport() const noexcept { return transport_; }
+
+  /// The connections the client's requests draw on. Never null.
+  const std::shared_ptr<const ConnectionPool>& connectionPool() const noexcept {
+    return connectionPool_;
+  }
 
   /// Every form of the client's key (as sent, decoded, encoded), masked in every error text.
   const std::vector<std::string>& keySecrets() const noexcept { return keySecrets_; }
@@ -64,6 +70,7 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
   const ClientOptions options_;
   const std::shared_ptr<HttpTransport> transport_;
+  const std::shared_ptr<const ConnectionPool> connectionPool_;
   const std::vector<std::string> keySecrets_;
   // Made with the client; destroyed with its last call, which may happen on one of its threads.
   std::unique_ptr<HandlerPool> pool_;

@@ -40,6 +40,11 @@ ClientOptions& ClientOptions::setTransport(std::shared_ptr<HttpTransport> value)
   return *this;
 }
 
+ClientOptions& ClientOptions::setConnectionPool(std::shared_ptr<const ConnectionPool> value) {
+  connectionPool_ = std::move(value);
+  return *this;
+}
+
 ClientOptions& ClientOptions::setMaxInFlight(std::size_t value) {
   maxInFlight_ = value;
   return *this;

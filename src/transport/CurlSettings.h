@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/transport/ConnectionPool.h"
 #include "transport/ReplyBudget.h"
 #include "transport/SharedTrustStore.h"
 
@@ -27,6 +28,10 @@ struct CurlSettings {
   std::size_t maxResponseBytes = 0;
   /// Reply bytes held by all transfers of the transport together. Never null.
   std::shared_ptr<ReplyBudget> replyBudget = std::make_shared<ReplyBudget>(0);
+  /// The connections all transfers of the transport may use together. Never null.
+  std::shared_ptr<const ConnectionPool> transportShare = std::make_shared<const ConnectionPool>();
+  /// The pool of requests that name none. Never null.
+  std::shared_ptr<const ConnectionPool> defaultPool = std::make_shared<const ConnectionPool>();
 };
 
 }  // namespace orvane::site::transport

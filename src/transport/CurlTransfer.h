@@ -33,6 +33,12 @@ class CurlTransfer {
 
   /// "host[:port]" of the request's URL: the key of the per-host connection limit.
   const std::string& hostKey() const noexcept { return hostKey_; }
+  /// The pool the transfer draws on: the request's, else the transport's own.
+  const ConnectionPool* pool() const noexcept {
+    return request_.pool ? request_.pool.get() : settings_->defaultPool.get();
+  }
+  /// The connections of the whole transport.
+  const ConnectionPool* transportShare() const noexcept { return settings_->transportShare.get(); }
   /// The request's deadline, if any.
   const std::optional<std::chrono::steady_clock::time_point>& deadline() const noexcept {
     return request_.deadline;

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "orvane/site/transport/ConnectionPool.h"
 #include "transport/CaBundle.h"
 #include "transport/CurlSettings.h"
 #include "transport/CurlTransfer.h"
@@ -35,6 +36,12 @@ CurlTransport::CurlTransport(CurlTransportOptions options) {
   curl->userAgent = options.userAgent;
   curl->maxResponseBytes = options.maxResponseBytes;
   curl->replyBudget = std::make_shared<transport::ReplyBudget>(options.maxResponseBytesInAll);
+  try {
+    curl->transportShare = std::make_shared<const ConnectionPool>(options.connectionLimits);
+  } catch (const std::invalid_argument&) {
+    throw std::invalid_argument("CurlTransport: the connection limits must be positive");
+  }
+  curl->defaultPool = std::make_shared<const ConnectionPool>();
   auto settings = std::make_shared<Settings>();
   settings->options = std::move(options);
   settings->curl = std::move(curl);

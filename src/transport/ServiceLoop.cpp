@@ -171,23 +171,16 @@ void ServiceLoop::start(const std::shared_ptr<CurlTransfer>& transfer) {
   }
   // Nothing waits while there is room (every release admits what fits), so room for this host
   // means it is not overtaking an earlier transfer to the same host.
-  if (hasRoomFor(transfer->hostKey())) {
+  if (admission_.hasRoomFor(*transfer)) {
     begin(transfer);
     return;
   }
-  waiting_.push_back(transfer);
-  transfer->setWaitingAt(std::prev(waiting_.end()));
+  admission_.wait(transfer);
   if (const auto& deadline = transfer->deadline()) {
     std::weak_ptr<CurlTransfer> weak = transfer;
     std::lock_guard<std::mutex> lock(mutex_);
     timers_.push(Timer{*deadline, nextTimerOrder_++, [this, weak] { expire(weak); }});
   }
-}
-
-bool ServiceLoop::hasRoomFor(const std::string& host) const {
-  if (runningInAll_ >= kMaxConnectionsInAll) return false;
-  const auto found = runningPerHost_.find(host);
-  return found == runningPerHost_.end() || found->second < kMaxConnectionsPerHost;
 }
 
 void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
@@ -219,48 +212,29 @@ void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
     return;
   }
   transfer->setRunning(true);
-  ++runningPerHost_[transfer->hostKey()];
-  ++runningInAll_;
+  admission_.began(*transfer);
 }
 
 void ServiceLoop::release(const std::shared_ptr<CurlTransfer>& transfer) {
   if (!transfer->running()) return;
   transfer->setRunning(false);
-  --runningInAll_;
-  const auto found = runningPerHost_.find(transfer->hostKey());
-  if (found != runningPerHost_.end() && --found->second <= 0) runningPerHost_.erase(found);
+  admission_.ended(*transfer);
 }
 
 void ServiceLoop::admitWaiting() {
-  for (auto next = waiting_.begin();
-       next != waiting_.end() && runningInAll_ < kMaxConnectionsInAll;) {
-    if (!hasRoomFor((*next)->hostKey())) {
-      ++next;
-      continue;
-    }
-    std::shared_ptr<CurlTransfer> transfer = std::move(*next);
-    next = waiting_.erase(next);
-    transfer->setWaitingAt(std::nullopt);
-    begin(transfer);
-  }
+  while (std::shared_ptr<CurlTransfer> transfer = admission_.next()) begin(transfer);
 }
 
 void ServiceLoop::expire(const std::weak_ptr<CurlTransfer>& weak) {
   std::shared_ptr<CurlTransfer> transfer = weak.lock();
-  if (!transfer || !transfer->waitingAt()) return;
-  waiting_.erase(*transfer->waitingAt());
-  transfer->setWaitingAt(std::nullopt);
+  if (!transfer || !admission_.remove(*transfer)) return;
   transfer->complete(
       failedOutcome(HttpOutcome::Failure::timedOut, "no connection was free before the deadline"));
 }
 
 void ServiceLoop::cancel(const std::shared_ptr<CurlTransfer>& transfer) {
   if (stopped()) return;
-  if (transfer->waitingAt()) {
-    waiting_.erase(*transfer->waitingAt());
-    transfer->setWaitingAt(std::nullopt);
-    return;
-  }
+  if (admission_.remove(*transfer)) return;
   if (!transfer->running()) return;
   // Removing a transfer under way closes its connection (or, between two exchanges, returns it
   // to the pool), so the slot serves the next transfer at once.
@@ -292,19 +266,13 @@ void ServiceLoop::drainAtStop() {
   // once), a bounded number of rounds, so that each call still ends exactly once.
   for (int round = 0; round < 100; ++round) {
     std::vector<std::shared_ptr<CurlTransfer>> ending;
-    for (auto& waiting : waiting_) {
-      waiting->setWaitingAt(std::nullopt);
-      ending.push_back(std::move(waiting));
-    }
-    waiting_.clear();
+    for (auto& waiting : admission_.takeAll()) ending.push_back(std::move(waiting));
     for (auto& [handle, transfer] : transfers_) {
       curl_multi_remove_handle(multi_, handle);
-      transfer->setRunning(false);
+      release(transfer);
       ending.push_back(std::move(transfer));
     }
     transfers_.clear();
-    runningPerHost_.clear();
-    runningInAll_ = 0;
     std::deque<Task> tasks;
     std::vector<Task> timers;
     {

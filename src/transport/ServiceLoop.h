@@ -17,6 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "transport/ConnectionAdmission.h"
 #include "transport/LoopWaker.h"
 
 namespace orvane::site::transport {
@@ -37,18 +38,19 @@ class CurlTransfer;
 /// first call; the parent's loop and connections are left alone. After `stop` the child's
 /// loop stays stopped.
 ///
-/// The loop, not libcurl, decides when a transfer starts: at most kMaxConnectionsPerHost run to
-/// one host and kMaxConnectionsInAll in all; the others wait in arrival order in the loop's own
-/// queue, where a transfer whose deadline passes ends at once without being sent. A transfer's
-/// time-out starts when it starts.
+/// The loop, not libcurl, decides when a transfer starts (ConnectionAdmission): within the
+/// limits of its pool, of its transport, and of the loop (kMaxConnectionsPerHost to one host,
+/// kMaxConnectionsInAll in all); the others wait in their pool's queue, where a transfer whose
+/// deadline passes ends at once without being sent. A transfer's time-out starts when it starts.
 class ServiceLoop {
  public:
   using Task = std::function<void()>;
   using Clock = std::chrono::steady_clock;
 
-  /// Connections kept to one host, and to all hosts together; further transfers wait in turn.
-  static constexpr long kMaxConnectionsPerHost = 32;
-  static constexpr long kMaxConnectionsInAll = 128;
+  /// Connections of the whole process to one host, and to all hosts together, whatever the
+  /// pools' and transports' own limits: a bound on the file descriptors the library holds.
+  static constexpr long kMaxConnectionsPerHost = 512;
+  static constexpr long kMaxConnectionsInAll = 512;
 
   /// The loop, started at the first call. Throws std::system_error when the thread cannot
   /// start, or std::runtime_error when libcurl cannot be set up (the next call tries again).
@@ -109,7 +111,6 @@ class ServiceLoop {
   void begin(const std::shared_ptr<CurlTransfer>& transfer);
   void release(const std::shared_ptr<CurlTransfer>& transfer);
   void admitWaiting();
-  bool hasRoomFor(const std::string& host) const;
   void expire(const std::weak_ptr<CurlTransfer>& weak);
   int pollTimeoutMilliseconds();
   void parkForever(std::unique_lock<std::mutex>& lock);
@@ -134,9 +135,7 @@ class ServiceLoop {
 
   // Library thread only.
   std::unordered_map<CURL*, std::shared_ptr<CurlTransfer>> transfers_;
-  std::list<std::shared_ptr<CurlTransfer>> waiting_;
-  std::unordered_map<std::string, long> runningPerHost_;
-  long runningInAll_ = 0;
+  ConnectionAdmission admission_{kMaxConnectionsPerHost, kMaxConnectionsInAll};
 };
 
 }  // namespace orvane::site::transport

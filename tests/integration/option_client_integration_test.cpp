@@ -49,9 +49,9 @@ int threadsNamed(const std::string& name) {
   return count;
 }
 
-// A stand-in with more workers than the 32 connections the library opens to one host, and two
-// clients sharing one transport: calls of `held` wait 20 s for their answer, those of `quick`
-// are answered at once.
+// A stand-in with more workers than the 32 connections the transport may open to the host, and
+// two clients sharing those connections: calls of `held` wait 20 s for their answer, those of
+// `quick` are answered at once.
 struct HeldAndQuick {
   static standin::StandinOptions options() {
     standin::StandinOptions options;
@@ -60,7 +60,12 @@ struct HeldAndQuick {
   }
   standin::StandinServer server{options()};
   const bool started = (server.start(), true);
-  std::shared_ptr<CurlTransport> transport = transportTrusting(server);
+  std::shared_ptr<CurlTransport> transport = [this] {
+    CurlTransportOptions options;
+    options.caInfoPem = server.certificate().caPem();
+    options.connectionLimits = ConnectionLimits{32, 128};
+    return std::make_shared<CurlTransport>(options);
+  }();
   const std::string heldKey =
       standin::StandinServer::faultKey(standin::StandinOptions::kDemoKey, {"delay-20000"});
   SiteClient held{standinClientOptions(server, heldKey, transport)};

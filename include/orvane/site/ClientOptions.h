@@ -13,6 +13,7 @@
 
 namespace orvane::site {
 
+class ConnectionPool;
 class HttpTransport;
 
 /// Everything a SiteClient made with options uses, and nothing else: a copyable value with
@@ -64,6 +65,15 @@ class ORVANE_SITE_EXPORT ClientOptions {
   /// The value given to setTransport().
   const std::shared_ptr<HttpTransport>& transport() const noexcept { return transport_; }
 
+  /// The connections the client's calls draw on; null (the default) means a pool of the
+  /// client's own with ConnectionLimits() (32 per host, 128 in all), so that no other client's
+  /// calls take its connections. Clients given the same pool share it.
+  ClientOptions& setConnectionPool(std::shared_ptr<const ConnectionPool> value);
+  /// The value given to setConnectionPool().
+  const std::shared_ptr<const ConnectionPool>& connectionPool() const noexcept {
+    return connectionPool_;
+  }
+
   /// The most calls of the client under way at once; further calls wait in order (the wait
   /// counts towards their deadline). 0 (the default) means no bound of the client's own.
   ClientOptions& setMaxInFlight(std::size_t value);
@@ -108,6 +118,7 @@ class ORVANE_SITE_EXPORT ClientOptions {
   std::chrono::nanoseconds deadline_ = std::chrono::seconds(30);
   RetryPolicy retryPolicy_;
   std::shared_ptr<HttpTransport> transport_;
+  std::shared_ptr<const ConnectionPool> connectionPool_;
   std::size_t maxInFlight_ = 0;
   std::size_t maxQueuedCalls_ = 10000;
   std::shared_ptr<RateLimiter> rateLimiter_;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "orvane/site/Export.h"
+#include "orvane/site/transport/ConnectionLimits.h"
 
 namespace orvane::site {
 
@@ -42,6 +43,10 @@ struct ORVANE_SITE_EXPORT CurlTransportOptions {
   /// Value of the User-Agent header. A value holding CR, LF or NUL is refused: the CurlTransport
   /// constructor throws std::invalid_argument.
   std::string userAgent = "orvane-site";
+  /// Connections that all requests of this transport may use at once, whatever their pools.
+  /// Requests that name no pool share one of ConnectionLimits() (32 per host, 128 in all).
+  /// Limits that are not positive make the constructor throw std::invalid_argument.
+  ConnectionLimits connectionLimits{256, 512};
 };
 
 }  // namespace orvane::site

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,6 +10,8 @@
 #include "orvane/site/Export.h"
 
 namespace orvane::site {
+
+class ConnectionPool;
 
 /// One HTTP request as a transport sends it.
 ///
@@ -32,6 +35,9 @@ struct ORVANE_SITE_EXPORT HttpRequest {
   /// at that moment ends with a time-out without being sent; one that starts earlier gets at
   /// most the time that is left as its time-out.
   std::optional<std::chrono::steady_clock::time_point> deadline;
+  /// The connections the request draws on; null: the transport's own pool, shared by every
+  /// request that names none.
+  std::shared_ptr<const ConnectionPool> pool;
 };
 
 }  // namespace orvane::site
