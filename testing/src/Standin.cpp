@@ -13,8 +13,8 @@ namespace orvane::site::testing {
 
 class Standin::Impl {
  public:
-  explicit Impl(std::vector<std::string> keys)
-      : server_(optionsFor(keys)), firstKey_(std::move(keys.front())) {
+  explicit Impl(Options options)
+      : server_(serverOptions(options)), firstKey_(std::move(options.acceptedKeys.front())) {
     server_.start();
   }
 
@@ -29,13 +29,18 @@ class Standin::Impl {
   }
 
  private:
-  static standin::StandinOptions optionsFor(const std::vector<std::string>& keys) {
-    if (keys.empty()) throw std::invalid_argument("Standin: at least one accepted key is needed");
-    standin::StandinOptions options;
-    options.apiKeys = keys;
-    // A test's calls need few connections; fewer threads start faster.
-    options.workerThreads = 8;
-    return options;
+  static standin::StandinOptions serverOptions(const Options& options) {
+    if (options.acceptedKeys.empty()) {
+      throw std::invalid_argument("Standin: at least one accepted key is needed");
+    }
+    if (options.connections == 0) {
+      throw std::invalid_argument("Standin: at least one connection must be served");
+    }
+    standin::StandinOptions server;
+    server.apiKeys = options.acceptedKeys;
+    server.port = options.port;
+    server.workerThreads = options.connections;
+    return server;
   }
 
   standin::StandinServer server_;
@@ -47,7 +52,9 @@ class Standin::Impl {
 Standin::Standin() : Standin(std::vector<std::string>{demoApiKey()}) {}
 
 Standin::Standin(std::vector<std::string> acceptedKeys)
-    : impl_(std::make_unique<Impl>(std::move(acceptedKeys))) {}
+    : Standin(Options{std::move(acceptedKeys)}) {}
+
+Standin::Standin(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
 
 Standin::~Standin() = default;
 

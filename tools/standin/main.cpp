@@ -74,6 +74,10 @@ int main(int argc, char** argv) {
   app.add_option("--cert-dir", certDir,
                  "Directory with ca.pem, cert.pem and key.pem; made and filled when they are "
                  "missing (default: a temporary directory removed at exit)");
+  app.add_option("--connections", options.workerThreads,
+                 "Connections served at once (each kept-alive connection holds a thread)")
+      ->check(CLI::Range(1, 4096))
+      ->default_val(options.workerThreads);
   app.add_option("--key", keys, "Accepted API key (repeatable; default: standin-demo-key)");
   app.footer(kFaultHelp);
   CLI11_PARSE(app, argc, argv);

@@ -32,8 +32,12 @@ bool listensOn(int socket, int port) {
 
 httplib::SocketOptions ListenBacklog::socketOptions() {
   // Called for each address tried until one binds; the last one is the one that listens.
+  // SO_REUSEADDR alone: a port lately closed can be bound again at once, but one that another
+  // server listens on is refused. (cpp-httplib's own options add SO_REUSEPORT, under which a
+  // second server would silently share the port and take some of its connections.)
   return [this](socket_t socket) {
-    httplib::default_socket_options(socket);
+    int yes = 1;
+    (void)::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
     socket_ = socket;
   };
 }

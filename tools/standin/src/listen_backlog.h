@@ -16,7 +16,8 @@ namespace orvane::site::standin::detail {
 /// Not thread-safe: use it from the thread that configures and binds the server.
 class ListenBacklog {
  public:
-  /// Socket options to give the server: cpp-httplib's own, and the socket noted.
+  /// Socket options to give the server: SO_REUSEADDR (never SO_REUSEPORT), and the socket
+  /// noted.
   httplib::SocketOptions socketOptions();
 
   /// After the server bound 127.0.0.1:`port`: listens again on its socket with the largest

@@ -255,8 +255,10 @@ void StandinServer::Impl::start() {
     port_ = options_.port;
   }
   if (port_ <= 0) {
-    throw std::runtime_error("orvane-site-standin: cannot bind 127.0.0.1:" +
-                             std::to_string(options_.port));
+    throw std::runtime_error(
+        "orvane-site-standin: cannot bind 127.0.0.1:" + std::to_string(options_.port) +
+        (options_.port == 0 ? std::string(" (no free port)")
+                            : std::string(" (in use by another program?)")));
   }
   backlog_.raise(port_);
   thread_ = std::thread([this] {

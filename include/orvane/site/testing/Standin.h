@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,9 +36,25 @@ namespace orvane::site::testing {
 /// are thread-safe.
 class ORVANE_SITE_EXPORT Standin {
  public:
+  /// How a stand-in is started.
+  struct Options {
+    /// Keys it accepts (apiKey() returns the first); never empty.
+    std::vector<std::string> acceptedKeys{demoApiKey()};
+    /// Its port on 127.0.0.1; 0 picks a free one (port() says which). A port another server
+    /// listens on is refused: the constructor throws, never shares it.
+    int port = 0;
+    /// Connections served at once, each kept alive for 5 s: twice what one client opens to a
+    /// host by default.
+    std::size_t connections = 64;
+  };
+
   /// Starts the stand-in, accepting demoApiKey(). Throws std::runtime_error when it cannot
   /// start (no free port, TLS set-up failed).
   Standin();
+  /// Starts the stand-in as `options` say. Throws std::invalid_argument when no key is given or
+  /// `connections` is 0, std::runtime_error when it cannot start (the port is in use, TLS
+  /// set-up failed).
+  explicit Standin(Options options);
   /// Starts the stand-in accepting `acceptedKeys` (apiKey() returns the first). Throws
   /// std::invalid_argument when the list is empty, std::runtime_error as above.
   explicit Standin(std::vector<std::string> acceptedKeys);

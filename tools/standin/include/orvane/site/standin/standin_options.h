@@ -30,8 +30,9 @@ struct StandinOptions {
   /// temporary directory that it removes when destroyed.
   std::filesystem::path certificateDirectory;
 
-  /// Threads serving connections. Each open connection holds one while it is kept alive.
-  std::size_t workerThreads = 32;
+  /// Threads serving connections. Each open connection holds one while it is kept alive, so
+  /// this is how many connections are served at once: twice what one client opens to a host.
+  std::size_t workerThreads = 64;
 
   /// How long an idle kept-alive connection stays open.
   std::chrono::seconds keepAliveTimeout{5};
