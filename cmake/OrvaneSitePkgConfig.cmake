@@ -34,18 +34,10 @@ function(orvane_site_pc_imported_location out target)
   message(FATAL_ERROR "orvane-site.pc: no library file known for ${target}")
 endfunction()
 
-function(orvane_site_write_pkg_config template output)
-  orvane_site_pc_imported_location(simdjson_file simdjson::simdjson)
-  get_target_property(curl_file CURL::libcurl IMPORTED_LOCATION)
-  if(NOT curl_file)
-    list(GET CURL_LIBRARIES 0 curl_file)
-  endif()
-  orvane_site_pc_link_flags(dependency_flags "${curl_file}" "${OPENSSL_SSL_LIBRARY}"
-                            "${OPENSSL_CRYPTO_LIBRARY}" "${simdjson_file}")
-  set(dependency_flags "${dependency_flags} -pthread")
-
-  # Relative to the file itself, so that an install tree can be moved (or installed with
-  # `cmake --install --prefix`) and still point at its own headers and library.
+# Sets ORVANE_SITE_PC_PREFIX, _LIBDIR and _INCLUDEDIR for a .pc file installed in
+# <libdir>/pkgconfig: relative to the file itself, so that an install tree can be moved (or
+# installed with `cmake --install --prefix`) and still point at its own headers and library.
+macro(orvane_site_pc_locations)
   if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
     set(ORVANE_SITE_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
   else()
@@ -63,6 +55,19 @@ function(orvane_site_write_pkg_config template output)
   else()
     set(ORVANE_SITE_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
   endif()
+endmacro()
+
+function(orvane_site_write_pkg_config template output)
+  orvane_site_pc_imported_location(simdjson_file simdjson::simdjson)
+  get_target_property(curl_file CURL::libcurl IMPORTED_LOCATION)
+  if(NOT curl_file)
+    list(GET CURL_LIBRARIES 0 curl_file)
+  endif()
+  orvane_site_pc_link_flags(dependency_flags "${curl_file}" "${OPENSSL_SSL_LIBRARY}"
+                            "${OPENSSL_CRYPTO_LIBRARY}" "${simdjson_file}")
+  set(dependency_flags "${dependency_flags} -pthread")
+
+  orvane_site_pc_locations()
   if(BUILD_SHARED_LIBS)
     set(ORVANE_SITE_PC_LIBS "")
     set(ORVANE_SITE_PC_LIBS_PRIVATE " ${dependency_flags}")

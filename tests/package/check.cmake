@@ -69,13 +69,25 @@ foreach(mode plain static)
   run(${program})
 endforeach()
 
-# Where the Redis component was built: OrvaneSite::Redis and orvane-site-redis.pc work too.
-if(EXISTS ${prefix}/lib/cmake/OrvaneSite/OrvaneSiteRedisTargets.cmake)
+# Where the Redis component was built: OrvaneSite::Redis and orvane-site-redis.pc work too, the
+# .pc from wherever the install tree lies.
+file(GLOB redis_targets ${PREFIX}/lib*/cmake/OrvaneSite/OrvaneSiteRedisTargets.cmake
+     ${PREFIX}/lib/*/cmake/OrvaneSite/OrvaneSiteRedisTargets.cmake)
+if(redis_targets)
   run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/redis-consumer -B ${WORK_DIR}/redis-consumer -G Ninja
-      -DCMAKE_PREFIX_PATH=${prefix})
+      -DCMAKE_PREFIX_PATH=${PREFIX})
   run(${CMAKE_COMMAND} --build ${WORK_DIR}/redis-consumer)
   run(${WORK_DIR}/redis-consumer/redis-consumer)
-  run(pkg-config --exists --print-errors orvane-site-redis)
+  execute_process(COMMAND pkg-config --cflags --libs orvane-site-redis
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE flags ERROR_VARIABLE err
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "pkg-config orvane-site-redis failed: ${err}")
+  endif()
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  run(${CXX_COMPILER} -std=c++17 ${SOURCE_DIR}/redis-consumer/main.cpp
+      -o ${WORK_DIR}/pkg-config/redis-consumer ${flags} -Wl,-rpath,${libdir})
+  run(${WORK_DIR}/pkg-config/redis-consumer)
 endif()
 
 # The examples compile against the installed package.
