@@ -148,4 +148,40 @@ SiteClient::~SiteClient() {
 #include "connection/Operations.inc"
 #undef ORVANE_SITE_OPERATION
 
+namespace {
+
+// One page after another of `request`, through `connection`, which the range holds.
+template <typename Response, typename Request>
+Pages<Response> pagesOf(std::shared_ptr<SiteConnection> connection, Request request,
+                        std::size_t maxPages, const CallOptions& callOptions,
+                        Call<Response> (SiteConnection::*operation)(
+                            Request, const CallOptions&, std::function<void(Result<Response>)>)) {
+  const std::int64_t first = request.pageIndex.value_or(1);
+  const std::optional<std::int64_t> size = request.pageSize;
+  return Pages<Response>(
+      [connection = std::move(connection), request = std::move(request), callOptions,
+       operation](std::int64_t index) {
+        Request page = request;
+        page.pageIndex = index;
+        return ((*connection).*operation)(std::move(page), callOptions, nullptr);
+      },
+      first, size, maxPages);
+}
+
+}  // namespace
+
+Pages<TextSearchResponse> SiteClient::textSearchPages(TextSearchRequest request,
+                                                      std::size_t maxPages,
+                                                      const CallOptions& callOptions) {
+  return pagesOf(connection_, std::move(request), maxPages, callOptions,
+                 &SiteConnection::textSearch);
+}
+
+Pages<NearbySearchResponse> SiteClient::nearbySearchPages(NearbySearchRequest request,
+                                                          std::size_t maxPages,
+                                                          const CallOptions& callOptions) {
+  return pagesOf(connection_, std::move(request), maxPages, callOptions,
+                 &SiteConnection::nearbySearch);
+}
+
 }  // namespace orvane::site

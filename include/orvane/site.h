@@ -24,6 +24,7 @@
 #include "orvane/site/LogLevel.h"
 #include "orvane/site/LogRecord.h"
 #include "orvane/site/LogSink.h"
+#include "orvane/site/Pages.h"
 #include "orvane/site/RateLimiter.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/RetryPolicy.h"

@@ -18,6 +18,13 @@
 namespace orvane::site::cli {
 namespace {
 
+void addAllPages(CLI::App& sub, std::optional<std::size_t>& allPages) {
+  sub.add_option("--all-pages", allPages,
+                 "Print every page from --page-index on, up to this many pages and never past "
+                 "the reply's totalCount")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1000}));
+}
+
 Command textSearch(CLI::App& app) {
   struct Flags {
     std::string query;
@@ -25,6 +32,7 @@ Command textSearch(CLI::App& app) {
     std::optional<std::int64_t> radius, pageSize, pageIndex;
     std::optional<std::string> poiType, ovPoiType, countryCode, language;
     std::optional<bool> children;
+    std::optional<std::size_t> allPages;
   };
   auto f = std::make_shared<Flags>();
   auto* sub = addOperation(app, "text-search", "Places that match a free-text query");
@@ -38,10 +46,15 @@ Command textSearch(CLI::App& app) {
   addOptional(*sub, "--page-size", f->pageSize, "Places per page");
   addOptional(*sub, "--page-index", f->pageIndex, "Page to return, from 1");
   addOptionalSwitch(*sub, "--children", f->children, "Ask for child places");
+  addAllPages(*sub, f->allPages);
   return {sub, [f](Session& session) {
             TextSearchRequest request(f->query, f->location.coordinate(), f->radius, f->poiType,
                                       f->ovPoiType, f->countryCode, f->language, f->pageSize,
                                       f->pageIndex, f->children);
+            if (f->allPages) {
+              SiteClient client(session.clientOptions());
+              return session.printPages(client.textSearchPages(request, *f->allPages));
+            }
             return session.call<TextSearchResponse>([&request](auto context, auto handler) {
               SiteClient::shared().textSearch(request, context, handler);
             });
@@ -53,6 +66,7 @@ Command nearbySearch(CLI::App& app) {
     LocationFlags location;
     std::optional<std::int64_t> radius, pageSize, pageIndex;
     std::optional<std::string> query, poiType, ovPoiType, language;
+    std::optional<std::size_t> allPages;
   };
   auto f = std::make_shared<Flags>();
   auto* sub = addOperation(app, "nearby-search", "Places around a point");
@@ -64,9 +78,14 @@ Command nearbySearch(CLI::App& app) {
   addOptional(*sub, "--language", f->language, "Language of the results, such as en");
   addOptional(*sub, "--page-size", f->pageSize, "Places per page");
   addOptional(*sub, "--page-index", f->pageIndex, "Page to return, from 1");
+  addAllPages(*sub, f->allPages);
   return {sub, [f](Session& session) {
             NearbySearchRequest request(*f->location.coordinate(), f->radius, f->query, f->poiType,
                                         f->ovPoiType, f->language, f->pageSize, f->pageIndex);
+            if (f->allPages) {
+              SiteClient client(session.clientOptions());
+              return session.printPages(client.nearbySearchPages(request, *f->allPages));
+            }
             return session.call<NearbySearchResponse>([&request](auto context, auto handler) {
               SiteClient::shared().nearbySearch(request, context, handler);
             });

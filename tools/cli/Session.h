@@ -10,6 +10,8 @@
 #include <orvane/site/ApiContext.h>
 #include <orvane/site/ClientOptions.h>
 #include <orvane/site/Error.h>
+#include <orvane/site/Pages.h>
+#include <orvane/site/Result.h>
 #include <orvane/site/standin/standin_server.h>
 
 #include "ExitStatus.h"
@@ -39,6 +41,11 @@ class Session {
   template <class Response, class Start>
   int call(Start start);
 
+  /// Prints every page of `pages` as it arrives, as `call` prints one reply; stops at the first
+  /// failed page, printing its error. Returns the exit status.
+  template <class Response>
+  int printPages(Pages<Response> pages);
+
   /// The longest the tool waits for a handler: every attempt's time-out, every retry pause,
   /// and a margin.
   std::chrono::milliseconds replyBound() const { return replyBound_; }
@@ -52,6 +59,15 @@ class Session {
   const std::shared_ptr<ApiContext>& context() const { return context_; }
 
  private:
+  template <class Response>
+  void print(const Response& response) const {
+    if (format_ == OutputFormat::table) {
+      printText(toTable(response));
+    } else {
+      printJson(toJson(response));
+    }
+  }
+
   // Declared first so that it outlives the calls that use it.
   std::unique_ptr<standin::StandinServer> standin_;
   std::shared_ptr<ApiContext> context_;
@@ -88,10 +104,18 @@ int Session::call(Start start) {
     printEmptyOutcome();
     return kExitCallFailed;
   }
-  if (format_ == OutputFormat::table) {
-    printText(toTable(*response));
-  } else {
-    printJson(toJson(*response));
+  print(*response);
+  return kExitOk;
+}
+
+template <class Response>
+int Session::printPages(Pages<Response> pages) {
+  for (const Result<Response>& page : pages) {
+    if (!page.ok()) {
+      printError(page.error());
+      return kExitCallFailed;
+    }
+    print(*page.value());
   }
   return kExitOk;
 }

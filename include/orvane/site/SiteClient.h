@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include "orvane/site/CallOptions.h"
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Export.h"
+#include "orvane/site/Pages.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/SiteClientProtocol.h"
 #include "orvane/site/SiteConnection.h"
@@ -133,6 +135,13 @@ class ORVANE_SITE_EXPORT SiteClient : public SiteClientProtocol {
   Call<NearbySearchResponse> nearbySearch(
       NearbySearchRequest request, const CallOptions& callOptions,
       std::function<void(Result<NearbySearchResponse>)> handler);
+  /// Every page of a text search, one call per page as the iteration reaches it, at most
+  /// `maxPages` of them and never past the reply's totalCount (see Pages).
+  Pages<TextSearchResponse> textSearchPages(TextSearchRequest request, std::size_t maxPages,
+                                            const CallOptions& callOptions = CallOptions());
+  /// Every page of a nearby search, as textSearchPages does.
+  Pages<NearbySearchResponse> nearbySearchPages(NearbySearchRequest request, std::size_t maxPages,
+                                                const CallOptions& callOptions = CallOptions());
   /// detailSearch on an option client; see the three-argument form for what it does.
   Call<DetailSearchResponse> detailSearch(DetailSearchRequest request);
   /// detailSearch with per-call options.
