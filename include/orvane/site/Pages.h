@@ -32,6 +32,8 @@ namespace orvane::site {
 /// that runs on the library thread. A range is iterated once; it is movable, not copyable.
 template <typename Response>
 class Pages {
+  struct State;
+
  public:
   /// Makes the call for one page index.
   using Fetch = std::function<Call<Response>(std::int64_t pageIndex)>;
@@ -64,7 +66,7 @@ class Pages {
    private:
     friend class Pages;
     explicit iterator(std::shared_ptr<typename Pages::State> state) : state_(std::move(state)) {}
-    std::shared_ptr<typename Pages::State> state_;
+    std::shared_ptr<typename Pages::State> state_{};
   };
 
   /// Fetches the first page (unless `maxPages` is 0).
@@ -75,12 +77,13 @@ class Pages {
   iterator end() { return iterator(); }
 
  private:
+  // What the range and its iterators share: the fetch and the page last fetched.
   struct State {
     Fetch fetch;
-    std::int64_t nextIndex;
+    std::int64_t nextIndex = 1;
     std::optional<std::int64_t> pageSize;
-    std::size_t maxPages;
-    std::size_t fetched;
+    std::size_t maxPages = 0;
+    std::size_t fetched = 0;
     std::optional<Result<Response>> current;
 
     bool fetchNext() {
