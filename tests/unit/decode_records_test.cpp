@@ -25,14 +25,6 @@ using Strings = std::vector<std::string>;
 
 std::int64_t codeOf(DecodingErrorCode code) { return static_cast<std::int64_t>(code); }
 
-/// Decodes {"site": <siteJson>} and returns the site (fails the test when it does not decode).
-std::shared_ptr<Site> decodeSite(const std::string& siteJson) {
-  auto result = decode<DetailSearchResponse>(R"({"site":)" + siteJson + "}");
-  EXPECT_TRUE(result.ok()) << result.error().userInfo.at("codingPath") << ": "
-                           << result.error().userInfo.at("debugDescription");
-  return result.ok() ? result.value()->site : nullptr;
-}
-
 // One rule table over every record of a site: the fault, its code and its key path.
 struct RecordFault {
   const char* site;
@@ -90,13 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Code::dataCorrupted, "site.poi.openingHours.periods.0.open.week"},
         RecordFault{R"({"poi":{"openingHours":{"periods":[{},{"close":{"time":800}}]}}})",
                     Code::typeMismatch, "site.poi.openingHours.periods.1.close.time"},
-        RecordFault{R"({"poi":{"openingHours":{"texts":[null]}}})", Code::valueNotFound,
-                    "site.poi.openingHours.texts.0"},
         // Site
         RecordFault{R"({"siteId":123})", Code::typeMismatch, "site.siteId"},
-        RecordFault{R"({"utcOffset":1.5})", Code::dataCorrupted, "site.utcOffset"},
-        RecordFault{R"({"distance":{}})", Code::typeMismatch, "site.distance"},
-        RecordFault{R"("S1")", Code::typeMismatch, "site"}));
+        RecordFault{R"({"utcOffset":1.5})", Code::dataCorrupted, "site.utcOffset"}));
 
 TEST(ValueRecords, DecodeOnTheirOwnAndEncodeOnlyPresentParts) {
   auto coordinate = Coordinate::decode(R"({"lat":48,"lng":2.35,"alt":35,"lat ":"x"})");
@@ -132,7 +120,7 @@ TEST(ValueRecords, DecodeOnTheirOwnAndEncodeOnlyPresentParts) {
 
 // Every key of a site reaches its own member (unknown and case-different keys are ignored).
 TEST(SiteRecords, EveryKeyFillsItsOwnMember) {
-  auto site = decodeSite(R"({
+  auto result = decode<DetailSearchResponse>(R"({"site":{
       "siteId":"S1","name":"Café de la Paix","formatAddress":"5 Place de l'Opéra, Paris",
       "address":{"postalCode":"75009","streetNumber":"5","thoroughfare":"Place de l'Opéra",
         "subLocality":"9e","locality":"Paris","tertiaryAdminArea":"T","subAdminArea":"P",
@@ -149,7 +137,9 @@ TEST(SiteRecords, EveryKeyFillsItsOwnMember) {
         {"open":{"week":1,"time":"0800"},"close":{"week":1,"time":"2000"}},{}]},
       "childrenNodes":[{"siteId":"C1","name":"Entrance","formatAddress":"1 Rue X",
                         "location":{"lat":1,"lng":2},"ovPoiTypes":["ENTRANCE"],
-                        "domeAndInt":"D","depAndArr":"A"}]}})");
+                        "domeAndInt":"D","depAndArr":"A"}]}}})");
+  ASSERT_TRUE(result.ok()) << result.error().userInfo.at("codingPath");
+  const std::shared_ptr<Site>& site = result.value()->site;
   ASSERT_TRUE(site && site->address && site->poi);
   EXPECT_EQ(site->siteId, "S1");
   EXPECT_EQ(site->name, "Café de la Paix");
@@ -209,11 +199,6 @@ TYPED_TEST(EveryResponse, ReadsTheEnvelopeAsReceived) {
   ASSERT_TRUE(empty.ok());
   EXPECT_FALSE(empty.value()->returnCode);
   EXPECT_FALSE(empty.value()->returnDesc);
-
-  auto nullCode = decode<TypeParam>(R"({"returnCode":null,"returnDesc":""})");
-  ASSERT_TRUE(nullCode.ok());
-  EXPECT_FALSE(nullCode.value()->returnCode);
-  EXPECT_EQ(nullCode.value()->returnDesc, "");
 }
 
 TYPED_TEST(EveryResponse, RejectsANonTextEnvelope) {
@@ -256,17 +241,6 @@ TEST(SearchResponses, EachReadsItsSitesListAndTellsEmptyFromAbsent) {
   EXPECT_FALSE(absent.value()->totalCount);
 }
 
-TEST(SearchResponses, OwnFaultsComeBeforeTheEnvelopeAndFailTheWholeReply) {
-  auto result = decode<GeocodeResponse>(R"({"returnCode":1,"sites":[{"siteId":1}]})");
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.error().userInfo.at("codingPath"), "sites.0.siteId");
-  EXPECT_EQ(result.value(), nullptr);
-
-  auto count = decode<TextSearchResponse>(R"({"totalCount":"20","returnCode":"0"})");
-  ASSERT_FALSE(count.ok());
-  EXPECT_EQ(count.error().userInfo.at("codingPath"), "totalCount");
-}
-
 TEST(SearchResponses, EnvelopeKeysInsideNestedObjectsAreNotRead) {
   auto result = decode<ReverseGeocodeResponse>(
       R"({"sites":[{"returnCode":"nested","returnDesc":"nested"}],"data":{"returnCode":"x"}})");
@@ -275,12 +249,7 @@ TEST(SearchResponses, EnvelopeKeysInsideNestedObjectsAreNotRead) {
   EXPECT_FALSE(result.value()->returnDesc);
 }
 
-TEST(DetailSearchResponseTest, ReadsOneSiteAndIgnoresASitesList) {
-  auto one = decode<DetailSearchResponse>(R"({"site":{"siteId":"S1"},"returnCode":"0"})");
-  ASSERT_TRUE(one.ok());
-  ASSERT_NE(one.value()->site, nullptr);
-  EXPECT_EQ(one.value()->site->siteId, "S1");
-
+TEST(DetailSearchResponseTest, IgnoresASitesListAndNeedsAnObject) {
   auto list = decode<DetailSearchResponse>(R"({"sites":[{"siteId":"S1"}],"site":null})");
   ASSERT_TRUE(list.ok());
   EXPECT_EQ(list.value()->site, nullptr);
@@ -306,12 +275,6 @@ TEST(QueryAutocompleteResponseTest, ReadsSitesBeforePredictions) {
       R"({"predictions":[{"description":"Paris"}],"sites":[{"name":5}]})");
   ASSERT_FALSE(both.ok());
   EXPECT_EQ(both.error().userInfo.at("codingPath"), "sites.0.name");
-
-  auto missingWords = decode<QueryAutocompleteResponse>(
-      R"({"predictions":[{"description":"Paris","matchedKeywords":[]}]})");
-  ASSERT_FALSE(missingWords.ok());
-  EXPECT_EQ(missingWords.error().code, codeOf(DecodingErrorCode::keyNotFound));
-  EXPECT_EQ(missingWords.error().userInfo.at("codingPath"), "predictions.0.matchedWords");
 }
 
 TEST(TimezoneResponseTest, ReadsOffsetsAndNames) {
