@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -24,21 +25,18 @@ json bodyOf(typename Client::RequestType request) {
 }
 
 TEST(OperationBodies, AreEmptyObjectsWithoutAStoredRequestAndAlwaysPost) {
-  auto expectEmpty = [](const auto& client) {
+  const auto expectEmpty = [](const auto& client) {
     EXPECT_EQ(client.createBodyParameters(), json::object());
     EXPECT_EQ(client.requestMode(), RequestMode::post);
     // Through the base class the same dictionary is present, never absent.
     const BaseRequestClient& base = client;
     EXPECT_EQ(base.createBodyParameters(), std::optional<json>(json::object()));
   };
-  expectEmpty(TextSearchRequestClient());
-  expectEmpty(NearbySearchRequestClient());
-  expectEmpty(DetailSearchRequestClient());
-  expectEmpty(QuerySuggestionRequestClient());
-  expectEmpty(QueryAutocompleteRequestClient());
-  expectEmpty(GeocodeRequestClient());
-  expectEmpty(ReverseGeocodeRequestClient());
-  expectEmpty(TimezoneRequestClient());
+  std::apply(
+      [&](const auto&... clients) { (expectEmpty(clients), ...); },
+      std::tuple<TextSearchRequestClient, NearbySearchRequestClient, DetailSearchRequestClient,
+                 QuerySuggestionRequestClient, QueryAutocompleteRequestClient, GeocodeRequestClient,
+                 ReverseGeocodeRequestClient, TimezoneRequestClient>());
 }
 
 // Only present fields are sent (absent ones are left out, as in the first case), zero,
