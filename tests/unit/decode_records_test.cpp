@@ -280,10 +280,9 @@ TEST(FixtureReply, TwentySitesDecodeCompletely) {
     EXPECT_TRUE(site->address->countryCode && site->address->locality);
     EXPECT_TRUE(site->poi->poiTypes && site->poi->ovPoiTypes && site->poi->photoUrls &&
                 site->poi->businessStatus && site->poi->rating);
-    ASSERT_TRUE(site->poi->openingHours->periods && site->poi->openingHours->texts);
-    EXPECT_FALSE(site->poi->openingHours->periods->empty());
-    ASSERT_TRUE(site->poi->childrenNodes);
-    EXPECT_FALSE(site->poi->childrenNodes->empty());
+    const auto& hours = *site->poi->openingHours;
+    EXPECT_TRUE(hours.periods && !hours.periods->empty() && hours.texts);
+    EXPECT_TRUE(site->poi->childrenNodes && !site->poi->childrenNodes->empty());
   }
 
   // Texts beyond ASCII come through as sent.
