@@ -5,8 +5,8 @@
 namespace orvane::site::fuzzing {
 
 void ImmediateTransport::send(HttpRequest request, Completion completion) {
-  requests_.push_back(std::move(request));
-  pending_.push_back(Pending{requests_.size() - 1, std::move(completion)});
+  requests_.push_back(request);
+  pending_.emplace_back(std::move(request), std::move(completion));
 }
 
 void ImmediateTransport::runAfter(std::chrono::nanoseconds delay, Task task) {
@@ -23,11 +23,9 @@ bool ImmediateTransport::drain(const Responder& responder, std::size_t maxSteps)
       tasks_.pop_front();
       task();
     } else if (!pending_.empty()) {
-      Pending pending = std::move(pending_.front());
+      auto [request, completion] = std::move(pending_.front());
       pending_.pop_front();
-      // Copy: the completion may send again and grow `requests_`.
-      const HttpRequest request = requests_[pending.request];
-      pending.completion(responder(request));
+      completion(responder(request));
     } else {
       return true;
     }

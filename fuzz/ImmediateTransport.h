@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "orvane/site/internal/HttpTransport.h"
@@ -32,14 +33,9 @@ class ImmediateTransport final : public HttpTransport {
   void reset();
 
  private:
-  struct Pending {
-    std::size_t request;
-    Completion completion;
-  };
-
   std::vector<HttpRequest> requests_;
   std::vector<std::chrono::nanoseconds> delays_;
-  std::deque<Pending> pending_;
+  std::deque<std::pair<HttpRequest, Completion>> pending_;
   std::deque<Task> tasks_;
 };
 

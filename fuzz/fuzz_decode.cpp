@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <string_view>
 
 #include "orvane/site/decode.h"
@@ -46,22 +45,21 @@ void decodeAndCheck(std::string_view reply) {
   }
 }
 
+// Runs the check for the `which`-th of the types.
+template <class... Types>
+void decodeAndCheckAs(std::size_t which, std::string_view reply) {
+  std::size_t index = 0;
+  ((index++ == which % sizeof...(Types) ? decodeAndCheck<Types>(reply) : void()), ...);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   // Points into the fuzzer's exactly-sized buffer: any read past the reply is caught by ASan.
   const std::string_view reply(reinterpret_cast<const char*>(data) + 1, size - 1);
-  using Check = void (*)(std::string_view);
-  static constexpr Check kChecks[] = {decodeAndCheck<BaseResponse>,
-                                      decodeAndCheck<TextSearchResponse>,
-                                      decodeAndCheck<NearbySearchResponse>,
-                                      decodeAndCheck<DetailSearchResponse>,
-                                      decodeAndCheck<QuerySuggestionResponse>,
-                                      decodeAndCheck<QueryAutocompleteResponse>,
-                                      decodeAndCheck<GeocodeResponse>,
-                                      decodeAndCheck<ReverseGeocodeResponse>,
-                                      decodeAndCheck<TimezoneResponse>};
-  kChecks[data[0] % std::size(kChecks)](reply);
+  decodeAndCheckAs<BaseResponse, TextSearchResponse, NearbySearchResponse, DetailSearchResponse,
+                   QuerySuggestionResponse, QueryAutocompleteResponse, GeocodeResponse,
+                   ReverseGeocodeResponse, TimezoneResponse>(data[0], reply);
   return 0;
 }

@@ -52,38 +52,10 @@ double anyDouble(FuzzedDataProvider& in) {
 
 std::string anyText(FuzzedDataProvider& in) { return in.ConsumeRandomLengthString(40); }
 
-template <class T, class Make>
-std::optional<T> maybe(FuzzedDataProvider& in, Make make) {
+template <class Make>
+auto maybe(FuzzedDataProvider& in, Make make) -> std::optional<decltype(make())> {
   if (!in.ConsumeBool()) return std::nullopt;
   return make();
-}
-
-std::optional<std::string> maybeText(FuzzedDataProvider& in) {
-  return maybe<std::string>(in, [&] { return anyText(in); });
-}
-std::optional<std::int64_t> maybeInt(FuzzedDataProvider& in) {
-  return maybe<std::int64_t>(in, [&] { return in.ConsumeIntegral<std::int64_t>(); });
-}
-std::optional<bool> maybeBool(FuzzedDataProvider& in) {
-  return maybe<bool>(in, [&] { return in.ConsumeBool(); });
-}
-Coordinate anyCoordinate(FuzzedDataProvider& in) {
-  return Coordinate{anyDouble(in), anyDouble(in)};
-}
-std::optional<Coordinate> maybeCoordinate(FuzzedDataProvider& in) {
-  return maybe<Coordinate>(in, [&] { return anyCoordinate(in); });
-}
-std::optional<CoordinateBounds> maybeBounds(FuzzedDataProvider& in) {
-  return maybe<CoordinateBounds>(in, [&] {
-    return CoordinateBounds{anyCoordinate(in), anyCoordinate(in)};
-  });
-}
-std::optional<std::vector<std::string>> maybeTexts(FuzzedDataProvider& in) {
-  return maybe<std::vector<std::string>>(in, [&] {
-    std::vector<std::string> texts(in.ConsumeIntegralInRange<std::size_t>(0, 4));
-    for (std::string& text : texts) text = anyText(in);
-    return texts;
-  });
 }
 
 // A context of its own for the call: the setters fill the process-wide builder context, which
@@ -160,34 +132,29 @@ void checkLogLines(const std::vector<std::string>& lines) {
   }
 }
 
-// The logger's own thread writes to the sink, so the lines are guarded and read only after a
-// flush.
-struct LogLines {
+// The transport every call goes through, and the log lines (the logger's own thread writes them,
+// so they are guarded and read only after a flush).
+struct Harness {
+  std::shared_ptr<ImmediateTransport> transport = std::make_shared<ImmediateTransport>();
   std::mutex mutex;
   std::vector<std::string> lines;
-};
-LogLines& logLines() {
-  static auto* log = new LogLines();
-  return *log;
-}
 
-std::vector<std::string> loggedLines() {
-  (void)flushLogs(std::chrono::seconds(5));
-  std::lock_guard<std::mutex> lock(logLines().mutex);
-  return logLines().lines;
-}
-
-ImmediateTransport& fakeTransport() {
-  static auto* instance = new std::shared_ptr<ImmediateTransport>([] {
-    auto made = std::make_shared<ImmediateTransport>();
-    setDefaultHttpTransport(made);
-    setLogSink([](std::string_view line) {
-      std::lock_guard<std::mutex> lock(logLines().mutex);
-      if (logLines().lines.size() < 4096) logLines().lines.emplace_back(line);
+  Harness() {
+    setDefaultHttpTransport(transport);
+    setLogSink([this](std::string_view line) {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (lines.size() < 4096) lines.emplace_back(line);
     });
-    return made;
-  }());
-  return **instance;
+  }
+  std::vector<std::string> takeLines() {
+    (void)flushLogs(std::chrono::seconds(5));
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::exchange(lines, {});
+  }
+};
+Harness& harness() {
+  static auto* instance = new Harness();
+  return *instance;
 }
 
 template <class Request, class Handler>
@@ -196,39 +163,35 @@ int runCall(FuzzedDataProvider& in,
             Request request, const std::shared_ptr<ApiContext>& context) {
   int calls = 0;
   bool wellFormed = true;
-  (SiteClient::shared().*operation)(std::move(request), context,
-                                    [&](auto response, std::optional<Error> error) {
-                                      ++calls;
-                                      if (static_cast<bool>(response) == error.has_value()) {
-                                        wellFormed = false;
-                                      }
-                                      if (error && error->domain != "OrvaneSite.ErrorType" &&
-                                          error->domain != "OrvaneSite.DecodingError" &&
-                                          error->domain != "OrvaneSite.TransportError") {
-                                        wellFormed = false;
-                                      }
-                                    });
+  const auto handler = [&](auto response, std::optional<Error> error) {
+    ++calls;
+    const bool knownDomain = !error || error->domain == "OrvaneSite.ErrorType" ||
+                             error->domain == "OrvaneSite.DecodingError" ||
+                             error->domain == "OrvaneSite.TransportError";
+    wellFormed = wellFormed && static_cast<bool>(response) != error.has_value() && knownDomain;
+  };
+  (SiteClient::shared().*operation)(std::move(request), context, handler);
   if (calls != 0) fail("the handler ran inside the operation call");
 
   // 101 attempts at most, each with a reply and a retry timer, plus the delivery.
-  if (!fakeTransport().drain([&](const HttpRequest&) { return anyReply(in); }, 1000)) {
+  if (!harness().transport->drain([&](const HttpRequest&) { return anyReply(in); }, 1000)) {
     fail("the call did not end");
   }
   if (calls != 1) fail(calls == 0 ? "the handler was never called" : "the handler ran twice");
   if (!wellFormed) fail("the handler got both or neither of response and error, or a bad domain");
 
-  const auto& requests = fakeTransport().requests();
+  const auto& requests = harness().transport->requests();
   if (requests.size() > static_cast<std::size_t>(SiteRequestManager::kMaxRetries) + 1) {
     fail("more attempts than the retry bound allows");
   }
   for (const HttpRequest& sent : requests) checkRequest(sent);
-  for (const auto delay : fakeTransport().delays()) {
+  for (const auto delay : harness().transport->delays()) {
     if (delay.count() < 0 ||
         delay > std::chrono::duration<double>(SiteRequestManager::kLongestRetryPauseSeconds)) {
       fail("a retry pause outside 0 to the longest pause");
     }
   }
-  checkLogLines(loggedLines());
+  checkLogLines(harness().takeLines());
   return 0;
 }
 
@@ -236,12 +199,8 @@ int runCall(FuzzedDataProvider& in,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  fakeTransport().reset();
-  (void)flushLogs(std::chrono::seconds(5));
-  {
-    std::lock_guard<std::mutex> lock(logLines().mutex);
-    logLines().lines.clear();
-  }
+  harness().transport->reset();
+  (void)harness().takeLines();
 
   // The process-wide configuration, as provideApiContext would store it.
   ContextDataCache::setShared(std::make_shared<ContextDataCache>());
@@ -249,45 +208,50 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       *ApiContext().setApiKey(anyText(in)).setBaseUrl(anyText(in)).setMaxRetry(0).build()));
   const std::shared_ptr<ApiContext> context = in.ConsumeBool() ? anyContext(in) : nullptr;
 
+  const auto text = [&] { return anyText(in); };
+  const auto integer = [&] { return in.ConsumeIntegral<std::int64_t>(); };
+  const auto flag = [&] { return in.ConsumeBool(); };
+  const auto coordinate = [&] { return Coordinate{anyDouble(in), anyDouble(in)}; };
+  const auto bounds = [&] { return CoordinateBounds{coordinate(), coordinate()}; };
+  const auto texts = [&] {
+    std::vector<std::string> made(in.ConsumeIntegralInRange<std::size_t>(0, 4));
+    for (std::string& each : made) each = text();
+    return made;
+  };
+  const auto opt = [&](auto make) { return maybe(in, make); };
   // Braced lists read their arguments left to right, so each input maps to one request.
   switch (in.ConsumeIntegralInRange<int>(0, 7)) {
     case 0:
       return runCall(in, &SiteClient::textSearch,
-                     TextSearchRequest{anyText(in), maybeCoordinate(in), maybeInt(in),
-                                       maybeText(in), maybeText(in), maybeText(in), maybeText(in),
-                                       maybeInt(in), maybeInt(in), maybeBool(in)},
+                     TextSearchRequest{text(), opt(coordinate), opt(integer), opt(text), opt(text),
+                                       opt(text), opt(text), opt(integer), opt(integer), opt(flag)},
                      context);
     case 1:
-      return runCall(
-          in, &SiteClient::nearbySearch,
-          NearbySearchRequest{anyCoordinate(in), maybeInt(in), maybeText(in), maybeText(in),
-                              maybeText(in), maybeText(in), maybeInt(in), maybeInt(in)},
-          context);
+      return runCall(in, &SiteClient::nearbySearch,
+                     NearbySearchRequest{coordinate(), opt(integer), opt(text), opt(text),
+                                         opt(text), opt(text), opt(integer), opt(integer)},
+                     context);
     case 2:
       return runCall(in, &SiteClient::detailSearch,
-                     DetailSearchRequest{anyText(in), maybeText(in), maybeBool(in)}, context);
+                     DetailSearchRequest{text(), opt(text), opt(flag)}, context);
     case 3:
-      return runCall(
-          in, &SiteClient::querySuggestion,
-          QuerySuggestionRequest{anyText(in), maybeCoordinate(in), maybeInt(in), maybeBounds(in),
-                                 maybeTexts(in), maybeText(in), maybeText(in), maybeBool(in)},
-          context);
-    case 4:
-      return runCall(in, &SiteClient::queryAutocomplete,
-                     QueryAutocompleteRequest{anyText(in), maybeCoordinate(in), maybeInt(in),
-                                              maybeText(in), maybeBool(in)},
+      return runCall(in, &SiteClient::querySuggestion,
+                     QuerySuggestionRequest{text(), opt(coordinate), opt(integer), opt(bounds),
+                                            opt(texts), opt(text), opt(text), opt(flag)},
                      context);
+    case 4:
+      return runCall(
+          in, &SiteClient::queryAutocomplete,
+          QueryAutocompleteRequest{text(), opt(coordinate), opt(integer), opt(text), opt(flag)},
+          context);
     case 5:
-      return runCall(in, &SiteClient::geocode,
-                     GeocodeRequest{anyText(in), maybeBounds(in), maybeText(in)}, context);
+      return runCall(in, &SiteClient::geocode, GeocodeRequest{text(), opt(bounds), opt(text)},
+                     context);
     case 6:
       return runCall(in, &SiteClient::reverseGeocode,
-                     ReverseGeocodeRequest{anyCoordinate(in), maybeText(in), maybeBool(in)},
-                     context);
+                     ReverseGeocodeRequest{coordinate(), opt(text), opt(flag)}, context);
     default:
-      return runCall(
-          in, &SiteClient::timezone,
-          TimezoneRequest{anyCoordinate(in), in.ConsumeIntegral<std::int64_t>(), maybeText(in)},
-          context);
+      return runCall(in, &SiteClient::timezone, TimezoneRequest{coordinate(), integer(), opt(text)},
+                     context);
   }
 }

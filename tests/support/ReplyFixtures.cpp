@@ -26,22 +26,6 @@ std::vector<std::string> compactFixtureSites() {
   return compact;
 }
 
-GeneratedReply assembleReply(std::size_t minimumBytes) {
-  static const std::vector<std::string> sites = compactFixtureSites();
-  std::string list;
-  std::size_t count = 0;
-  while (!sites.empty() && (count < sites.size() || list.size() < minimumBytes)) {
-    if (count > 0) list += ',';
-    list += sites[count % sites.size()];
-    ++count;
-  }
-  GeneratedReply reply;
-  reply.json = R"({"returnCode":"0","returnDesc":"OK","totalCount":)" + std::to_string(count) +
-               R"(,"sites":[)" + list + "]}";
-  reply.siteCount = count;
-  return reply;
-}
-
 }  // namespace
 
 std::string readFixture(std::string_view name) {
@@ -56,6 +40,20 @@ std::string readFixture(std::string_view name) {
   return text.str();
 }
 
-GeneratedReply makeTextSearchReply(std::size_t minimumBytes) { return assembleReply(minimumBytes); }
+GeneratedReply makeTextSearchReply(std::size_t minimumBytes) {
+  static const std::vector<std::string> sites = compactFixtureSites();
+  std::string list;
+  std::size_t count = 0;
+  while (!sites.empty() && (count < sites.size() || list.size() < minimumBytes)) {
+    if (count > 0) list += ',';
+    list += sites[count % sites.size()];
+    ++count;
+  }
+  GeneratedReply reply;
+  reply.json = R"({"returnCode":"0","returnDesc":"OK","totalCount":)" + std::to_string(count) +
+               R"(,"sites":[)" + list + "]}";
+  reply.siteCount = count;
+  return reply;
+}
 
 }  // namespace orvane::site::testing

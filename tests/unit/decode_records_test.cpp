@@ -25,78 +25,55 @@ using Strings = std::vector<std::string>;
 
 std::int64_t codeOf(DecodingErrorCode code) { return static_cast<std::int64_t>(code); }
 
-/// Decodes {"site": <siteJson>} and returns the site (fails the test when it does not decode).
-std::shared_ptr<Site> decodeSite(const std::string& siteJson) {
-  auto result = decode<DetailSearchResponse>(R"({"site":)" + siteJson + "}");
-  EXPECT_TRUE(result.ok()) << result.error().userInfo.at("codingPath") << ": "
-                           << result.error().userInfo.at("debugDescription");
-  return result.ok() ? result.value()->site : nullptr;
-}
-
 // One rule table over every record of a site: the fault, its code and its key path.
-struct RecordFault {
-  const char* site;
-  DecodingErrorCode code;
-  const char* path;
-};
-
-class RecordFaults : public ::testing::TestWithParam<RecordFault> {};
-
-TEST_P(RecordFaults, FailTheReplyAtTheirPath) {
-  const RecordFault& c = GetParam();
-  const auto result = decode<DetailSearchResponse>(std::string(R"({"site":)") + c.site + "}");
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.error().code, codeOf(c.code));
-  EXPECT_EQ(result.error().userInfo.at("codingPath"), c.path);
+TEST(RecordFaults, FailTheReplyAtTheirPath) {
+  using Code = DecodingErrorCode;
+  const struct {
+    const char* site;
+    Code code;
+    const char* path;  // within the site
+  } cases[] = {
+      // Coordinate and CoordinateBounds
+      {R"({"location":{"lat":1}})", Code::keyNotFound, "location.lng"},
+      {R"({"location":{"lat":1,"lng":null}})", Code::valueNotFound, "location.lng"},
+      {R"({"location":{"lat":"48.8","lng":"2.3"}})", Code::typeMismatch, "location.lat"},
+      {R"({"location":[48.8,2.3]})", Code::typeMismatch, "location"},
+      {R"({"viewport":{"northeast":{"lat":1,"lng":2}}})", Code::keyNotFound, "viewport.southwest"},
+      {R"({"viewport":{"northeast":null,"southwest":{"lat":1,"lng":2}}})", Code::valueNotFound,
+       "viewport.northeast"},
+      // AutoCompletePrediction and Word: both lists required, offsets whole numbers
+      {R"({"prediction":{"matchedKeywords":[]}})", Code::keyNotFound, "prediction.matchedWords"},
+      {R"({"prediction":{"matchedKeywords":null,"matchedWords":[]}})", Code::valueNotFound,
+       "prediction.matchedKeywords"},
+      {R"({"prediction":{"matchedKeywords":[],"matchedWords":[{"value":1}]}})", Code::typeMismatch,
+       "prediction.matchedWords.0.value"},
+      {R"({"prediction":{"matchedKeywords":[{"offset":3.5}],"matchedWords":[]}})",
+       Code::dataCorrupted, "prediction.matchedKeywords.0.offset"},
+      // AddressDetail
+      {R"({"address":{"country":"France","postalCode":75009}})", Code::typeMismatch,
+       "address.postalCode"},
+      // Poi and ChildrenNode
+      {R"({"poi":{"poiTypes":"CAFE"}})", Code::typeMismatch, "poi.poiTypes"},
+      {R"({"poi":{"ovPoiTypes":["A",1]}})", Code::typeMismatch, "poi.ovPoiTypes.1"},
+      {R"({"poi":{"priceLevel":2.5}})", Code::dataCorrupted, "poi.priceLevel"},
+      {R"({"poi":{"rating":"4.5"}})", Code::typeMismatch, "poi.rating"},
+      {R"({"poi":{"childrenNodes":[{"location":{"lat":1}}]}})", Code::keyNotFound,
+       "poi.childrenNodes.0.location.lng"},
+      // OpeningHours, Period, TimeOfWeek
+      {R"({"poi":{"openingHours":{"periods":[{"open":{"week":1.5}}]}}})", Code::dataCorrupted,
+       "poi.openingHours.periods.0.open.week"},
+      {R"({"poi":{"openingHours":{"periods":[{},{"close":{"time":800}}]}}})", Code::typeMismatch,
+       "poi.openingHours.periods.1.close.time"},
+      // Site
+      {R"({"siteId":123})", Code::typeMismatch, "siteId"},
+      {R"({"utcOffset":1.5})", Code::dataCorrupted, "utcOffset"}};
+  for (const auto& c : cases) {
+    const auto result = decode<DetailSearchResponse>(std::string(R"({"site":)") + c.site + "}");
+    ASSERT_FALSE(result.ok()) << c.site;
+    EXPECT_EQ(result.error().code, codeOf(c.code)) << c.site;
+    EXPECT_EQ(result.error().userInfo.at("codingPath"), std::string("site.") + c.path);
+  }
 }
-
-using Code = DecodingErrorCode;
-INSTANTIATE_TEST_SUITE_P(
-    Records, RecordFaults,
-    ::testing::Values(
-        // Coordinate and CoordinateBounds
-        RecordFault{R"({"location":{"lat":1}})", Code::keyNotFound, "site.location.lng"},
-        RecordFault{R"({"location":{"lat":1,"lng":null}})", Code::valueNotFound,
-                    "site.location.lng"},
-        RecordFault{R"({"location":{"lat":"48.8","lng":"2.3"}})", Code::typeMismatch,
-                    "site.location.lat"},
-        RecordFault{R"({"location":[48.8,2.3]})", Code::typeMismatch, "site.location"},
-        RecordFault{R"({"viewport":{"northeast":{"lat":1,"lng":2}}})", Code::keyNotFound,
-                    "site.viewport.southwest"},
-        RecordFault{R"({"viewport":{"northeast":null,"southwest":{"lat":1,"lng":2}}})",
-                    Code::valueNotFound, "site.viewport.northeast"},
-        // AutoCompletePrediction and Word: both lists required, offsets whole numbers
-        RecordFault{R"({"prediction":{"matchedKeywords":[]}})", Code::keyNotFound,
-                    "site.prediction.matchedWords"},
-        RecordFault{R"({"prediction":{"matchedKeywords":null,"matchedWords":[]}})",
-                    Code::valueNotFound, "site.prediction.matchedKeywords"},
-        RecordFault{R"({"prediction":{"matchedKeywords":[],"matchedWords":[{"value":1}]}})",
-                    Code::typeMismatch, "site.prediction.matchedWords.0.value"},
-        RecordFault{R"({"prediction":{"matchedKeywords":[{"offset":3.5}],"matchedWords":[]}})",
-                    Code::dataCorrupted, "site.prediction.matchedKeywords.0.offset"},
-        // AddressDetail
-        RecordFault{R"({"address":{"country":"France","postalCode":75009}})", Code::typeMismatch,
-                    "site.address.postalCode"},
-        // Poi and ChildrenNode
-        RecordFault{R"({"poi":{"poiTypes":"CAFE"}})", Code::typeMismatch, "site.poi.poiTypes"},
-        RecordFault{R"({"poi":{"ovPoiTypes":["A",1]}})", Code::typeMismatch,
-                    "site.poi.ovPoiTypes.1"},
-        RecordFault{R"({"poi":{"priceLevel":2.5}})", Code::dataCorrupted, "site.poi.priceLevel"},
-        RecordFault{R"({"poi":{"rating":"4.5"}})", Code::typeMismatch, "site.poi.rating"},
-        RecordFault{R"({"poi":{"childrenNodes":[{"location":{"lat":1}}]}})", Code::keyNotFound,
-                    "site.poi.childrenNodes.0.location.lng"},
-        // OpeningHours, Period, TimeOfWeek
-        RecordFault{R"({"poi":{"openingHours":{"periods":[{"open":{"week":1.5}}]}}})",
-                    Code::dataCorrupted, "site.poi.openingHours.periods.0.open.week"},
-        RecordFault{R"({"poi":{"openingHours":{"periods":[{},{"close":{"time":800}}]}}})",
-                    Code::typeMismatch, "site.poi.openingHours.periods.1.close.time"},
-        RecordFault{R"({"poi":{"openingHours":{"texts":[null]}}})", Code::valueNotFound,
-                    "site.poi.openingHours.texts.0"},
-        // Site
-        RecordFault{R"({"siteId":123})", Code::typeMismatch, "site.siteId"},
-        RecordFault{R"({"utcOffset":1.5})", Code::dataCorrupted, "site.utcOffset"},
-        RecordFault{R"({"distance":{}})", Code::typeMismatch, "site.distance"},
-        RecordFault{R"("S1")", Code::typeMismatch, "site"}));
 
 TEST(ValueRecords, DecodeOnTheirOwnAndEncodeOnlyPresentParts) {
   auto coordinate = Coordinate::decode(R"({"lat":48,"lng":2.35,"alt":35,"lat ":"x"})");
@@ -132,7 +109,7 @@ TEST(ValueRecords, DecodeOnTheirOwnAndEncodeOnlyPresentParts) {
 
 // Every key of a site reaches its own member (unknown and case-different keys are ignored).
 TEST(SiteRecords, EveryKeyFillsItsOwnMember) {
-  auto site = decodeSite(R"({
+  auto result = decode<DetailSearchResponse>(R"({"site":{
       "siteId":"S1","name":"Café de la Paix","formatAddress":"5 Place de l'Opéra, Paris",
       "address":{"postalCode":"75009","streetNumber":"5","thoroughfare":"Place de l'Opéra",
         "subLocality":"9e","locality":"Paris","tertiaryAdminArea":"T","subAdminArea":"P",
@@ -149,7 +126,9 @@ TEST(SiteRecords, EveryKeyFillsItsOwnMember) {
         {"open":{"week":1,"time":"0800"},"close":{"week":1,"time":"2000"}},{}]},
       "childrenNodes":[{"siteId":"C1","name":"Entrance","formatAddress":"1 Rue X",
                         "location":{"lat":1,"lng":2},"ovPoiTypes":["ENTRANCE"],
-                        "domeAndInt":"D","depAndArr":"A"}]}})");
+                        "domeAndInt":"D","depAndArr":"A"}]}}})");
+  ASSERT_TRUE(result.ok()) << result.error().userInfo.at("codingPath");
+  const std::shared_ptr<Site>& site = result.value()->site;
   ASSERT_TRUE(site && site->address && site->poi);
   EXPECT_EQ(site->siteId, "S1");
   EXPECT_EQ(site->name, "Café de la Paix");
@@ -198,37 +177,26 @@ using ResponseTypes =
                      ReverseGeocodeResponse, TimezoneResponse>;
 TYPED_TEST_SUITE(EveryResponse, ResponseTypes);
 
-TYPED_TEST(EveryResponse, ReadsTheEnvelopeAsReceived) {
+TYPED_TEST(EveryResponse, ReadsItsOwnTextEnvelopeOnly) {
   auto result = decode<TypeParam>(
       R"({"returnCode":"010001","returnDesc":"INVALID_REQUEST","ReturnCode":"x","extra":1})");
   ASSERT_TRUE(result.ok());
   EXPECT_EQ(result.value()->returnCode, "010001");
   EXPECT_EQ(result.value()->returnDesc, "INVALID_REQUEST");
-
-  auto empty = decode<TypeParam>("{}");
-  ASSERT_TRUE(empty.ok());
-  EXPECT_FALSE(empty.value()->returnCode);
-  EXPECT_FALSE(empty.value()->returnDesc);
-
-  auto nullCode = decode<TypeParam>(R"({"returnCode":null,"returnDesc":""})");
-  ASSERT_TRUE(nullCode.ok());
-  EXPECT_FALSE(nullCode.value()->returnCode);
-  EXPECT_EQ(nullCode.value()->returnDesc, "");
-}
-
-TYPED_TEST(EveryResponse, RejectsANonTextEnvelope) {
+  auto nested = decode<TypeParam>(R"({"data":{"returnCode":"x","returnDesc":"y"}})");
+  ASSERT_TRUE(nested.ok());
+  EXPECT_FALSE(nested.value()->returnCode);
+  EXPECT_FALSE(nested.value()->returnDesc);
   for (const char* json : {R"({"returnCode":0})", R"({"returnDesc":["OK"]})",
                            R"({"returnCode":"0","returnDesc":false})"}) {
-    SCOPED_TRACE(json);
-    auto result = decode<TypeParam>(json);
-    ASSERT_FALSE(result.ok());
-    EXPECT_EQ(result.error().code, codeOf(DecodingErrorCode::typeMismatch));
+    auto bad = decode<TypeParam>(json);
+    EXPECT_TRUE(!bad.ok() && bad.error().code == codeOf(DecodingErrorCode::typeMismatch)) << json;
   }
 }
 
 // --- Own keys of each response -----------------------------------------------------------------
 
-TEST(SearchResponses, EachReadsItsSitesListAndTellsEmptyFromAbsent) {
+TEST(SearchResponses, EachReadsItsSitesListAndKeepsAnEmptyOne) {
   const std::string reply = R"({"sites":[{"name":"a"},{"name":"b"}],"totalCount":2})";
   const auto names = [](const auto& result) {
     std::vector<std::string> found;
@@ -250,37 +218,9 @@ TEST(SearchResponses, EachReadsItsSitesListAndTellsEmptyFromAbsent) {
   ASSERT_TRUE(empty.ok() && empty.value()->sites);
   EXPECT_TRUE(empty.value()->sites->empty());
   EXPECT_EQ(empty.value()->totalCount, 0);
-  auto absent = decode<NearbySearchResponse>(R"({"totalCount":null})");
-  ASSERT_TRUE(absent.ok());
-  EXPECT_FALSE(absent.value()->sites);
-  EXPECT_FALSE(absent.value()->totalCount);
 }
 
-TEST(SearchResponses, OwnFaultsComeBeforeTheEnvelopeAndFailTheWholeReply) {
-  auto result = decode<GeocodeResponse>(R"({"returnCode":1,"sites":[{"siteId":1}]})");
-  ASSERT_FALSE(result.ok());
-  EXPECT_EQ(result.error().userInfo.at("codingPath"), "sites.0.siteId");
-  EXPECT_EQ(result.value(), nullptr);
-
-  auto count = decode<TextSearchResponse>(R"({"totalCount":"20","returnCode":"0"})");
-  ASSERT_FALSE(count.ok());
-  EXPECT_EQ(count.error().userInfo.at("codingPath"), "totalCount");
-}
-
-TEST(SearchResponses, EnvelopeKeysInsideNestedObjectsAreNotRead) {
-  auto result = decode<ReverseGeocodeResponse>(
-      R"({"sites":[{"returnCode":"nested","returnDesc":"nested"}],"data":{"returnCode":"x"}})");
-  ASSERT_TRUE(result.ok());
-  EXPECT_FALSE(result.value()->returnCode);
-  EXPECT_FALSE(result.value()->returnDesc);
-}
-
-TEST(DetailSearchResponseTest, ReadsOneSiteAndIgnoresASitesList) {
-  auto one = decode<DetailSearchResponse>(R"({"site":{"siteId":"S1"},"returnCode":"0"})");
-  ASSERT_TRUE(one.ok());
-  ASSERT_NE(one.value()->site, nullptr);
-  EXPECT_EQ(one.value()->site->siteId, "S1");
-
+TEST(DetailSearchResponseTest, IgnoresASitesListAndNeedsAnObject) {
   auto list = decode<DetailSearchResponse>(R"({"sites":[{"siteId":"S1"}],"site":null})");
   ASSERT_TRUE(list.ok());
   EXPECT_EQ(list.value()->site, nullptr);
@@ -294,11 +234,9 @@ TEST(QueryAutocompleteResponseTest, ReadsSitesBeforePredictions) {
   auto result = decode<QueryAutocompleteResponse>(
       R"({"predictions":[{"description":"Paris","matchedKeywords":[],"matchedWords":[]}],
           "sites":[]})");
-  ASSERT_TRUE(result.ok());
-  ASSERT_TRUE(result.value()->predictions);
+  ASSERT_TRUE(result.ok() && result.value()->predictions && result.value()->sites);
   ASSERT_EQ(result.value()->predictions->size(), 1u);
   EXPECT_EQ(result.value()->predictions->at(0).description, "Paris");
-  ASSERT_TRUE(result.value()->sites);
   EXPECT_TRUE(result.value()->sites->empty());
 
   // Both lists are faulty; "sites" is read first although it comes last.
@@ -306,12 +244,6 @@ TEST(QueryAutocompleteResponseTest, ReadsSitesBeforePredictions) {
       R"({"predictions":[{"description":"Paris"}],"sites":[{"name":5}]})");
   ASSERT_FALSE(both.ok());
   EXPECT_EQ(both.error().userInfo.at("codingPath"), "sites.0.name");
-
-  auto missingWords = decode<QueryAutocompleteResponse>(
-      R"({"predictions":[{"description":"Paris","matchedKeywords":[]}]})");
-  ASSERT_FALSE(missingWords.ok());
-  EXPECT_EQ(missingWords.error().code, codeOf(DecodingErrorCode::keyNotFound));
-  EXPECT_EQ(missingWords.error().userInfo.at("codingPath"), "predictions.0.matchedWords");
 }
 
 TEST(TimezoneResponseTest, ReadsOffsetsAndNames) {
@@ -332,8 +264,6 @@ TEST(FixtureReply, TwentySitesDecodeCompletely) {
   ASSERT_TRUE(result.ok()) << result.error().userInfo.at("codingPath") << ": "
                            << result.error().userInfo.at("debugDescription");
   const TextSearchResponse& reply = *result.value();
-  EXPECT_EQ(reply.returnCode, "0");
-  EXPECT_EQ(reply.returnDesc, "OK");
   EXPECT_EQ(reply.totalCount, 134);
   ASSERT_TRUE(reply.sites);
   ASSERT_EQ(reply.sites->size(), 20u);
@@ -346,10 +276,9 @@ TEST(FixtureReply, TwentySitesDecodeCompletely) {
     EXPECT_TRUE(site->address->countryCode && site->address->locality);
     EXPECT_TRUE(site->poi->poiTypes && site->poi->ovPoiTypes && site->poi->photoUrls &&
                 site->poi->businessStatus && site->poi->rating);
-    ASSERT_TRUE(site->poi->openingHours->periods && site->poi->openingHours->texts);
-    EXPECT_FALSE(site->poi->openingHours->periods->empty());
-    ASSERT_TRUE(site->poi->childrenNodes);
-    EXPECT_FALSE(site->poi->childrenNodes->empty());
+    const auto& hours = *site->poi->openingHours;
+    EXPECT_TRUE(hours.periods && !hours.periods->empty() && hours.texts);
+    EXPECT_TRUE(site->poi->childrenNodes && !site->poi->childrenNodes->empty());
   }
 
   // Texts beyond ASCII come through as sent.

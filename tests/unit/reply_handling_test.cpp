@@ -42,31 +42,28 @@ TEST(ReplyHandling, ALargeReplyLogsItsFirst64KiBWithTheKeyMasked) {
   }
 }
 
-TEST(ReplyHandling, OutOfMemoryWhileLoggingTheReplyEndsTheCallWithATransportError) {
-  LogCapture quiet;
-  ManagerCall call;
-  call.start();
-  internal::armAllocationFault(internal::AllocationSite::replyLog);
-  call.transport->reply(200, R"({"ok":true})");
-  internal::armAllocationFault(internal::AllocationSite::none);
-  ASSERT_TRUE(isTransportError(call.only(), TransportErrorCode::otherFailure));
-  EXPECT_NE(call.only().error->userInfo.at("detail").find("could not be handled"),
-            std::string::npos);
-}
-
-TEST(ReplyHandling, AReplyLineThatWouldNotBeWrittenIsNotBuilt) {
-  // Memory for the line would run out at once, so a line built anyway would fail the call.
+// Memory for the reply's line runs out at once: the call ends with a transport error, unless the
+// line would not be written, in which case it is not built and the reply is delivered.
+TEST(ReplyHandling, OutOfMemoryWhileLoggingTheReplyEndsTheCallOnlyIfTheLineIsWritten) {
   LogCapture quiet;
   const LogLevel before = internal::Logger::threshold();
-  internal::Logger::setThreshold(LogLevel::error);
-  ManagerCall call;
-  call.start();
-  internal::armAllocationFault(internal::AllocationSite::replyLog);
-  call.transport->reply(200, R"({"ok":true})");
-  internal::armAllocationFault(internal::AllocationSite::none);
-  internal::Logger::setThreshold(before);
-  EXPECT_EQ(call.only().body, std::optional<std::string>(R"({"ok":true})"));
-  EXPECT_FALSE(call.only().error);
+  for (const LogLevel threshold : {LogLevel::info, LogLevel::error}) {
+    internal::Logger::setThreshold(threshold);
+    ManagerCall call;
+    call.start();
+    internal::armAllocationFault(internal::AllocationSite::replyLog);
+    call.transport->reply(200, R"({"ok":true})");
+    internal::armAllocationFault(internal::AllocationSite::none);
+    internal::Logger::setThreshold(before);
+    if (threshold == LogLevel::info) {
+      ASSERT_TRUE(isTransportError(call.only(), TransportErrorCode::otherFailure));
+      EXPECT_NE(call.only().error->userInfo.at("detail").find("could not be handled"),
+                std::string::npos);
+    } else {
+      EXPECT_EQ(call.only().body, std::optional<std::string>(R"({"ok":true})"));
+      EXPECT_FALSE(call.only().error);
+    }
+  }
 }
 
 }  // namespace
