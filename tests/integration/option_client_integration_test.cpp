@@ -1,5 +1,6 @@
-// Option clients over real HTTPS: deadlines that hold while connections are busy, cancellation
-// that frees a connection, and shutdown with calls under way.
+// Option clients over real HTTPS: the 32 connections the library opens to one host at most,
+// deadlines that hold while they are busy, cancellation that frees them, and shutdown with calls
+// under way.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ std::vector<Call<TimezoneResponse>> fillConnections(HeldAndQuick& clients) {
   while (clients.server.requestsForKey(clients.heldKey) < 32 && Clock::now() < until) {
     std::this_thread::sleep_for(10ms);
   }
-  EXPECT_EQ(clients.server.requestsForKey(clients.heldKey), 32);
+  EXPECT_EQ(clients.server.requestsForKey(clients.heldKey), 32);  // no fewer connections
   return held;
 }
 
@@ -87,7 +88,7 @@ TEST(OptionClientIntegration, ACallBehind32HeldExchangesEndsByItsDeadline_Cancel
       clients.quick.timezone(someRequest(), CallOptions().setDeadline(1s).setAttemptTimeout(1s));
   Result<TimezoneResponse> result = late.get();
   const auto took = Clock::now() - start;
-  EXPECT_FALSE(result.ok());
+  EXPECT_FALSE(result.ok()) << "a 33rd connection was opened";
   EXPECT_GE(took, 900ms);
   EXPECT_LE(took, 1200ms);
 
