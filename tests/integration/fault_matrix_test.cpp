@@ -88,11 +88,6 @@ std::shared_ptr<ApiContext> contextFor(const std::string& key, const std::string
                                            .build());
 }
 
-// Paris on 14 November 2023, which the stand-in places in Europe/Paris.
-TimezoneRequest parisRequest() {
-  return TimezoneRequest(Coordinate(48.8667, 2.3333), 1700000000, "en");
-}
-
 std::string describe(const std::optional<Error>& error) {
   if (!error) return "no error";
   const auto detail = error->userInfo.find("detail");
@@ -127,15 +122,11 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
     return target == Target::untrustedServer ? untrusted_->host() : server_->host();
   }
 
-  static StandinServer* server_;
-  static StandinServer* untrusted_;
+  static inline StandinServer* server_ = nullptr;
+  static inline StandinServer* untrusted_ = nullptr;
   // Kept for the whole run: the library thread of a transport outlives single tests.
-  static std::shared_ptr<HttpTransport>* transport_;
+  static inline std::shared_ptr<HttpTransport>* transport_ = nullptr;
 };
-
-StandinServer* FaultMatrix::server_ = nullptr;
-StandinServer* FaultMatrix::untrusted_ = nullptr;
-std::shared_ptr<HttpTransport>* FaultMatrix::transport_ = nullptr;
 
 // What a call handed its handler, and how often and where the handler ran. Shared with the
 // handler, which must find it alive even if it ran a second time late.
@@ -147,8 +138,9 @@ struct Deliveries {
 
 std::shared_ptr<Deliveries> startCall(const std::shared_ptr<ApiContext>& context) {
   auto deliveries = std::make_shared<Deliveries>();
+  // Paris on 14 November 2023, which the stand-in places in Europe/Paris.
   SiteClient::shared().timezone(
-      parisRequest(), context,
+      TimezoneRequest(Coordinate(48.8667, 2.3333), 1700000000, "en"), context,
       [deliveries](std::shared_ptr<TimezoneResponse> response, std::optional<Error> error) {
         if (!CurlTransport::isLibraryThread()) {
           deliveries->offLibraryThread = true;
