@@ -30,7 +30,7 @@ TEST_F(BatchCli, KeepsInputOrder_AndMemoryDoesNotGrowWithTheRows) {
     const auto out = lines(readFile(path("out.csv")));
     ASSERT_EQ(out.size(), sizes[i] + 1);
     for (std::size_t row = 0; row < sizes[i]; ++row) {
-      const std::string city = kCities[row % kCityCount];
+      const std::string city = kCities[row % std::size(kCities)];
       ASSERT_EQ(out[row + 1].rfind(std::to_string(row) + ",", 0), 0u) << out[row + 1];
       ASSERT_NE(out[row + 1].find("\"," + city + ","), std::string::npos) << out[row + 1];
     }
@@ -166,7 +166,7 @@ TEST_F(BatchCli, QpsPacesTheCalls_AndAPasswordedRedisQuotaIsSharedByTwoJobs) {
   // the environment, the other from a file; unauthenticated, each would fall back to 1000 a
   // second.
   if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
-  const std::string port = std::to_string(20000 + ::getpid() % 20000);
+  const std::string port = std::to_string(orvane::site::testing::unusedLocalPort());
   const std::string password = "s3cret-batch-password";
   const pid_t redis = orvane::site::testing::spawnProcess(
       {"/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "", "--appendonly",
@@ -178,13 +178,10 @@ TEST_F(BatchCli, QpsPacesTheCalls_AndAPasswordedRedisQuotaIsSharedByTwoJobs) {
       << "redis-server did not start";
   writeFile(path("password"), password + "\n");
   auto args = [&](const std::string& output, std::vector<std::string> extra) {
-    std::vector<std::string> all{"geocode",      "--input",           path("in.csv"),
-                                 "--output",     path(output),        "--qps",
-                                 "20",           "--fallback-qps",    "1000",
-                                 "--redis",      "127.0.0.1:" + port, "--quota",
-                                 "batch-" + port};
-    all.insert(all.end(), extra.begin(), extra.end());
-    return all;
+    extra.insert(extra.begin(), {"geocode", "--input", path("in.csv"), "--output", path(output),
+                                 "--qps", "20", "--fallback-qps", "1000", "--redis",
+                                 "127.0.0.1:" + port, "--quota", "batch-" + port});
+    return extra;
   };
   started = std::chrono::steady_clock::now();
   ::setenv("ORVANE_SITE_REDIS_PASSWORD", password.c_str(), 1);

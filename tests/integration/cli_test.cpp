@@ -27,13 +27,8 @@ class CliTool : public tool_test::ToolTest {
 
 // Absent fields are left out of the output, never written as null.
 bool holdsNull(const json& value) {
-  if (value.is_null()) return true;
-  if (value.is_structured()) {
-    for (const auto& element : value) {
-      if (holdsNull(element)) return true;
-    }
-  }
-  return false;
+  if (!value.is_structured()) return value.is_null();
+  return std::any_of(value.begin(), value.end(), [](const json& part) { return holdsNull(part); });
 }
 
 std::string firstSiteName(const json& reply) {

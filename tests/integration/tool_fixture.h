@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -28,7 +29,6 @@ using orvane::site::standin::StandinServer;
 
 inline const char* const kCities[] = {"Paris", "Tokyo",  "Lima",  "Sydney",
                                       "Cairo", "Berlin", "Madrid"};
-inline constexpr std::size_t kCityCount = sizeof kCities / sizeof kCities[0];
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,7 +54,7 @@ inline std::string addressCsv(std::size_t rows) {
   std::string text = "id,address\n";
   for (std::size_t i = 0; i < rows; ++i) {
     text += std::to_string(i) + ",\"" + std::to_string(i) + " Main Street, " +
-            kCities[i % kCityCount] + "\"\n";
+            kCities[i % std::size(kCities)] + "\"\n";
   }
   return text;
 }

@@ -1,5 +1,6 @@
 #include "orvane/site/RedisRateLimiter.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,13 +110,9 @@ TEST(RedisRateLimiterOptions, BadSettingsAreRefusedWithAClearMessage) {
     options.permitsPerSecond = 10;
     options.fallbackPermitsPerSecond = 2;
     c.change(options);
-    try {
-      RedisRateLimiter limiter(options);
-      ADD_FAILURE() << c.what << ": accepted";
-    } catch (const std::invalid_argument& error) {
-      EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos)
-          << c.what << ": " << error.what();
-    }
+    EXPECT_THAT([&] { RedisRateLimiter limiter(options); },
+                ::testing::ThrowsMessage<std::invalid_argument>(::testing::HasSubstr(c.message)))
+        << c.what;
   }
 }
 
