@@ -61,6 +61,7 @@ class ShuffledRunner : public RowRunner {
     std::lock_guard<std::mutex> lock(mutex_);
     return pending_.size();
   }
+  std::atomic<bool> busyPasses_{false};
 
  private:
   struct Pending {
@@ -102,10 +103,6 @@ class ShuffledRunner : public RowRunner {
     }
   }
 
- public:
-  std::atomic<bool> busyPasses_{false};
-
- private:
   std::mutex mutex_;
   std::condition_variable wake_;
   std::vector<Pending> pending_;
@@ -159,10 +156,8 @@ class BatchEngineTest : public ::testing::Test {
   }
 
   std::vector<nlohmann::json> written() {
-    std::ifstream in(path_);
     std::vector<nlohmann::json> rows;
-    std::string line;
-    while (std::getline(in, line)) rows.push_back(nlohmann::json::parse(line));
+    for (const std::string& line : lines(text())) rows.push_back(nlohmann::json::parse(line));
     return rows;
   }
 

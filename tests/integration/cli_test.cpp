@@ -1,87 +1,34 @@
-// Runs the orvane-site command-line tool as a process against the local stand-in: with
-// --standin (the tool starts it itself) and with --host/--ca-file pointing at a stand-in this
-// test starts, which also shows what the tool sent.
+// Runs the orvane-site command-line tool as a process against the stand-in it starts itself
+// (--standin): every operation's output, and the command lines it refuses.
 // Built only when the tool is (ORVANE_SITE_CLI_PATH comes from tests/CMakeLists.txt).
 #ifdef ORVANE_SITE_CLI_PATH
 
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
-
-#include <unistd.h>
-
-#include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include "support/LocalProcess.h"
+#include "tool_fixture.h"
 
 namespace {
 
 using nlohmann::json;
+using tool_test::ToolRun;
 
-struct ProcessResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+class CliTool : public tool_test::ToolTest {
+ protected:
+  ToolRun runTool(const std::vector<std::string>& args) { return finish(spawn(args)); }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Runs the tool with `args`, standard output and error captured in files. The environment is
-// the test's own without ORVANE_SITE_API_KEY, so that no key leaks in by accident.
-ProcessResult runTool(const std::vector<std::string>& args) {
-  const std::string dir = ::testing::TempDir();
-  const std::string stem = dir + "/orvane-site-cli-" + std::to_string(::getpid());
-  const std::string outPath = stem + ".out";
-  const std::string errPath = stem + ".err";
-
-  std::vector<std::string> argStrings{ORVANE_SITE_CLI_PATH};
-  argStrings.insert(argStrings.end(), args.begin(), args.end());
-  const pid_t pid = orvane::site::testing::spawnProcess(argStrings, {"/dev/null", outPath, errPath},
-                                                        {"ORVANE_SITE_API_KEY"});
-  ProcessResult result;
-  if (pid == 0) {
-    ADD_FAILURE() << "cannot start " << ORVANE_SITE_CLI_PATH;
-    return result;
+  // The whole of standard output as one JSON document (a log line there would break it).
+  json runJson(std::vector<std::string> args) {
+    args.insert(args.begin(), "--standin");
+    const ToolRun result = runTool(args);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    json document = json::parse(result.out, nullptr, false);
+    EXPECT_FALSE(document.is_discarded()) << "stdout is not JSON:\n" << result.out;
+    return document;
   }
-  result.exitCode = orvane::site::testing::waitForProcess(pid, std::chrono::seconds(120)).exitCode;
-  result.out = readFile(outPath);
-  result.err = readFile(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return result;
-}
-
-// The whole of standard output as one JSON document (a log line there would break it).
-json parsedOutput(const ProcessResult& result) {
-  EXPECT_EQ(result.exitCode, 0) << result.err;
-  json document = json::parse(result.out, nullptr, false);
-  EXPECT_FALSE(document.is_discarded()) << "stdout is not JSON:\n" << result.out;
-  return document;
-}
-
-json runJson(std::vector<std::string> args) {
-  args.insert(args.begin(), "--standin");
-  return parsedOutput(runTool(args));
-}
+};
 
 // Absent fields are left out of the output, never written as null.
 bool holdsNull(const json& value) {
-  if (value.is_null()) return true;
-  if (value.is_structured()) {
-    for (const auto& element : value) {
-      if (holdsNull(element)) return true;
-    }
-  }
-  return false;
+  if (!value.is_structured()) return value.is_null();
+  return std::any_of(value.begin(), value.end(), [](const json& part) { return holdsNull(part); });
 }
 
 std::string firstSiteName(const json& reply) {
@@ -89,7 +36,7 @@ std::string firstSiteName(const json& reply) {
   return reply["sites"][0].value("name", "(no name)");
 }
 
-TEST(CliTool, EveryOperationPrintsItsResponseAsJson) {
+TEST_F(CliTool, EveryOperationPrintsItsResponseAsJson) {
   const json search = runJson({"text-search", "--query", "Paris", "--page-size", "2"});
   ASSERT_EQ(firstSiteName(search), "Paris") << search.dump(2);
   EXPECT_EQ(search["returnCode"], "0");
@@ -130,7 +77,7 @@ TEST(CliTool, EveryOperationPrintsItsResponseAsJson) {
   EXPECT_EQ(zone["dstOffset"], 0);
 }
 
-TEST(CliTool, UsageErrorsExitTwoWithoutCalling) {
+TEST_F(CliTool, UsageErrorsExitTwoWithoutCalling) {
   const std::vector<std::vector<std::string>> misuses = {
       {},                                                           // no subcommand
       {"--standin", "text-search"},                                 // --query missing
@@ -146,7 +93,7 @@ TEST(CliTool, UsageErrorsExitTwoWithoutCalling) {
       {"geocode", "--address", "x"},  // no key at all
   };
   for (const auto& args : misuses) {
-    const ProcessResult result = runTool(args);
+    const ToolRun result = runTool(args);
     std::string line;
     for (const auto& arg : args) line += arg + " ";
     EXPECT_EQ(result.exitCode, 2) << line << "\n" << result.err;
@@ -154,15 +101,14 @@ TEST(CliTool, UsageErrorsExitTwoWithoutCalling) {
   }
 
   // A file that exists but holds no certificate is refused before any call.
-  const std::string notPem = ::testing::TempDir() + "/orvane-site-cli-not-a-ca.pem";
-  std::ofstream(notPem) << "not a certificate\n";
-  const ProcessResult badCa = runTool(
+  const std::string notPem = path("not-a-ca.pem");
+  tool_test::writeFile(notPem, "not a certificate\n");
+  const ToolRun badCa = runTool(
       {"--host", "127.0.0.1:1", "--key", "k", "--ca-file", notPem, "geocode", "--address", "x"});
   EXPECT_EQ(badCa.exitCode, 2) << badCa.err;
   EXPECT_NE(badCa.err.find("--ca-file"), std::string::npos) << badCa.err;
-  std::remove(notPem.c_str());
 
-  const ProcessResult help = runTool({"--help"});
+  const ToolRun help = runTool({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("2  the command line is wrong"), std::string::npos) << help.out;
 }

@@ -1,8 +1,13 @@
+// TLS over real handshakes: every connection checks the issuer and the host name, and the
+// library's floor refuses a server that speaks only TLS 1.0, whatever the system's OpenSSL
+// configuration would allow, with an error that says why.
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,10 +16,12 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/standin_server.h"
+#include "support/LocalProcess.h"
 #include "support/SendAndWait.h"
 
 namespace orvane::site::testing {
@@ -149,6 +156,54 @@ TEST(TrustStoreIntegration, EveryNewConnectionChecksIssuerAndHostName) {
   for (const auto& server : good) EXPECT_EQ(server->counters().requests, 2);
   EXPECT_EQ(foreign->counters().requests, 0);
   EXPECT_EQ(misnamed->counters().requests, 0);
+}
+
+// `openssl s_server` limited to TLS 1.0, with security level 0 so that OpenSSL itself agrees
+// to serve it; stopped with the test.
+class OldTlsServer {
+ public:
+  explicit OldTlsServer(const Issued& issued) {
+    dir_ = std::filesystem::path(::testing::TempDir()) / ("old-tls-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    std::ofstream(dir_ / "cert.pem") << issued.certPem;
+    std::ofstream(dir_ / "key.pem") << issued.keyPem;
+    port_ = unusedLocalPort();
+    pid_ =
+        spawnProcess({"openssl", "s_server", "-quiet", "-www", "-tls1", "-cipher",
+                      "DEFAULT@SECLEVEL=0", "-accept", "127.0.0.1:" + std::to_string(port_),
+                      "-cert", (dir_ / "cert.pem").string(), "-key", (dir_ / "key.pem").string()});
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (pid_ != 0 && !started() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  ~OldTlsServer() {
+    if (pid_ != 0) {
+      ::kill(pid_, SIGTERM);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    std::filesystem::remove_all(dir_);
+  }
+  OldTlsServer(const OldTlsServer&) = delete;
+  OldTlsServer& operator=(const OldTlsServer&) = delete;
+
+  bool started() const { return pid_ != 0 && localPortAcceptsConnections(port_); }
+  std::string url() const { return "https://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+ private:
+  std::filesystem::path dir_;
+  pid_t pid_ = 0;
+  int port_ = 0;
+};
+
+TEST(TlsFloor, ATls10ServerIsRefusedAsOfferingTooOldAProtocol) {
+  TestAuthority authority;
+  OldTlsServer server(authority.issue("IP:127.0.0.1"));
+  if (!server.started()) GTEST_SKIP() << "openssl s_server could not serve TLS 1.0 here";
+  const HttpOutcome outcome = sendAndWait(*transportTrusting(authority.pem()), server.url());
+  EXPECT_EQ(outcome.failure, HttpOutcome::Failure::tlsFailure) << outcome.failureDetail;
+  EXPECT_NE(outcome.failureDetail.find("too old a protocol"), std::string::npos)
+      << outcome.failureDetail;
 }
 
 }  // namespace

@@ -19,24 +19,41 @@ extern char** environ;
 
 namespace orvane::site::testing {
 
-bool localPortAcceptsConnections(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+namespace {
+
+sockaddr_in loopback(int port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool connected =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(fd);
-  return connected;
+  return address;
+}
+
+}  // namespace
+
+int connectToLocalPort(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  const timeval timeout{2, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+  const sockaddr_in address = loopback(port);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool localPortAcceptsConnections(int port) {
+  const int fd = connectToLocalPort(port);
+  if (fd >= 0) ::close(fd);
+  return fd >= 0;
 }
 
 int unusedLocalPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return 0;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = loopback(0);
   socklen_t length = sizeof(address);
   int port = 0;
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&

@@ -8,6 +8,9 @@
 
 namespace orvane::site::testing {
 
+/// A TCP connection to `port` on 127.0.0.1 whose reads give up after 2 s; -1 when refused.
+int connectToLocalPort(int port);
+
 /// Whether something on 127.0.0.1 accepts a TCP connection on `port`: the sign that a server a
 /// test started is up.
 bool localPortAcceptsConnections(int port);

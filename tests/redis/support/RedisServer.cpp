@@ -1,10 +1,7 @@
 #include "support/RedisServer.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,22 +14,6 @@
 
 namespace orvane::site::testing {
 namespace {
-
-int connectTo(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) return -1;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  timeval timeout{2, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 std::string encode(const std::vector<std::string>& words) {
   std::string out = "*" + std::to_string(words.size()) + "\r\n";
@@ -81,24 +62,11 @@ RedisServer::~RedisServer() {
 
 void RedisServer::start() {
   if (pid_ >= 0 || port_ == 0) return;
-  std::vector<std::string> arguments = {"redis-server",
-                                        "--port",
-                                        std::to_string(port_),
-                                        "--bind",
-                                        "127.0.0.1",
-                                        "--dir",
-                                        directory_,
-                                        "--unixsocket",
-                                        unixSocket(),
-                                        "--unixsocketperm",
-                                        "700",
-                                        "--save",
-                                        "",
-                                        "--appendonly",
-                                        "no",
-                                        "--logfile",
-                                        directory_ + "/redis.log"};
-  arguments.insert(arguments.end(), extraArguments_.begin(), extraArguments_.end());
+  std::vector<std::string> arguments = extraArguments_;
+  arguments.insert(arguments.begin(),
+                   {"redis-server", "--port", std::to_string(port_), "--bind", "127.0.0.1", "--dir",
+                    directory_, "--unixsocket", unixSocket(), "--unixsocketperm", "700", "--save",
+                    "", "--appendonly", "no", "--logfile", directory_ + "/redis.log"});
   const pid_t child = spawnProcess(std::move(arguments));
   if (child == 0) return;
   pid_ = child;
@@ -130,19 +98,13 @@ bool RedisServer::answersPing() const {
 
 std::string RedisServer::command(const std::vector<std::string>& words,
                                  const std::string& password) const {
-  const int fd = connectTo(port_);
+  const int fd = connectToLocalPort(port_);
   if (fd < 0) return {};
-  if (!password.empty()) {
-    const std::string auth = encode({"AUTH", password});
-    if (write(fd, auth.data(), auth.size()) != static_cast<ssize_t>(auth.size())) {
-      close(fd);
-      return {};
-    }
-    readLine(fd);
-  }
-  const std::string request = encode(words);
+  const std::string request =
+      (password.empty() ? std::string() : encode({"AUTH", password})) + encode(words);
   std::string reply;
   if (write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+    if (!password.empty()) readLine(fd);  // AUTH's +OK
     reply = readLine(fd);
   }
   close(fd);

@@ -1,5 +1,5 @@
-// The batch tests' fixture: a stand-in for the suite, a directory per test, and the tool run
-// as a process against it.
+// The command-line tool's tests' fixture: a stand-in for the suite, a directory per test, and
+// the tool run as a process against it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,14 +22,13 @@
 
 #include "support/LocalProcess.h"
 
-namespace batch_cli {
+namespace tool_test {
 
 using orvane::site::standin::StandinOptions;
 using orvane::site::standin::StandinServer;
 
 inline const char* const kCities[] = {"Paris", "Tokyo",  "Lima",  "Sydney",
                                       "Cairo", "Berlin", "Madrid"};
-inline constexpr std::size_t kCityCount = sizeof kCities / sizeof kCities[0];
 
 inline std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,7 +54,7 @@ inline std::string addressCsv(std::size_t rows) {
   std::string text = "id,address\n";
   for (std::size_t i = 0; i < rows; ++i) {
     text += std::to_string(i) + ",\"" + std::to_string(i) + " Main Street, " +
-            kCities[i % kCityCount] + "\"\n";
+            kCities[i % std::size(kCities)] + "\"\n";
   }
   return text;
 }
@@ -78,11 +78,12 @@ inline std::size_t lineCount(const std::string& path) {
 struct ToolRun {
   int exitCode = -1;
   int signal = 0;
+  std::string out;
   std::string err;
   long peakRssKiB = 0;
 };
 
-class BatchCli : public ::testing::Test {
+class ToolTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     server_ = new StandinServer();
@@ -94,7 +95,7 @@ class BatchCli : public ::testing::Test {
   }
 
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "batch-cli-" + std::to_string(::getpid()) + "-" +
+    dir_ = ::testing::TempDir() + "cli-" + std::to_string(::getpid()) + "-" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::filesystem::create_directories(dir_);
   }
@@ -102,29 +103,33 @@ class BatchCli : public ::testing::Test {
 
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-  // Starts the tool against the test's stand-in; standard error goes to a file. `globals` come
-  // before the command, which is `batch` unless `command` is empty.
-  pid_t start(const std::vector<std::string>& args, const std::string& key,
-              const std::vector<std::string>& globals = {}, const std::string& command = "batch") {
-    std::vector<std::string> strings{ORVANE_SITE_CLI_PATH,
-                                     "--host",
-                                     server_->host(),
-                                     "--ca-file",
-                                     server_->caFile().string(),
-                                     "--key",
-                                     key};
-    strings.insert(strings.end(), globals.begin(), globals.end());
-    if (!command.empty()) strings.push_back(command);
-    strings.insert(strings.end(), args.begin(), args.end());
-    const pid_t pid =
-        orvane::site::testing::spawnProcess(strings, {"/dev/null", "/dev/null", path("err")});
-    EXPECT_NE(pid, 0);
+  // Starts the tool with `args` as they are, standard output and error going to files. The
+  // environment is the test's own without ORVANE_SITE_API_KEY, so that no key leaks in by accident.
+  pid_t spawn(std::vector<std::string> args) {
+    args.insert(args.begin(), ORVANE_SITE_CLI_PATH);
+    const pid_t pid = orvane::site::testing::spawnProcess(
+        std::move(args), {"/dev/null", path("out"), path("err")}, {"ORVANE_SITE_API_KEY"});
+    EXPECT_NE(pid, 0) << "cannot start " << ORVANE_SITE_CLI_PATH;
     return pid;
   }
 
+  // Starts the tool against the test's stand-in with `key`. `globals` come before the command,
+  // which is `batch` unless `command` is empty.
+  pid_t start(const std::vector<std::string>& args, const std::string& key,
+              const std::vector<std::string>& globals = {}, const std::string& command = "batch") {
+    std::vector<std::string> all = globals;
+    all.insert(all.begin(),
+               {"--host", server_->host(), "--ca-file", server_->caFile().string(), "--key", key});
+    if (!command.empty()) all.push_back(command);
+    all.insert(all.end(), args.begin(), args.end());
+    return spawn(std::move(all));
+  }
+
   ToolRun finish(pid_t pid) {
+    if (pid == 0) return {};
     const auto end = orvane::site::testing::waitForProcess(pid);
-    return ToolRun{end.exitCode, end.signal, readFile(path("err")), end.peakRssKiB};
+    return ToolRun{end.exitCode, end.signal, readFile(path("out")), readFile(path("err")),
+                   end.peakRssKiB};
   }
 
   ToolRun run(const std::vector<std::string>& args,
@@ -136,4 +141,4 @@ class BatchCli : public ::testing::Test {
   std::string dir_;
 };
 
-}  // namespace batch_cli
+}  // namespace tool_test
