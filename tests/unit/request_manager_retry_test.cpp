@@ -46,68 +46,42 @@ TEST(RequestManagerRetry, InitialValuesGiveFourAttemptsWithGrowingPauses) {
   EXPECT_DOUBLE_EQ(call.manager->retryInterval(), 3.375);
 }
 
-TEST(RequestManagerRetry, PersistentServerErrorEndsAfterTheLastRetry) {
-  LogCapture quiet;
-  ManagerCall call;
-  call.start();
-  EXPECT_EQ(alwaysServerError(call), 4u);
-  ASSERT_TRUE(isTransportError(call.only(), TransportErrorCode::serverErrorAfterRetries));
-  EXPECT_EQ(call.only().error->userInfo.at("statusCode"), "503");
-}
-
 TEST(RequestManagerRetry, RetryCountsAndPausesAtTheirEdges) {
   LogCapture quiet;
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
+  const nanoseconds none{0};
   struct Case {
     std::int64_t maxRetry;
     double pause;
     std::size_t attempts;
     std::vector<nanoseconds> delays;
   } cases[] = {
+      {3, 1.0, 4, {milliseconds(1000), milliseconds(1500), milliseconds(2250)}},
       {0, 1.0, 1, {}},
       {-1, 1.0, 1, {}},
       {std::numeric_limits<std::int64_t>::min(), 1.0, 1, {}},
-      {2, 0.0, 3, {nanoseconds(0), nanoseconds(0)}},
-      {2, -5.0, 3, {nanoseconds(0), nanoseconds(0)}},
+      {2, 0.0, 3, {none, none}},
+      {2, -5.0, 3, {none, none}},
       {3, inf, 1, {}},
       {3, -inf, 1, {}},
       {3, nan, 1, {}},
       {3, 3601.0, 1, {}},
       // The pause grows past the longest one that is waited: 3000 s is, 4500 s is not.
       {5, 3000.0, 2, {std::chrono::seconds(3000)}},
+      // However many retries are asked for, at most 100 are made.
+      {std::numeric_limits<std::int64_t>::max(), 0.0, 101, std::vector<nanoseconds>(100, none)},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.maxRetry) + " " + std::to_string(c.pause));
     ManagerCall call;
     call.manager->setMaxRetry(c.maxRetry);
     call.manager->setRetryInterval(c.pause);
     call.start();
-    EXPECT_EQ(alwaysServerError(call), c.attempts) << c.maxRetry << " " << c.pause;
-    EXPECT_EQ(call.transport->timerDelays(), c.delays) << c.maxRetry << " " << c.pause;
+    EXPECT_EQ(alwaysServerError(call), c.attempts);
+    EXPECT_EQ(call.transport->timerDelays(), c.delays);
     EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::serverErrorAfterRetries));
-  }
-}
-
-TEST(RequestManagerRetry, HugeRetryCountIsBoundedSoTheCallEnds) {
-  LogCapture quiet;
-  ManagerCall call;
-  call.manager->setMaxRetry(std::numeric_limits<std::int64_t>::max());
-  call.manager->setRetryInterval(0.0);
-  call.start();
-  EXPECT_EQ(alwaysServerError(call), 101u) << "at most 100 retries";
-  EXPECT_TRUE(isTransportError(call.only(), TransportErrorCode::serverErrorAfterRetries));
-}
-
-TEST(RequestManagerRetry, FiveHundredIsTheFirstStatusRetried) {
-  LogCapture quiet;
-  for (const long status : {499L, 500L, 501L, 599L, 600L}) {
-    ManagerCall call;
-    call.start();
-    call.transport->reply(status, R"({"returnCode":"1","returnDesc":"x"})");
-    call.transport->runUntilIdle();
-    const bool retried = status >= 500;
-    EXPECT_EQ(call.transport->requestCount(), retried ? 2u : 1u) << status;
-    EXPECT_EQ(call.outcomes.empty(), retried) << status;
+    EXPECT_EQ(call.only().error->userInfo.at("statusCode"), "503");
   }
 }
 
@@ -149,7 +123,6 @@ TEST(RequestManagerRetry, EachAttemptCarriesTheRequestAndTheTimeOutRule) {
     ManagerCall call;
     call.manager->setTimeoutInterval(c.timeout);
     call.manager->setBodyData(std::string(R"({"query":"x"})"));
-    call.manager->setHeaderValue("Content-Type", "application/json");
     call.manager->setHeaderValue("Accept", "application/json");
     call.start();
     call.transport->reply(500, "{}");
@@ -157,10 +130,8 @@ TEST(RequestManagerRetry, EachAttemptCarriesTheRequestAndTheTimeOutRule) {
     ASSERT_EQ(call.transport->requestCount(), 2u);
     for (const HttpRequest& request : call.transport->requests()) {
       EXPECT_EQ(request.timeoutSeconds, c.sent) << c.timeout;
-      EXPECT_EQ(request.method, "POST");
       EXPECT_EQ(request.body, R"({"query":"x"})");
-      EXPECT_EQ(request.headers.size(), 2u);
-      EXPECT_EQ(request.url, "https://site-api.orvane.com/mapApi/v1/siteService/geocode?key=KEY");
+      EXPECT_EQ(request.headers.size(), 1u);
     }
   }
 }
