@@ -2,12 +2,12 @@
 // body, and delivers replies to its completion.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -69,8 +69,6 @@ TEST_F(RequestClientTest, WithoutContextUsesTheCacheAtThatMomentAndTheManagersRe
   EXPECT_EQ(first->params()->at("key"), "cached-key");
   EXPECT_EQ(first->apiContext(), nullptr);
   EXPECT_EQ(first->maxRetry(), 3);
-  EXPECT_EQ(first->retryInterval(), 1.0);
-  EXPECT_EQ(first->timeoutInterval(), 1.0);
 
   ContextDataCache::set(ApiContext().setApiKey("newer-key").setBaseUrl("newer.example").build());
   const auto second = client->createRequestManager(nullptr);
@@ -103,26 +101,7 @@ TEST_F(RequestClientTest, WithContextUsesItsHostRetryValuesAndKeyUnlessTheKeyIsE
   EXPECT_EQ(client->apiKey(), "cached-key");
 }
 
-TEST_F(RequestClientTest, SendsTheBodyAsCompactJsonWithBothJsonHeaders) {
-  auto client = timezoneClient();
-  const auto manager = client->createRequestManager(nullptr);
-  EXPECT_EQ(manager->mode(), RequestMode::post);
-  EXPECT_EQ(manager->path(), "mapApi/v1/timezoneService/getTimezone");
-  EXPECT_EQ(manager->headerValues(),
-            (std::map<std::string, std::string>{{"Accept", "application/json"},
-                                                {"Content-Type", "application/json"}}));
-  ASSERT_TRUE(manager->bodyData());
-  EXPECT_EQ(*manager->bodyData(),
-            R"({"language":"fr","location":{"lat":48.85,"lng":2.35},"timestamp":1700000000})");
-  EXPECT_EQ(client->bodyParameters(), *manager->bodyData());
-
-  // An operation client without a request still sends its (empty) dictionary.
-  const auto empty = std::make_shared<GeocodeRequestClient>()->createRequestManager(nullptr);
-  EXPECT_EQ(empty->bodyData(), std::optional<std::string>("{}"));
-  EXPECT_EQ(empty->headerValues().size(), 2U);
-}
-
-TEST_F(RequestClientTest, LogsTheBodyDictionaryOrNilBeforeWritingIt) {
+TEST_F(RequestClientTest, LogsTheBodyAndRefusesBodiesJsonCannotCarryWithTwoErrorLines) {
   testing::LogCapture log;
   BaseRequestClient client;
   EXPECT_EQ(client.bodyDataToJson(nullopt), nullopt);
@@ -132,36 +111,32 @@ TEST_F(RequestClientTest, LogsTheBodyDictionaryOrNilBeforeWritingIt) {
                            std::string(kBodyLine) + "INFO: Called body parameters: nil",
                            std::string(kBodyLine) +
                                R"(INFO: Called body parameters: {"a":"x","b":[1,true]})"}));
-}
-
-TEST_F(RequestClientTest, RefusesBodiesJsonCannotCarryWithTwoErrorLines) {
-  testing::LogCapture log;
-  BaseRequestClient client;
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  struct Case {
-    json body;
-    std::string reason;
-  };
-  const std::vector<Case> cases = {
+  const std::pair<json, std::string> cases[] = {
       {json{{"location", {{"lat", nan}, {"lng", 1.0}}}},
        R"(invalid number value (NaN) at "location.lat")"},
       {json{{"list", {1.0, -inf}}}, R"(invalid number value (infinity) at "list.1")"},
       {json{{"query", "bad\xFF"}}, R"(text that is not UTF-8 at "query")"},
       {json("just text"), "the top-level value is string, not an object or an array"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(client.bodyDataToJson(c.body), nullopt) << c.reason;
+  for (const auto& [body, reason] : cases) {
+    EXPECT_EQ(client.bodyDataToJson(body), nullopt) << reason;
     const std::vector<std::string> lines = take(log);
-    ASSERT_EQ(lines.size(), 3U) << c.reason;
+    ASSERT_EQ(lines.size(), 3U) << reason;
     EXPECT_EQ(lines[1], std::string(kBodyLine) + "ERROR: body param is not a valid json object.");
     EXPECT_EQ(lines[2],
-              std::string(kBodyLine) + "ERROR: body param to json convert error: " + c.reason);
+              std::string(kBodyLine) + "ERROR: body param to json convert error: " + reason);
   }
 }
 
-TEST_F(RequestClientTest, SendsARequestWhoseBodyCannotBeWrittenWithoutBodyAndJsonHeaders) {
-  testing::LogCapture log;
+TEST_F(RequestClientTest, SendsTheJsonHeadersOnlyWithABodyThatCouldBeWritten) {
+  // An operation client without a request still sends its (empty) dictionary.
+  const auto empty = std::make_shared<GeocodeRequestClient>()->createRequestManager(nullptr);
+  EXPECT_EQ(empty->bodyData(), std::optional<std::string>("{}"));
+  EXPECT_EQ(empty->headerValues().size(), 2U);
+
+  testing::LogCapture quiet;
   auto client = std::make_shared<ReverseGeocodeRequestClient>();
   client->_request(ReverseGeocodeRequest(Coordinate(std::numeric_limits<double>::quiet_NaN(), 2),
                                          nullopt, nullopt));
@@ -185,58 +160,37 @@ TEST_F(RequestClientTest, UrlIsTheAddressOfTheNextCallAndLogsTheBody) {
 }
 
 // result<T> is driven directly here; the facade tests cover it behind a transport.
-class DeliveryTest : public RequestClientTest {
- protected:
-  struct Outcome {
-    std::shared_ptr<BaseResponse> value;
-    std::optional<Error> error;
-  };
-
-  void SetUp() override {
-    RequestClientTest::SetUp();
-    client->completion([this](std::shared_ptr<BaseResponse> value, std::optional<Error> error) {
-      outcomes.push_back({std::move(value), std::move(error)});
-    });
-  }
-
-  std::shared_ptr<TimezoneRequestClient> client = std::make_shared<TimezoneRequestClient>();
-  std::vector<Outcome> outcomes;
-};
-
-TEST_F(DeliveryTest, PassesErrorsOnAndReportsUnusableData) {
-  Error apiError = ErrorType::apiError("010001", "INVALID_REQUEST").toError();
+TEST_F(RequestClientTest, ResultPassesErrorsOnReportsUnusableDataAndContainsThrows) {
+  std::vector<std::optional<Error>> errors;
+  auto client = std::make_shared<TimezoneRequestClient>();
+  client->completion([&errors](std::shared_ptr<BaseResponse> value, std::optional<Error> error) {
+    EXPECT_FALSE(value);
+    errors.push_back(std::move(error));
+  });
+  const Error apiError = ErrorType::apiError("010001", "INVALID_REQUEST").toError();
   client->result<TimezoneResponse>(R"({"timeZoneId":"Europe/Paris"})", apiError);
   client->result<TimezoneResponse>(std::string(), nullopt);
   client->result<TimezoneResponse>(R"({"rawOffset":3600.5})", nullopt);
   client->result<TimezoneResponse>(nullopt, nullopt);
-  ASSERT_EQ(outcomes.size(), 4U);
-  for (const Outcome& outcome : outcomes) {
-    EXPECT_FALSE(outcome.value);
-    ASSERT_TRUE(outcome.error);
-  }
-  EXPECT_EQ(outcomes[0].error->domain, "OrvaneSite.ErrorType");  // passed on unchanged
-  EXPECT_EQ(outcomes[0].error->code, 1);
-  EXPECT_EQ(outcomes[1].error->domain, "OrvaneSite.DecodingError");
-  EXPECT_EQ(outcomes[2].error->domain, "OrvaneSite.DecodingError");
-  EXPECT_EQ(outcomes[3].error->domain, "OrvaneSite.TransportError");
-  EXPECT_EQ(outcomes[3].error->code, static_cast<std::int64_t>(TransportErrorCode::emptyReply));
-}
+  ASSERT_EQ(errors.size(), 4U);
+  EXPECT_EQ(errors[0]->domain, "OrvaneSite.ErrorType");  // passed on unchanged
+  EXPECT_EQ(errors[0]->code, 1);
+  EXPECT_EQ(errors[1]->domain, "OrvaneSite.DecodingError");
+  EXPECT_EQ(errors[2]->domain, "OrvaneSite.DecodingError");
+  EXPECT_EQ(errors[3]->domain, "OrvaneSite.TransportError");
+  EXPECT_EQ(errors[3]->code, static_cast<std::int64_t>(TransportErrorCode::emptyReply));
 
-TEST_F(DeliveryTest, DropsResultsWithoutCompletionAndContainsCompletionExceptions) {
   testing::LogCapture log;
   client->completion(nullptr);
-  client->result<TimezoneResponse>("{}", nullopt);
-  EXPECT_TRUE(outcomes.empty());
-
+  client->result<TimezoneResponse>("{}", nullopt);  // dropped
   client->completion([](std::shared_ptr<BaseResponse>, std::optional<Error>) {
     throw std::runtime_error("boom");
   });
   EXPECT_NO_THROW(client->result<TimezoneResponse>("{}", nullopt));
-  const std::vector<std::string> lines = take(log);
-  ASSERT_EQ(lines.size(), 1U);
-  EXPECT_EQ(lines[0],
-            "[OrvaneSite][BaseRequestClient.result(data:error:type:)] ERROR: completion threw an "
-            "exception, which was discarded: boom");
+  EXPECT_EQ(log.lines(),
+            std::vector<std::string>{"[OrvaneSite][BaseRequestClient.result(data:error:type:)] "
+                                     "ERROR: completion threw an exception, which was discarded: "
+                                     "boom"});
 }
 
 }  // namespace
