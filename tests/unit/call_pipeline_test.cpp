@@ -1,12 +1,13 @@
-// The call pipeline's promises on fake time: a deadline ends a call with deadlineExceeded in
-// whatever phase it finds it, and every attempt that starts is told to the observer exactly
-// once, however it ends.
+// The call pipeline's promises: the retry step's plan after a failed attempt, and on fake time,
+// a deadline that ends a call with deadlineExceeded in whatever phase it finds it, and every
+// attempt that starts told to the observer exactly once, however it ends.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "orvane/site/Call.h"
@@ -16,16 +17,85 @@
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/testing/FakeTransport.h"
+#include "pipeline/RetryStep.h"
 
 namespace orvane::site {
 namespace {
 
 using namespace std::chrono_literals;
+using std::chrono::nanoseconds;
 using testing::FakeTransport;
 
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
 TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"); }
+
+TEST(RetryStep, PlansThePauseBeforeTheNextAttemptOrTheEnd) {
+  const RetryPolicy plain = RetryPolicy().setJitter(false);  // 4 attempts, 0.5 s, x2
+  RetryPolicy halved;                                        // full jitter
+  halved.setRandomSource([] { return 0.5; });
+  const auto none = std::nullopt;
+  struct Case {
+    const char* name;
+    RetryPolicy policy;
+    int attempts;
+    std::optional<nanoseconds> retryAfter;
+    std::optional<nanoseconds> pause;  // none: the call ends
+    nanoseconds paused = 0s;
+    nanoseconds elapsed = 0s;
+    nanoseconds deadline = 1h;
+  };
+  const Case cases[] = {
+      {"first", plain, 1, none, 500ms},
+      {"grown", plain, 3, none, 2s},
+      {"lastAttempt", plain, 4, none, none},
+      {"facade", RetryPolicy::specSchedule(), 3, none, 2250ms},
+      {"facadeRetryAfter", RetryPolicy::specSchedule(), 1, 5s, 1s},
+      {"jitter", halved, 3, none, 1s},
+      {"retryAfterLonger", plain, 1, 3s, 3s},
+      {"retryAfterShorter", plain, 3, 1s, 2s},
+      {"longest", RetryPolicy(plain).setInitialPause(10s).setMultiplier(10).setLongestPause(15s), 2,
+       none, 15s},
+      {"budgetFilled", RetryPolicy(plain).setRetryBudget(1s), 1, none, 500ms, 500ms},
+      {"budgetPassed", RetryPolicy(plain).setRetryBudget(1s), 2, none, none, 500ms},
+      {"deadlineNear", plain, 1, none, 500ms, 0s, 600ms, 1200ms},
+      {"deadlineReached", plain, 1, none, none, 0s, 700ms, 1200ms},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const internal::RetryPlan plan = internal::planPolicyRetry(c.policy, c.attempts, c.paused,
+                                                               c.elapsed, c.deadline, c.retryAfter);
+    EXPECT_EQ(plan.pause, c.pause);
+    // Only the last attempt needs no word on why no retry came.
+    EXPECT_EQ(plan.detail.empty(), c.pause || c.attempts == c.policy.maxAttempts());
+  }
+}
+
+TEST(RetryStep, APolicyRetriesOnlyTheVerdictsItNames) {
+  using Kind = internal::ReplyVerdict::Kind;
+  using Code = TransportErrorCode;
+  auto retried = [](const RetryPolicy& policy, Kind kind, Code failure = Code::otherFailure) {
+    internal::ReplyVerdict verdict;
+    verdict.kind = kind;
+    verdict.failure = failure;
+    return internal::policyRetries(policy, verdict);
+  };
+  const RetryPolicy standard;
+  const RetryPolicy facade = RetryPolicy::specSchedule();  // server errors only
+  for (const RetryPolicy& policy : {standard, facade}) {
+    EXPECT_TRUE(retried(policy, Kind::serverError));
+    EXPECT_FALSE(retried(policy, Kind::noReply, Code::tlsFailure));
+    EXPECT_FALSE(retried(policy, Kind::notUtf8));
+    EXPECT_FALSE(retried(policy, Kind::errorReply));
+  }
+  const std::pair<Kind, Code> notByTheFacade[] = {{Kind::tooManyRequests, Code::otherFailure},
+                                                  {Kind::noReply, Code::connectionFailed},
+                                                  {Kind::noReply, Code::timedOut}};
+  for (const auto& [kind, failure] : notByTheFacade) {
+    EXPECT_TRUE(retried(standard, kind, failure)) << static_cast<int>(failure);
+    EXPECT_FALSE(retried(facade, kind, failure)) << static_cast<int>(failure);
+  }
+}
 
 // Grants every permit after a fixed wait.
 class SlowLimiter final : public RateLimiter {
@@ -107,6 +177,7 @@ TEST_F(CallPipelineTest, AnAttemptTimeOutWithinTheDeadlineStaysTimedOut) {
   ASSERT_TRUE(transport_->fail(HttpOutcome::Failure::timedOut));
   transport_->runPosted();
   EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::timedOut));
+  EXPECT_EQ(call.get().error().localizedDescription, "Request timed out");
 }
 
 enum class Ending { cancel, deadline, clientDestroyed };
