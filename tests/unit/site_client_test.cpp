@@ -1,5 +1,7 @@
 // The facade behind a fake transport: the request each operation sends, what its handler
-// receives, and how handlers, facades and contexts may be (mis)used.
+// receives, and how handlers, facades and contexts may be (mis)used; and SiteClient's Call forms
+// on a connection: a mocked one, as an application's test uses it, and the process-wide one.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,6 +15,8 @@
 
 #include "orvane/site.h"
 #include "orvane/site/testing/FakeTransport.h"
+#include "orvane/site/testing/MockSiteConnection.h"
+#include "orvane/site/testing/ReadyCall.h"
 #include "support/LogCapture.h"
 
 namespace orvane::site {
@@ -279,6 +283,52 @@ TEST_F(SiteClientTest, ProvideApiContextChecksTheKeyLengthAndStoresTheValues) {
   EXPECT_EQ(log.lines(), std::vector<std::string>{line});
   EXPECT_EQ(ContextDataCache::shared()->apiKey(), "ok");
   EXPECT_EQ(ContextDataCache::shared()->maxRetry(), 9);
+}
+
+TEST_F(SiteClientTest, ADefaultClientsCallFormsRunOnTheConfigurationOfTheirTime) {
+  ContextDataCache::set(ApiContext().setApiKey("KEY-ONE").setBaseUrl("one.example").build());
+  SiteClient client;
+  Call<TimezoneResponse> first = client.timezone(TimezoneRequest(Coordinate(0, 0), 1, nullopt));
+  fake->runPosted();
+  ASSERT_TRUE(fake->reply(200, R"({"returnCode":"0","timeZoneId":"Europe/Paris"})"));
+  fake->runPosted();
+  EXPECT_TRUE(first.get().ok());
+  ContextDataCache::set(ApiContext().setApiKey("KEY-TWO").setBaseUrl("two.example").build());
+  client.timezone(TimezoneRequest(Coordinate(0, 0), 2, nullopt));
+  fake->runPosted();
+  ASSERT_EQ(fake->requestCount(), 2U);
+  EXPECT_EQ(fake->requests()[0].url,
+            "https://one.example/mapApi/v1/timezoneService/getTimezone?key=KEY-ONE");
+  EXPECT_EQ(fake->requests()[1].url,
+            "https://two.example/mapApi/v1/timezoneService/getTimezone?key=KEY-TWO");
+}
+
+TEST(SiteConnection, AnApplicationTestMocksTheCallForms) {
+  using ::testing::_;
+  auto connection = std::make_shared<testing::MockSiteConnection>();
+  EXPECT_CALL(*connection, timezone(_, _, _))
+      .WillOnce([](TimezoneRequest request, const CallOptions&, auto) {
+        EXPECT_EQ(request.timestamp, 1700000000);
+        auto response = std::make_shared<TimezoneResponse>();
+        response->timeZoneId = "Europe/Paris";
+        return testing::readyCall(response);
+      })
+      .WillOnce([](auto, const CallOptions&, auto handler) {
+        return testing::readyCall<TimezoneResponse>(
+            makeTransportError(TransportErrorCode::connectionFailed), handler);
+      });
+  SiteClient client(connection);
+  // What an application might do with a client: the zone of a place, or why there is none.
+  auto zoneOf = [&client](std::int64_t timestamp) -> std::string {
+    Result<TimezoneResponse> result =
+        client.timezone(TimezoneRequest(Coordinate(48.85, 2.35), timestamp, "en")).get();
+    if (!result.ok()) return "error " + std::to_string(result.error().code);
+    return result.value()->timeZoneId.value_or("none");
+  };
+  EXPECT_EQ(zoneOf(1700000000), "Europe/Paris");
+  EXPECT_EQ(zoneOf(1),
+            "error " + std::to_string(static_cast<int>(TransportErrorCode::connectionFailed)));
+  EXPECT_THROW(SiteClient(std::shared_ptr<SiteConnection>()), std::invalid_argument);
 }
 
 }  // namespace
