@@ -5,7 +5,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,27 +29,16 @@ constexpr const char* kReply = R"({"returnCode":"0","returnDesc":"OK"})";
 TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(1, 2), 1700000000, "en"); }
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
-// Keeps each grant for the test to give when it likes.
+// Keeps each grant for the test to give when it likes (all on the test's thread).
 class ManualLimiter final : public RateLimiter {
  public:
-  void acquire(Grant grant) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    grants.push_back(std::move(grant));
-  }
-  void slowDown(std::chrono::nanoseconds pause) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    slowDowns.push_back(pause);
-  }
+  void acquire(Grant grant) override { grants.push_back(std::move(grant)); }
+  void slowDown(std::chrono::nanoseconds pause) override { slowDowns.push_back(pause); }
   void grantNext(std::chrono::nanoseconds wait) {
-    Grant grant;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      grant = std::move(grants.front());
-      grants.erase(grants.begin());
-    }
+    Grant grant = std::move(grants.front());
+    grants.erase(grants.begin());
     grant(wait);
   }
-  std::mutex mutex;
   std::vector<Grant> grants;
   std::vector<std::chrono::nanoseconds> slowDowns;
 };
