@@ -105,9 +105,8 @@ TEST_F(OptionClientTest, UnusableOptionsFailTheCallThroughItsHandler) {
 }
 
 TEST_F(OptionClientTest, AReplyIsDecodedWhereItLiesAndAFailureIsToldApartByItsUtf8) {
-  // Transports leave room after the text for the parser (read in place) or not (copied first);
-  // either way the same reply gives the same result, and a 200 reply that does not decode is
-  // told apart as text that is not UTF-8 or as JSON that is wrong.
+  // Read in place where the transport left room after the text, else copied first: the same
+  // result either way, and a 200 that does not decode is told apart as not UTF-8 or not JSON.
   auto outcomeOf = [](const std::string& text, bool padded) {
     HttpOutcome outcome = testing::httpReply(200);
     if (padded) outcome.body.reserve(text.size() + 64);
