@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -14,60 +11,23 @@
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
-#include "orvane/site/testing/HttpReplies.h"
+#include "orvane/site/testing/FakeTransport.h"
 
 namespace orvane::site {
 namespace {
 
-// Answers each request at once on its worker thread; timers are dropped (no deadline fires).
-class ImmediateWorkerTransport final : public HttpTransport {
- public:
-  ImmediateWorkerTransport() : worker_([this] { work(); }) {}
-  ~ImmediateWorkerTransport() override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stopping_ = true;
-    }
-    changed_.notify_all();
-    worker_.join();
-  }
-  void send(HttpRequest /*request*/, Completion completion) override {
-    post([completion = std::move(completion)] {
-      completion(testing::httpReply(200, R"({"returnCode":"0"})"));
-    });
-  }
-  void runAfter(std::chrono::nanoseconds /*delay*/, Task /*task*/) override {}
-  void post(Task task) override {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back(std::move(task));
-    }
-    changed_.notify_all();
-  }
-
- private:
-  void work() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
-      if (tasks_.empty()) return;
-      Task task = std::move(tasks_.front());
-      tasks_.pop_front();
-      lock.unlock();
-      task();
-      lock.lock();
-    }
-  }
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<Task> tasks_;
-  bool stopping_ = false;
-  std::thread worker_;
-};
-
 TEST(CallCancelRace, EveryHandlerRunsOnceWhetherCancelOrReplyWins) {
   constexpr int kCalls = 4000;
-  auto transport = std::make_shared<ImmediateWorkerTransport>();
+  // A worker answers each request as soon as it is sent; no timer fires (no deadline ends a call).
+  auto transport = std::make_shared<testing::FakeTransport>();
+  std::atomic<bool> stop{false};
+  std::thread worker([&] {
+    while (!stop) {
+      if (transport->runPosted() == 0 && !transport->reply(200, R"({"returnCode":"0"})")) {
+        std::this_thread::yield();
+      }
+    }
+  });
   std::vector<std::atomic<int>> handled(kCalls);
   std::vector<std::atomic<std::int64_t>> codes(kCalls);
   std::vector<Call<TimezoneResponse>> calls(kCalls);
@@ -92,7 +52,10 @@ TEST(CallCancelRace, EveryHandlerRunsOnceWhetherCancelOrReplyWins) {
     canceller.join();
     for (auto& call : calls) call.get();
   }
-  transport.reset();  // joins the worker: every posted handler has run
+  stop = true;
+  worker.join();
+  transport->runPosted();  // handlers posted after the worker's last round
+  transport->dropPending();
   int cancelled = 0;
   for (int i = 0; i < kCalls; ++i) {
     const auto at = static_cast<std::size_t>(i);

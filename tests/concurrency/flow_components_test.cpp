@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "orvane/site/CallStats.h"
 #include "orvane/site/HandlerPool.h"
 #include "orvane/site/TokenBucket.h"
 #include "support/FakeClock.h"
@@ -97,20 +96,11 @@ TEST(HandlerPool, DestructorRunsQueuedTasksAndLateTasksStillRunOnce) {
   EXPECT_EQ(ran.load(), 101);
 
   // Handed over after the pool is gone: runs once, elsewhere, not inside the call.
-  std::mutex mutex;
-  std::condition_variable done;
-  bool late = false;
-  const auto caller = std::this_thread::get_id();
-  std::thread::id where = caller;
-  kept([&] {
-    std::lock_guard<std::mutex> lock(mutex);
-    where = std::this_thread::get_id();
-    late = true;
-    done.notify_all();
-  });
-  std::unique_lock<std::mutex> lock(mutex);
-  ASSERT_TRUE(done.wait_for(lock, 10s, [&] { return late; }));
-  EXPECT_NE(where, caller);
+  std::promise<std::thread::id> where;
+  kept([&where] { where.set_value(std::this_thread::get_id()); });
+  std::future<std::thread::id> ranOn = where.get_future();
+  ASSERT_EQ(ranOn.wait_for(10s), std::future_status::ready);
+  EXPECT_NE(ranOn.get(), std::this_thread::get_id());
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-// The call pipeline's promises on fake time: a deadline ends a call with deadlineExceeded in
-// whatever phase it finds it, and every attempt that starts is told to the observer exactly
-// once, however it ends.
+// The call pipeline's promises: the retry step's plan after a failed attempt, and on fake time,
+// a deadline that ends a call with deadlineExceeded in whatever phase it finds it, and every
+// attempt that starts told to the observer exactly once, however it ends.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "orvane/site/Call.h"
@@ -16,16 +16,85 @@
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/testing/FakeTransport.h"
+#include "pipeline/RetryStep.h"
 
 namespace orvane::site {
 namespace {
 
 using namespace std::chrono_literals;
+using std::chrono::nanoseconds;
 using testing::FakeTransport;
 
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
 TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"); }
+
+TEST(RetryStep, PlansThePauseBeforeTheNextAttemptOrTheEnd) {
+  const RetryPolicy plain = RetryPolicy().setJitter(false);  // 4 attempts, 0.5 s, x2
+  RetryPolicy halved;                                        // full jitter
+  halved.setRandomSource([] { return 0.5; });
+  const auto none = std::nullopt;
+  struct Case {
+    const char* name;
+    RetryPolicy policy;
+    int attempts;
+    std::optional<nanoseconds> retryAfter;
+    std::optional<nanoseconds> pause;  // none: the call ends
+    nanoseconds paused = 0s;
+    nanoseconds elapsed = 0s;
+    nanoseconds deadline = 1h;
+  };
+  const Case cases[] = {
+      {"first", plain, 1, none, 500ms},
+      {"grown", plain, 3, none, 2s},
+      {"lastAttempt", plain, 4, none, none},
+      {"facade", RetryPolicy::specSchedule(), 3, none, 2250ms},
+      {"facadeRetryAfter", RetryPolicy::specSchedule(), 1, 5s, 1s},
+      {"jitter", halved, 3, none, 1s},
+      {"retryAfterLonger", plain, 1, 3s, 3s},
+      {"retryAfterShorter", plain, 3, 1s, 2s},
+      {"longest", RetryPolicy(plain).setInitialPause(10s).setMultiplier(10).setLongestPause(15s), 2,
+       none, 15s},
+      {"budgetFilled", RetryPolicy(plain).setRetryBudget(1s), 1, none, 500ms, 500ms},
+      {"budgetPassed", RetryPolicy(plain).setRetryBudget(1s), 2, none, none, 500ms},
+      {"deadlineNear", plain, 1, none, 500ms, 0s, 600ms, 1200ms},
+      {"deadlineReached", plain, 1, none, none, 0s, 700ms, 1200ms},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const internal::RetryPlan plan = internal::planPolicyRetry(c.policy, c.attempts, c.paused,
+                                                               c.elapsed, c.deadline, c.retryAfter);
+    EXPECT_EQ(plan.pause, c.pause);
+    // Only the last attempt needs no word on why no retry came.
+    EXPECT_EQ(plan.detail.empty(), c.pause || c.attempts == c.policy.maxAttempts());
+  }
+}
+
+TEST(RetryStep, APolicyRetriesOnlyTheVerdictsItNames) {
+  using Kind = internal::ReplyVerdict::Kind;
+  using Code = TransportErrorCode;
+  auto retried = [](const RetryPolicy& policy, Kind kind, Code failure = Code::otherFailure) {
+    internal::ReplyVerdict verdict;
+    verdict.kind = kind;
+    verdict.failure = failure;
+    return internal::policyRetries(policy, verdict);
+  };
+  const RetryPolicy standard;
+  const RetryPolicy facade = RetryPolicy::specSchedule();  // server errors only
+  for (const RetryPolicy& policy : {standard, facade}) {
+    EXPECT_TRUE(retried(policy, Kind::serverError));
+    EXPECT_FALSE(retried(policy, Kind::noReply, Code::tlsFailure));
+    EXPECT_FALSE(retried(policy, Kind::notUtf8));
+    EXPECT_FALSE(retried(policy, Kind::errorReply));
+  }
+  const std::pair<Kind, Code> notByTheFacade[] = {{Kind::tooManyRequests, Code::otherFailure},
+                                                  {Kind::noReply, Code::connectionFailed},
+                                                  {Kind::noReply, Code::timedOut}};
+  for (const auto& [kind, failure] : notByTheFacade) {
+    EXPECT_TRUE(retried(standard, kind, failure)) << static_cast<int>(failure);
+    EXPECT_FALSE(retried(facade, kind, failure)) << static_cast<int>(failure);
+  }
+}
 
 // Grants every permit after a fixed wait.
 class SlowLimiter final : public RateLimiter {
@@ -34,16 +103,10 @@ class SlowLimiter final : public RateLimiter {
   void slowDown(std::chrono::nanoseconds /*pause*/) override {}
 };
 
+// Keeps every attempt and the attempts of every ended call (all on the test's thread).
 struct Recorder final : CallObserver {
-  void onAttempt(const Attempt& event) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    attempts.push_back(event);
-  }
-  void onCallEnd(const CallEnd& event) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    endedAttempts.push_back(event.attempts);
-  }
-  std::mutex mutex;
+  void onAttempt(const Attempt& event) override { attempts.push_back(event); }
+  void onCallEnd(const CallEnd& event) override { endedAttempts.push_back(event.attempts); }
   std::vector<Attempt> attempts;
   std::vector<int> endedAttempts;
 };
@@ -107,26 +170,32 @@ TEST_F(CallPipelineTest, AnAttemptTimeOutWithinTheDeadlineStaysTimedOut) {
   ASSERT_TRUE(transport_->fail(HttpOutcome::Failure::timedOut));
   transport_->runPosted();
   EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::timedOut));
+  EXPECT_EQ(call.get().error().localizedDescription, "Request timed out");
 }
 
-enum class Ending { cancel, deadline, clientDestroyed };
+enum class Ending { reply, cancel, deadline, clientDestroyed };
 
-class CutShortAttemptTest : public CallPipelineTest,
-                            public ::testing::WithParamInterface<Ending> {};
+class AttemptEndingTest : public CallPipelineTest, public ::testing::WithParamInterface<Ending> {};
 
-TEST_P(CutShortAttemptTest, IsToldOnceWithTheEndingsCode) {
+TEST_P(AttemptEndingTest, IsToldOnceWithTheEndingsCode) {
   std::optional<SiteClient> client(std::in_place, options());
   Call<TimezoneResponse> call = client->timezone(someRequest(), CallOptions().setDeadline(5s));
   transport_->runPosted();
   ASSERT_EQ(transport_->pendingRequestCount(), 1U);
-  TransportErrorCode expected = TransportErrorCode::cancelled;
+  std::optional<std::int64_t> expected = codeOf(TransportErrorCode::cancelled);
+  HttpOutcome reply = testing::httpReply(200, R"({"returnCode":"0","returnDesc":"OK"})");
+  reply.queueWait = 40ms;  // the transport's own wait for a connection counts as queue wait
   switch (GetParam()) {
+    case Ending::reply:
+      ASSERT_TRUE(transport_->answer(reply));
+      expected = std::nullopt;
+      break;
     case Ending::cancel:
       call.cancel();
       break;
     case Ending::deadline:
       ASSERT_TRUE(transport_->fireNextTimer());
-      expected = TransportErrorCode::deadlineExceeded;
+      expected = codeOf(TransportErrorCode::deadlineExceeded);
       break;
     case Ending::clientDestroyed:
       client.reset();
@@ -137,29 +206,15 @@ TEST_P(CutShortAttemptTest, IsToldOnceWithTheEndingsCode) {
   ASSERT_EQ(recorder_->attempts.size(), 1U);
   const CallObserver::Attempt& attempt = recorder_->attempts[0];
   EXPECT_EQ(attempt.attempt, 1);
-  EXPECT_EQ(attempt.failure, codeOf(expected));
+  EXPECT_EQ(attempt.failure, expected);
   EXPECT_GT(attempt.bytesSent, 0U);
+  EXPECT_EQ(attempt.queueWait >= 40ms, GetParam() == Ending::reply);
   EXPECT_EQ(recorder_->endedAttempts, std::vector<int>{1});
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, CutShortAttemptTest,
-                         ::testing::Values(Ending::cancel, Ending::deadline,
+INSTANTIATE_TEST_SUITE_P(Endings, AttemptEndingTest,
+                         ::testing::Values(Ending::reply, Ending::cancel, Ending::deadline,
                                            Ending::clientDestroyed));
-
-TEST_F(CallPipelineTest, AnAttemptThatGotAReplyIsToldOnceAndNotAgainAtTheEnd) {
-  SiteClient client(options());
-  Call<TimezoneResponse> call = client.timezone(someRequest());
-  transport_->runPosted();
-  HttpOutcome reply = testing::httpReply(200, R"({"returnCode":"0","returnDesc":"OK"})");
-  reply.queueWait = 40ms;  // the transport's own wait for a connection counts as queue wait
-  ASSERT_TRUE(transport_->answer(reply));
-  transport_->runPosted();
-  ASSERT_TRUE(call.get().ok());
-  ASSERT_EQ(recorder_->attempts.size(), 1U);
-  EXPECT_FALSE(recorder_->attempts[0].failure.has_value());
-  EXPECT_GE(recorder_->attempts[0].queueWait, 40ms);
-  EXPECT_EQ(recorder_->endedAttempts, std::vector<int>{1});
-}
 
 }  // namespace
 }  // namespace orvane::site

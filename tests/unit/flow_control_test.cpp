@@ -5,7 +5,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/testing/FakeTransport.h"
+#include "pipeline/RatePermit.h"
 
 namespace orvane::site {
 namespace {
@@ -29,27 +29,16 @@ constexpr const char* kReply = R"({"returnCode":"0","returnDesc":"OK"})";
 TimezoneRequest someRequest() { return TimezoneRequest(Coordinate(1, 2), 1700000000, "en"); }
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
-// Keeps each grant for the test to give when it likes.
+// Keeps each grant for the test to give when it likes (all on the test's thread).
 class ManualLimiter final : public RateLimiter {
  public:
-  void acquire(Grant grant) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    grants.push_back(std::move(grant));
-  }
-  void slowDown(std::chrono::nanoseconds pause) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    slowDowns.push_back(pause);
-  }
+  void acquire(Grant grant) override { grants.push_back(std::move(grant)); }
+  void slowDown(std::chrono::nanoseconds pause) override { slowDowns.push_back(pause); }
   void grantNext(std::chrono::nanoseconds wait) {
-    Grant grant;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      grant = std::move(grants.front());
-      grants.erase(grants.begin());
-    }
+    Grant grant = std::move(grants.front());
+    grants.erase(grants.begin());
     grant(wait);
   }
-  std::mutex mutex;
   std::vector<Grant> grants;
   std::vector<std::chrono::nanoseconds> slowDowns;
 };
@@ -163,61 +152,25 @@ TEST_F(FlowControlTest, ACallCancelledInItsPauseTakesNoMorePermits) {
   EXPECT_EQ(call.get().error().code, codeOf(TransportErrorCode::cancelled));
 }
 
-TEST_F(FlowControlTest, CallsRefusedBeforeSendingStillReachTheObserver) {
-  auto observer = std::make_shared<RecordingObserver>();
-  SiteClient noKey(options().setApiKey("").setObserver(observer));
-  SiteClient badHost(options().setHost("bad host").setObserver(observer));
-  auto refusedForKey = noKey.timezone(someRequest());
-  auto refusedForHost = badHost.timezone(someRequest());
-  transport_->runPosted();
-  ASSERT_TRUE(refusedForKey.done() && refusedForHost.done());
-  EXPECT_EQ(transport_->requestCount(), 0U);
-  const std::string keyCode = std::to_string(refusedForKey.get().error().code);
-  const std::string hostCode = std::to_string(refusedForHost.get().error().code);
-  EXPECT_EQ(observer->lines,
-            (std::vector<std::string>{"start timezone", "end 0 error " + keyCode, "start timezone",
-                                      "end 0 error " + hostCode}));
-}
-
 // Which replies slow a shared limiter down, and for how long before the limiter's own cap.
-struct SlowDownCase {
-  long status;
-  std::optional<std::chrono::seconds> retryAfter;
-  bool honour;
-  std::vector<std::chrono::nanoseconds> expected;
-};
-
-class SlowDownTest : public FlowControlTest, public ::testing::WithParamInterface<SlowDownCase> {};
-
-TEST_P(SlowDownTest, OnlyTooManyRequestsAndUnavailableSlowTheLimiter) {
-  const SlowDownCase& c = GetParam();
-  auto limiter = std::make_shared<ManualLimiter>();
-  SiteClient client(options().setRateLimiter(limiter).setRetryPolicy(
-      RetryPolicy().setMaxAttempts(1).setHonourRetryAfter(c.honour)));
-  auto call = client.timezone(someRequest());
-  transport_->runPosted();
-  limiter->grantNext(0s);
-  transport_->runPosted();
-  ASSERT_EQ(transport_->requestCount(), 1U);
-  HttpOutcome reply = c.status == 200
-                          ? testing::httpReply(200, kReply)
-                          : testing::httpReply(c.status, R"({"returnCode":"1","returnDesc":"x"})");
-  reply.retryAfter = c.retryAfter;
-  transport_->answer(reply);
-  transport_->runPosted();
-  EXPECT_TRUE(call.done());
-  EXPECT_EQ(limiter->slowDowns, c.expected);
+TEST(RatePermit, OnlyTooManyRequestsAndUnavailableAskToSlowDown) {
+  const auto none = std::nullopt;
+  const struct {
+    long status;
+    std::optional<std::chrono::seconds> retryAfter;
+    bool honour;
+    std::optional<std::chrono::nanoseconds> pause;
+  } cases[] = {{200, 86400s, true, none}, {500, 86400s, true, none}, {429, 2s, true, 2s},
+               {429, none, true, 1s},     {503, 3s, true, 3s},       {503, none, true, none},
+               {429, 86400s, false, 1s},  {503, 86400s, false, none}};
+  for (const auto& c : cases) {
+    HttpOutcome reply = testing::httpReply(c.status);
+    reply.retryAfter = c.retryAfter;
+    const RetryPolicy policy = RetryPolicy().setHonourRetryAfter(c.honour);
+    EXPECT_EQ(internal::RatePermit::slowDownAskedBy(reply, policy), c.pause)
+        << c.status << " honoured " << c.honour;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Replies, SlowDownTest,
-                         ::testing::Values(SlowDownCase{200, 86400s, true, {}},
-                                           SlowDownCase{500, 86400s, true, {}},
-                                           SlowDownCase{429, 2s, true, {2s}},
-                                           SlowDownCase{429, std::nullopt, true, {1s}},
-                                           SlowDownCase{503, 3s, true, {3s}},
-                                           SlowDownCase{503, std::nullopt, true, {}},
-                                           SlowDownCase{429, 86400s, false, {1s}},
-                                           SlowDownCase{503, 86400s, false, {}}));
 
 TEST_F(FlowControlTest, HandlersRunOnTheExecutorOnceAndCannotWaitThere) {
   std::vector<std::function<void()>> tasks;
@@ -247,7 +200,7 @@ TEST_F(FlowControlTest, HandlersRunOnTheExecutorOnceAndCannotWaitThere) {
   EXPECT_TRUE(other.get().ok());
 }
 
-TEST_F(FlowControlTest, ObserverSeesStartAttemptsAndEndInOrderAndItsExceptionsAreDropped) {
+TEST_F(FlowControlTest, ObserverSeesEveryCallInOrderAndItsExceptionsAreDropped) {
   auto observer = std::make_shared<RecordingObserver>();
   SiteClient client(options().setObserver(observer));
   auto call = client.timezone(someRequest());
@@ -275,6 +228,15 @@ TEST_F(FlowControlTest, ObserverSeesStartAttemptsAndEndInOrderAndItsExceptionsAr
   for (const auto& [name, value] : failing.get().error().userInfo) {
     EXPECT_EQ(value.find("SECRET-KEY"), std::string::npos) << name;
   }
+
+  // A call refused before sending is told too, without attempts.
+  SiteClient noKey(options().setApiKey("").setObserver(observer));
+  const std::size_t before = observer->lines.size();
+  noKey.timezone(someRequest());
+  transport_->runPosted();
+  const std::string noKeyCode = std::to_string(codeOf(TransportErrorCode::invalidApiKey));
+  EXPECT_EQ(std::vector<std::string>(observer->lines.begin() + before, observer->lines.end()),
+            (std::vector<std::string>{"start timezone", "end 0 error " + noKeyCode}));
 }
 
 }  // namespace

@@ -51,7 +51,6 @@ std::vector<ReplyCase> replyCases() {
       {"noStatus", httpReply(0, "{}"), Kind::noReply, tx, other,
        Info{{"detail", "the transport gave no HTTP status"}}},
       {"notUtf8At200", httpReply(200, kNotUtf8), Kind::notUtf8, tx, utf8, status("200")},
-      {"notUtf8At404", httpReply(404, kNotUtf8), Kind::notUtf8, tx, utf8, status("404")},
       {"notUtf8At503", httpReply(503, kNotUtf8), Kind::notUtf8, tx, utf8, status("503")},
       {"status500", httpReply(500, kEnvelope), Kind::serverError, tx, server, status("500")},
       {"status599", httpReply(599, ""), Kind::serverError, tx, server, status("599")},

@@ -1,5 +1,7 @@
 // The facade behind a fake transport: the request each operation sends, what its handler
-// receives, and how handlers, facades and contexts may be (mis)used.
+// receives, and how handlers, facades and contexts may be (mis)used; and SiteClient's Call forms
+// on a connection: a mocked one, as an application's test uses it, and the process-wide one.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,6 +15,8 @@
 
 #include "orvane/site.h"
 #include "orvane/site/testing/FakeTransport.h"
+#include "orvane/site/testing/MockSiteConnection.h"
+#include "orvane/site/testing/ReadyCall.h"
 #include "support/LogCapture.h"
 
 namespace orvane::site {
@@ -134,12 +138,13 @@ TEST_F(SiteClientTest, EachOperationPostsItsCompactBodyToItsPathWithTheCachedKey
   EXPECT_EQ(fake->requestCount(), cases.size());
 }
 
-TEST_F(SiteClientTest, APerCallContextGivesHostRetryValuesAndItsKeyUnlessEmpty) {
+// Whatever the scheme, the key travels in the address, so https is what is sent.
+TEST_F(SiteClientTest, APerCallContextGivesHostKeyAndTimeOutButHttpsStays) {
   std::vector<Outcome> outcomes;
   auto context = ApiContext()
+                     .setApiScheme("http")
                      .setApiKey("call-key")
                      .setBaseUrl("call.example:8443")
-                     .setMaxRetry(0)
                      .setTimeoutInterval(30.0)
                      .build();
   lookUp(SiteClient::shared(), outcomes, context);
@@ -147,14 +152,6 @@ TEST_F(SiteClientTest, APerCallContextGivesHostRetryValuesAndItsKeyUnlessEmpty) 
             "https://call.example:8443/mapApi/v1/timezoneService/getTimezone?key=call-key");
   EXPECT_EQ(fake->lastRequest().timeoutSeconds, 30.0);
 
-  lookUp(SiteClient::shared(), outcomes, std::make_shared<ApiContext>());  // empty key
-  EXPECT_EQ(fake->lastRequest().url, "https://" + ClientConfig::BaseUrl +
-                                         "/mapApi/v1/timezoneService/getTimezone?key=cached-key");
-  EXPECT_EQ(ContextDataCache::shared()->apiKey(), "cached-key");
-}
-
-TEST_F(SiteClientTest, AnHttpSchemeStillSendsHttpsBecauseTheKeyIsInTheAddress) {
-  std::vector<Outcome> outcomes;
   ContextDataCache::set(ApiContext()
                             .setApiScheme("http")
                             .setApiKey("cached-key")
@@ -163,11 +160,6 @@ TEST_F(SiteClientTest, AnHttpSchemeStillSendsHttpsBecauseTheKeyIsInTheAddress) {
   lookUp(SiteClient::shared(), outcomes);
   EXPECT_EQ(fake->lastRequest().url,
             "https://plain.example/mapApi/v1/timezoneService/getTimezone?key=cached-key");
-  auto context = ApiContext().setApiScheme("http").setApiKey("call-key").build();
-  EXPECT_EQ(context->apiScheme(), "http");
-  lookUp(SiteClient::shared(), outcomes, context);
-  EXPECT_EQ(fake->lastRequest().url,
-            "https://plain.example/mapApi/v1/timezoneService/getTimezone?key=call-key");
 }
 
 TEST_F(SiteClientTest, HandlerGetsTheDecodedResponseLaterAndOnce) {
@@ -194,45 +186,36 @@ TEST_F(SiteClientTest, HandlerGetsTheDecodedResponseLaterAndOnce) {
   EXPECT_EQ(outcomes[1].response->returnDesc, "INVALID_REQUEST");
 }
 
-TEST_F(SiteClientTest, OverlappingCallsOfOneOperationEachGetTheirOwnReply) {
-  std::vector<Outcome> outcomes[3];
+TEST_F(SiteClientTest, OverlappingCallsGetTheirOwnRepliesButNoneFromADestroyedFacade) {
+  std::vector<Outcome> outcomes[4];
   auto own = std::make_unique<SiteClient>();
-  lookUp(SiteClient::shared(), outcomes[0], nullptr, 1);
-  lookUp(*own, outcomes[1], nullptr, 2);
-  lookUp(SiteClient::shared(), outcomes[2], nullptr, 3);
-  const char* const names[] = {"one", "two", "three"};
-  for (const char* name : names) fake->reply(200, std::string(R"({"timeZoneId":")") + name + "\"}");
+  auto destroyed = std::make_unique<SiteClient>();
+  SiteClient* clients[] = {&SiteClient::shared(), own.get(), destroyed.get(),
+                           &SiteClient::shared()};
+  for (int i = 0; i < 4; ++i) lookUp(*clients[i], outcomes[i], nullptr, i);
+  destroyed.reset();
+  for (int i = 0; i < 4; ++i) fake->reply(200, R"({"timeZoneId":")" + std::to_string(i) + "\"}");
   fake->runUntilIdle();
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_EQ(outcomes[i].size(), 1U);
-    EXPECT_EQ(outcomes[i][0].response->timeZoneId, names[i]);
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(outcomes[i].size(), i == 2 ? 0U : 1U) << i;
+    if (i != 2) {
+      EXPECT_EQ(outcomes[i][0].response->timeZoneId, std::to_string(i));
+    }
   }
 }
 
-TEST_F(SiteClientTest, AFacadeDestroyedBeforeTheReplyNeverCallsItsHandler) {
-  std::vector<Outcome> mine, shared;
-  auto own = std::make_unique<SiteClient>();
-  lookUp(*own, mine);
-  lookUp(SiteClient::shared(), shared);
-  own.reset();
-  fake->reply(200, "{}");
-  fake->reply(200, "{}");
-  fake->runUntilIdle();
-  EXPECT_TRUE(mine.empty());
-  EXPECT_EQ(shared.size(), 1U);
-}
-
-TEST_F(SiteClientTest, AnEmptyHandlerDropsTheResult) {
+TEST_F(SiteClientTest, HandlersMayBeEmptyThrowOrStartNewCalls) {
   SiteClient::shared().geocode(GeocodeRequest("a", nullopt, nullopt), nullptr, nullptr);
   EXPECT_TRUE(fake->reply(200, R"({"sites":[]})"));
   EXPECT_NO_THROW(fake->runUntilIdle());
-}
 
-TEST_F(SiteClientTest, AThrowingHandlerIsLoggedOnceAndLaterCallsWorkNormally) {
+  // A handler may start calls, and one that throws is logged once; its new call still works.
   int calls = 0;
+  std::vector<Outcome> inner;
   SiteClient::shared().timezone(TimezoneRequest(Coordinate(0, 0), 0, nullopt), nullptr,
-                                [&calls](auto, auto) {
+                                [&](auto, auto) {
                                   ++calls;
+                                  lookUp(SiteClient::shared(), inner);
                                   throw std::runtime_error("boom");
                                 });
   fake->reply(200, "{}");
@@ -241,31 +224,12 @@ TEST_F(SiteClientTest, AThrowingHandlerIsLoggedOnceAndLaterCallsWorkNormally) {
   EXPECT_EQ(log.count("[OrvaneSite][SiteClient.timezone(with:apiContext:completionHandler:)] "
                       "ERROR: completion handler threw an exception, which was discarded: boom"),
             1U);
-
-  std::vector<Outcome> outcomes;
-  lookUp(SiteClient::shared(), outcomes);
-  fake->reply(200, "{}");
-  fake->runUntilIdle();
-  EXPECT_EQ(outcomes.size(), 1U);
-  EXPECT_EQ(calls, 1);
-}
-
-TEST_F(SiteClientTest, AHandlerMayStartNewCalls) {
-  std::vector<Outcome> inner;
-  bool outerCalled = false;
-  SiteClient::shared().timezone(TimezoneRequest(Coordinate(0, 0), 0, nullopt), nullptr,
-                                [&](auto, auto) {
-                                  outerCalled = true;
-                                  lookUp(SiteClient::shared(), inner);
-                                });
-  fake->reply(200, "{}");
-  fake->runUntilIdle();
-  ASSERT_TRUE(outerCalled);
-  EXPECT_EQ(fake->pendingRequestCount(), 1U);
+  ASSERT_EQ(fake->pendingRequestCount(), 1U);
   fake->reply(200, R"({"timeZoneId":"inner"})");
   fake->runUntilIdle();
   ASSERT_EQ(inner.size(), 1U);
   EXPECT_EQ(inner[0].response->timeZoneId, "inner");
+  EXPECT_EQ(calls, 1);
 }
 
 TEST_F(SiteClientTest, ProvideApiContextChecksTheKeyLengthAndStoresTheValues) {
@@ -293,6 +257,52 @@ TEST_F(SiteClientTest, ProvideApiContextChecksTheKeyLengthAndStoresTheValues) {
   EXPECT_EQ(log.lines(), std::vector<std::string>{line});
   EXPECT_EQ(ContextDataCache::shared()->apiKey(), "ok");
   EXPECT_EQ(ContextDataCache::shared()->maxRetry(), 9);
+}
+
+TEST_F(SiteClientTest, ADefaultClientsCallFormsRunOnTheConfigurationOfTheirTime) {
+  ContextDataCache::set(ApiContext().setApiKey("KEY-ONE").setBaseUrl("one.example").build());
+  SiteClient client;
+  Call<TimezoneResponse> first = client.timezone(TimezoneRequest(Coordinate(0, 0), 1, nullopt));
+  fake->runPosted();
+  ASSERT_TRUE(fake->reply(200, R"({"returnCode":"0","timeZoneId":"Europe/Paris"})"));
+  fake->runPosted();
+  EXPECT_TRUE(first.get().ok());
+  ContextDataCache::set(ApiContext().setApiKey("KEY-TWO").setBaseUrl("two.example").build());
+  client.timezone(TimezoneRequest(Coordinate(0, 0), 2, nullopt));
+  fake->runPosted();
+  ASSERT_EQ(fake->requestCount(), 2U);
+  EXPECT_EQ(fake->requests()[0].url,
+            "https://one.example/mapApi/v1/timezoneService/getTimezone?key=KEY-ONE");
+  EXPECT_EQ(fake->requests()[1].url,
+            "https://two.example/mapApi/v1/timezoneService/getTimezone?key=KEY-TWO");
+}
+
+TEST(SiteConnection, AnApplicationTestMocksTheCallForms) {
+  using ::testing::_;
+  auto connection = std::make_shared<testing::MockSiteConnection>();
+  EXPECT_CALL(*connection, timezone(_, _, _))
+      .WillOnce([](TimezoneRequest request, const CallOptions&, auto) {
+        EXPECT_EQ(request.timestamp, 1700000000);
+        auto response = std::make_shared<TimezoneResponse>();
+        response->timeZoneId = "Europe/Paris";
+        return testing::readyCall(response);
+      })
+      .WillOnce([](auto, const CallOptions&, auto handler) {
+        return testing::readyCall<TimezoneResponse>(
+            makeTransportError(TransportErrorCode::connectionFailed), handler);
+      });
+  SiteClient client(connection);
+  // What an application might do with a client: the zone of a place, or why there is none.
+  auto zoneOf = [&client](std::int64_t timestamp) -> std::string {
+    Result<TimezoneResponse> result =
+        client.timezone(TimezoneRequest(Coordinate(48.85, 2.35), timestamp, "en")).get();
+    if (!result.ok()) return "error " + std::to_string(result.error().code);
+    return result.value()->timeZoneId.value_or("none");
+  };
+  EXPECT_EQ(zoneOf(1700000000), "Europe/Paris");
+  EXPECT_EQ(zoneOf(1),
+            "error " + std::to_string(static_cast<int>(TransportErrorCode::connectionFailed)));
+  EXPECT_THROW(SiteClient(std::shared_ptr<SiteConnection>()), std::invalid_argument);
 }
 
 }  // namespace
