@@ -38,6 +38,7 @@ class Pages {
   /// Makes the call for one page index.
   using Fetch = std::function<Call<Response>(std::int64_t pageIndex)>;
 
+  /// A range whose first page is `firstIndex`, of `pageSize` sites when known.
   Pages(Fetch fetch, std::int64_t firstIndex, std::optional<std::int64_t> pageSize,
         std::size_t maxPages)
       : state_(std::make_shared<State>(
@@ -46,21 +47,27 @@ class Pages {
   /// Walks the pages; each increment makes the next page's call and waits for it.
   class iterator {
    public:
-    using iterator_category = std::input_iterator_tag;
-    using value_type = Result<Response>;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const Result<Response>*;
-    using reference = const Result<Response>&;
+    using iterator_category = std::input_iterator_tag;  ///< Read once, in order.
+    using value_type = Result<Response>;                ///< One page or its error.
+    using difference_type = std::ptrdiff_t;             ///< As iterators require.
+    using pointer = const Result<Response>*;            ///< To the current page.
+    using reference = const Result<Response>&;          ///< The current page.
 
     iterator() = default;
+    /// The current page.
     reference operator*() const { return *state_->current; }
+    /// The current page.
     pointer operator->() const { return &*state_->current; }
+    /// Fetches the next page, or becomes end().
     iterator& operator++() {
       if (!state_->advance()) state_ = nullptr;
       return *this;
     }
+    /// As the prefix form.
     void operator++(int) { ++*this; }
+    /// Equal when both are end() or walk the same range.
     friend bool operator==(const iterator& a, const iterator& b) { return a.state_ == b.state_; }
+    /// Not operator==.
     friend bool operator!=(const iterator& a, const iterator& b) { return !(a == b); }
 
    private:
@@ -74,6 +81,7 @@ class Pages {
     if (state_->fetched > 0 || !state_->fetchNext()) return iterator();
     return iterator(state_);
   }
+  /// Past the last page.
   iterator end() { return iterator(); }
 
  private:

@@ -21,8 +21,10 @@ namespace orvane::site::testing {
 /// recorded, not waited). The destructor finishes the queued work, then joins the worker.
 class AutoAnsweringTransport final : public HttpTransport {
  public:
+  /// The outcome for one request; a null one answers every request 200 "{}".
   using Responder = std::function<HttpOutcome(const HttpRequest& request)>;
 
+  /// Starts the worker thread.
   explicit AutoAnsweringTransport(Responder responder);
   ~AutoAnsweringTransport() override;
 
@@ -33,8 +35,11 @@ class AutoAnsweringTransport final : public HttpTransport {
   void runAfter(std::chrono::nanoseconds delay, Task task) override;
   void post(Task task) override;
 
+  /// Every request sent so far, in order.
   std::vector<HttpRequest> requests() const;
+  /// How many requests were sent so far.
   std::size_t requestCount() const;
+  /// The delay of every `runAfter` so far (they ran at once).
   std::vector<std::chrono::nanoseconds> timerDelays() const;
 
   /// Blocks until nothing is queued and the worker is idle.

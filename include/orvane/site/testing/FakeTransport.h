@@ -30,6 +30,7 @@ class FakeTransport final : public HttpTransport {
 
   /// Every request sent so far, in order.
   std::vector<HttpRequest> requests() const;
+  /// How many requests were sent so far.
   std::size_t requestCount() const;
   /// The most recent request. Fails the test (and returns an empty one) when there is none.
   HttpRequest lastRequest() const;
@@ -40,13 +41,16 @@ class FakeTransport final : public HttpTransport {
 
   /// Answers the oldest unanswered request; returns false when there is none.
   bool answer(HttpOutcome outcome);
+  /// Answers the oldest unanswered request with an HTTP reply.
   bool reply(long statusCode, std::string body = std::string()) {
     return answer(httpReply(statusCode, std::move(body)));
   }
+  /// Ends the oldest unanswered request with `failure`, without a reply.
   bool fail(HttpOutcome::Failure failure) { return answer(httpFailure(failure)); }
 
   /// The delay of every `runAfter` so far, in the order they were asked for.
   std::vector<std::chrono::nanoseconds> timerDelays() const;
+  /// Timers asked for and not fired yet.
   std::size_t pendingTimerCount() const;
   /// Moves the fake clock to the earliest pending timer and runs it; false when none is pending.
   bool fireNextTimer();
