@@ -13,6 +13,9 @@ packages=(
   tzdata iso-codes jq
   redis-server libhiredis-dev doxygen tinyproxy
   dpkg-dev file
+  nghttp2-proxy
+  python3 python3-dev python3-pybind11 python3-pytest python3-geopy python3-aiohttp python3-requests
+  python3-pip python3-setuptools python3-wheel
 )
 
 missing=()
