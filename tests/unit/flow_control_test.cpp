@@ -221,6 +221,7 @@ TEST_F(FlowControlTest, ObserverSeesEveryCallInOrderAndItsExceptionsAreDropped) 
   transport_->runPosted();
   transport_->fail(HttpOutcome::Failure::connectionFailed);
   transport_->runPosted();
+  ASSERT_TRUE(failing.done());  // one attempt only: get() below would wait for ever
   EXPECT_EQ(observer->lines.back(), "end 1 error 3");
   EXPECT_EQ(observer->lines[observer->lines.size() - 2],
             "attempt 1 0 failure 3 sent>0:1 received:0");
