@@ -22,7 +22,8 @@ class RecordingTransport::Cassette {
   void write(const HttpRequest& request, const HttpOutcome& outcome,
              std::chrono::steady_clock::duration took) {
     const std::string path = mask_.apply(cassette::pathOf(request.url));
-    nlohmann::json record{{"operation", cassette::operationOf(path)}, {"path", path}};
+    // In the order a reader looks for them.
+    nlohmann::ordered_json record{{"operation", cassette::operationOf(path)}, {"path", path}};
     // Masked as text first: a secret may sit inside a string of the body, escaped.
     record["request"] = cassette::requestBody(
         request.body ? std::optional<std::string>(mask_.apply(*request.body)) : std::nullopt);

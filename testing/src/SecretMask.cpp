@@ -32,10 +32,31 @@ int hexValue(char c) {
   return -1;
 }
 
+// A key goes into the URL as the application wrote it, often percent-encoded already; the
+// service, and the bodies that quote it, see it decoded.
+std::string percentDecoded(const std::string& text) {
+  std::string decoded;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+        hexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
+}
+
 }  // namespace
 
 SecretMask::SecretMask(const std::vector<std::string>& secrets) {
+  std::vector<std::string> plain;
   for (const std::string& secret : secrets) {
+    plain.push_back(secret);
+    plain.push_back(percentDecoded(secret));
+  }
+  for (const std::string& secret : plain) {
     if (secret.empty()) continue;
     for (const bool asciiOnly : {false, true}) {
       const std::string escaped = jsonEscaped(secret, asciiOnly);

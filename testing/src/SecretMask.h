@@ -5,9 +5,10 @@
 
 namespace orvane::site::testing::cassette {
 
-/// Replaces secrets by "***" in text written to a cassette: each as is, JSON-escaped (with or
-/// without non-ASCII escapes and escaped slashes) and percent-encoded in any way (any hex case,
-/// any characters left unencoded, '+' for a space).
+/// Replaces secrets by "***" in text written to a cassette: each as given and percent-decoded,
+/// and each of those as is, JSON-escaped (with or without non-ASCII escapes and escaped slashes)
+/// and percent-encoded in any way (any hex case, any characters left unencoded, '+' for a
+/// space).
 class SecretMask {
  public:
   explicit SecretMask(const std::vector<std::string>& secrets);
