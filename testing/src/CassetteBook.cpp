@@ -59,7 +59,7 @@ CassetteBook::Record CassetteBook::parsed(const json& line) {
   } else if (line.contains("path")) {
     record.operation = operationOf(line.at("path").get<std::string>());
   } else {
-    throw std::invalid_argument("a record needs \"operation\" or \"path\"");
+    throw std::invalid_argument(R"(a record needs "operation" or "path")");
   }
   record.request = line.value("request", json());
   HttpOutcome& outcome = record.answer.outcome;
@@ -73,7 +73,7 @@ CassetteBook::Record CassetteBook::parsed(const json& line) {
     outcome.statusCode = line.at("status").get<long>();
     outcome.body = line.value("reply", std::string());
   } else {
-    throw std::invalid_argument("a record needs \"status\" or \"failure\"");
+    throw std::invalid_argument(R"(a record needs "status" or "failure")");
   }
   const auto delay = line.value("delay_ms", std::int64_t{0});
   if (delay < 0) throw std::invalid_argument("\"delay_ms\" is negative");

@@ -51,7 +51,7 @@ class RecordingTransport::Cassette {
 
 RecordingTransport::RecordingTransport(std::shared_ptr<HttpTransport> inner,
                                        const std::string& cassettePath,
-                                       std::vector<std::string> secrets)
+                                       const std::vector<std::string>& secrets)
     : inner_(std::move(inner)) {
   if (!inner_) throw std::invalid_argument("RecordingTransport needs a transport to send through");
   cassette_ = std::make_shared<Cassette>(cassettePath, secrets);

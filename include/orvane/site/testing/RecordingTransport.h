@@ -34,7 +34,7 @@ class RecordingTransport final : public HttpTransport {
   /// API keys in use; empty ones are ignored). Throws std::invalid_argument when `inner` is
   /// null and std::runtime_error when the file cannot be opened.
   RecordingTransport(std::shared_ptr<HttpTransport> inner, const std::string& cassettePath,
-                     std::vector<std::string> secrets);
+                     const std::vector<std::string>& secrets);
 
   RecordingTransport(const RecordingTransport&) = delete;
   RecordingTransport& operator=(const RecordingTransport&) = delete;
