@@ -30,6 +30,12 @@ void addGlobalOptions(CLI::App& app, GlobalOptions& options) {
                                "Start the local stand-in of the service in this process and "
                                "send the calls there (no key or network needed)");
   standin->excludes("--host")->excludes("--ca-file");
+  addOptional(app, "--record", options.recordPath,
+              "Append every exchange to this cassette (JSON Lines, the key masked)");
+  auto* replay = addOptional(app, "--replay", options.replayPath,
+                             "Answer from this cassette instead of the network (no key needed)");
+  replay->check(CLI::ExistingFile);
+  replay->excludes("--record")->excludes("--standin")->excludes("--host")->excludes("--ca-file");
   app.add_option_function<std::string>(
          "--format",
          [&options](const std::string& format) {

@@ -21,6 +21,9 @@ struct GlobalOptions {
   std::optional<double> timeout;
   std::optional<std::string> caFile;
   bool standin = false;
+  // Cassettes: write every exchange to one, or answer from one instead of the network.
+  std::optional<std::string> recordPath;
+  std::optional<std::string> replayPath;
   OutputFormat format = OutputFormat::json;
   bool verbose = false;
 };

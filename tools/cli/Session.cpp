@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <orvane/site/ClientConfig.h>
 #include <orvane/site/RetryPolicy.h>
@@ -13,6 +14,10 @@
 #include <orvane/site/transport/CurlTransport.h>
 #include <orvane/site/transport/CurlTransportOptions.h>
 #include <orvane/site/transport/HttpTransport.h>
+#ifdef ORVANE_SITE_CLI_WITH_CASSETTES
+#include <orvane/site/testing/RecordingTransport.h>
+#include <orvane/site/testing/ReplayTransport.h>
+#endif
 
 namespace orvane::site::cli {
 namespace {
@@ -53,6 +58,37 @@ std::shared_ptr<HttpTransport> installTransport(const std::string& caFile,
   }
 }
 
+// The key the calls carry when they are answered from a cassette, which never sees it.
+constexpr const char* kReplayKey = "cassette-replay";
+
+// Wraps `transport` (the default one when null) in a recorder, or answers from a cassette,
+// as --record and --replay ask; installs the result for the facade's calls.
+std::shared_ptr<HttpTransport> cassetteTransport(const GlobalOptions& options,
+                                                 std::shared_ptr<HttpTransport> transport,
+                                                 const std::string& apiKey) {
+  if (!options.recordPath && !options.replayPath) return transport;
+#ifdef ORVANE_SITE_CLI_WITH_CASSETTES
+  try {
+    if (options.replayPath) {
+      transport = std::make_shared<testing::ReplayTransport>(*options.replayPath,
+                                                             std::vector<std::string>{apiKey});
+    } else {
+      transport = std::make_shared<testing::RecordingTransport>(
+          transport ? transport : defaultHttpTransport(), *options.recordPath,
+          std::vector<std::string>{apiKey});
+    }
+  } catch (const std::exception& e) {
+    throw std::runtime_error(std::string(options.replayPath ? "--replay: " : "--record: ") +
+                             e.what());
+  }
+  setDefaultHttpTransport(transport);
+  return transport;
+#else
+  (void)apiKey;
+  throw UsageError("--record and --replay need a build with the testing kit");
+#endif
+}
+
 }  // namespace
 
 Session::Session(const GlobalOptions& options) : format_(options.format) {
@@ -66,6 +102,8 @@ Session::Session(const GlobalOptions& options) : format_(options.format) {
     caPem = standin_->certificate().caPem();
     // A key given with --standin wins, so that the stand-in's refusal can be tried out.
     if (!apiKey) apiKey = standin::StandinOptions::kDemoKey;
+  } else if (options.replayPath) {
+    if (!apiKey) apiKey = kReplayKey;
   } else if (!apiKey) {
     // The environment keeps the key out of shell history and process listings.
     if (const char* fromEnvironment = std::getenv("ORVANE_SITE_API_KEY")) apiKey = fromEnvironment;
@@ -75,6 +113,7 @@ Session::Session(const GlobalOptions& options) : format_(options.format) {
   }
   const std::string caFile = options.caFile.value_or("");
   if (!caFile.empty() || !caPem.empty()) transport_ = installTransport(caFile, caPem);
+  transport_ = cassetteTransport(options, transport_, *apiKey);
 
   // The setters fill the library's one builder context; build() hands it out.
   ApiContext builder;
