@@ -51,8 +51,8 @@ std::string temporaryFile(const std::string& text) {
 // Serves the realistic reply first (to warm up the connection, TLS and the decoder), then the
 // large one, until killed.
 [[noreturn]] void serve(const standin::Certificate& certificate, std::size_t megabytes, int out) {
-  const std::string small = testing::readFixture("text_search_20_sites.json");
-  const std::string large = testing::makeTextSearchReply(megabytes << 20).json;
+  const std::string small = testkit::readFixture("text_search_20_sites.json");
+  const std::string large = testkit::makeTextSearchReply(megabytes << 20).json;
   const std::string certFile = temporaryFile(certificate.certPem());
   const std::string keyFile = temporaryFile(certificate.keyPem());
   httplib::SSLServer server(certFile.c_str(), keyFile.c_str());

@@ -102,7 +102,7 @@ void waitUntilShared(RedisRateLimiter& limiter) {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
   orvane::site::setLogSink([](std::string_view) {});
-  orvane::site::testing::RedisServer server;
+  orvane::site::testkit::RedisServer server;
   const int port = server.port();
 
   // Four processes first, before this process starts any thread of its own.

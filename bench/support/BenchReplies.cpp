@@ -19,12 +19,12 @@ const std::string& nonEmpty(const std::string& reply, const char* what) {
 }  // namespace
 
 const std::string& realisticReply() {
-  static const std::string reply = testing::readFixture("text_search_20_sites.json");
+  static const std::string reply = testkit::readFixture("text_search_20_sites.json");
   return nonEmpty(reply, "realistic");
 }
 
 const std::string& largeReply() {
-  static const std::string reply = testing::makeTextSearchReply().json;
+  static const std::string reply = testkit::makeTextSearchReply().json;
   return nonEmpty(reply, "large");
 }
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 AutoAnsweringTransport::AutoAnsweringTransport(Responder responder)
     : responder_(std::move(responder)), worker_([this] { work(); }) {}
@@ -87,4 +87,4 @@ void AutoAnsweringTransport::work() {
   }
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -8,7 +8,7 @@
 
 #include "CassetteRecord.h"
 
-namespace orvane::site::testing::cassette {
+namespace orvane::site::testkit::cassette {
 namespace {
 
 using nlohmann::json;
@@ -121,4 +121,4 @@ Answer CassetteBook::unmatched(const std::string& operation, const json& request
   return answer;
 }
 
-}  // namespace orvane::site::testing::cassette
+}  // namespace orvane::site::testkit::cassette

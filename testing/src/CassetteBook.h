@@ -9,7 +9,7 @@
 
 #include "orvane/site/transport/HttpOutcome.h"
 
-namespace orvane::site::testing::cassette {
+namespace orvane::site::testkit::cassette {
 
 /// What a cassette answers one request with, and after how long.
 struct Answer {
@@ -44,4 +44,4 @@ class CassetteBook {
   std::vector<Record> records_;
 };
 
-}  // namespace orvane::site::testing::cassette
+}  // namespace orvane::site::testkit::cassette

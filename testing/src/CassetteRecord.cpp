@@ -2,7 +2,7 @@
 
 #include <map>
 
-namespace orvane::site::testing::cassette {
+namespace orvane::site::testkit::cassette {
 namespace {
 
 std::string lastPart(const std::string& path) {
@@ -76,4 +76,4 @@ std::optional<HttpOutcome::Failure> failureNamed(const std::string& name) {
   return found->second;
 }
 
-}  // namespace orvane::site::testing::cassette
+}  // namespace orvane::site::testkit::cassette

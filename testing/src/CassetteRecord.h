@@ -10,7 +10,7 @@
 
 #include "orvane/site/transport/HttpOutcome.h"
 
-namespace orvane::site::testing::cassette {
+namespace orvane::site::testkit::cassette {
 
 /// The path of an absolute URL, from its first '/' after the host up to the query.
 std::string pathOf(const std::string& url);
@@ -30,4 +30,4 @@ std::string failureName(HttpOutcome::Failure failure);
 /// "timeout"); nothing for an unknown name.
 std::optional<HttpOutcome::Failure> failureNamed(const std::string& name);
 
-}  // namespace orvane::site::testing::cassette
+}  // namespace orvane::site::testkit::cassette

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 void FakeTransport::send(HttpRequest request, Completion completion) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -167,4 +167,4 @@ void FakeTransport::dropPending() {
   // Destroyed here, outside the lock: they may release objects that use this transport.
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 HttpOutcome httpReply(long statusCode, std::string body) {
   HttpOutcome outcome;
@@ -18,4 +18,4 @@ HttpOutcome httpFailure(HttpOutcome::Failure failure, std::string detail) {
   return outcome;
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -10,7 +10,7 @@
 #include "CassetteRecord.h"
 #include "SecretMask.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 class RecordingTransport::Cassette {
  public:
@@ -91,4 +91,4 @@ HttpTransport::Completion RecordingTransport::recording(const HttpRequest& reque
   };
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

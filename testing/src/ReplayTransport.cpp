@@ -9,7 +9,7 @@
 #include "CassetteRecord.h"
 #include "SecretMask.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 ReplayTransport::ReplayTransport(const std::string& cassettePath,
                                  const std::vector<std::string>& secrets)
@@ -78,4 +78,4 @@ void ReplayTransport::work() {
   }
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

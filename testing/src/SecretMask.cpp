@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace orvane::site::testing::cassette {
+namespace orvane::site::testkit::cassette {
 namespace {
 
 constexpr const char* kMask = "***";
@@ -113,4 +113,4 @@ std::string SecretMask::apply(const std::string& text) const {
   return result;
 }
 
-}  // namespace orvane::site::testing::cassette
+}  // namespace orvane::site::testkit::cassette

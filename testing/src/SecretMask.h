@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace orvane::site::testing::cassette {
+namespace orvane::site::testkit::cassette {
 
 /// Replaces secrets by "***" in text written to a cassette: each as given and percent-decoded,
 /// and each of those as is, JSON-escaped (with or without non-ASCII escapes and escaped slashes)
@@ -23,4 +23,4 @@ class SecretMask {
   std::vector<std::string> forms_;
 };
 
-}  // namespace orvane::site::testing::cassette
+}  // namespace orvane::site::testkit::cassette

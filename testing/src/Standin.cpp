@@ -9,7 +9,7 @@
 #include "orvane/site/standin/standin_server.h"
 #include "orvane/site/transport/CurlTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 class Standin::Impl {
  public:
@@ -107,4 +107,4 @@ void Standin::resetCounters() { impl_->server().resetCounters(); }
 
 void Standin::stop() { impl_->server().stop(); }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 StandinFault::StandinFault(std::string text) : text_(std::move(text)) {}
 
@@ -38,4 +38,4 @@ StandinFault StandinFault::cutConnection() { return StandinFault("cut"); }
 
 StandinFault StandinFault::dropConnection() { return StandinFault("drop"); }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -19,7 +19,7 @@ namespace {
 TEST(CallCancelRace, EveryHandlerRunsOnceWhetherCancelOrReplyWins) {
   constexpr int kCalls = 4000;
   // A worker answers each request as soon as it is sent; no timer fires (no deadline ends a call).
-  auto transport = std::make_shared<testing::FakeTransport>();
+  auto transport = std::make_shared<testkit::FakeTransport>();
   std::atomic<bool> stop{false};
   std::thread worker([&] {
     while (!stop) {

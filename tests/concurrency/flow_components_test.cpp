@@ -21,7 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(TokenBucketThreads, ManyThreadsNeverShareAPermit) {
-  testing::FakeClock clock;
+  testkit::FakeClock clock;
   TokenBucket bucket(1000.0, 4, clock.reader());
   constexpr int kThreads = 8;
   constexpr int kEach = 500;

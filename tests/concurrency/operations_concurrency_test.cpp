@@ -26,12 +26,12 @@ TEST(OperationsConcurrency, DestroyingAFacadeWaitsForItsRunningHandlerAndSkipsTh
   std::atomic<int> laterHandlers{0};
   // Every request is answered at once on the transport's worker thread, but the reply of the
   // second call is held back until the facade is gone.
-  auto transport = std::make_shared<testing::AutoAnsweringTransport>([&](const HttpRequest& r) {
+  auto transport = std::make_shared<testkit::AutoAnsweringTransport>([&](const HttpRequest& r) {
     if (r.body && r.body->find(R"("timestamp":2)") != std::string::npos) {
       std::unique_lock<std::mutex> lock(mutex);
       changed.wait(lock, [&] { return facadeGone; });
     }
-    return testing::httpReply(200, "{}");
+    return testkit::httpReply(200, "{}");
   });
   setDefaultHttpTransport(transport);
   auto client = std::make_unique<SiteClient>();

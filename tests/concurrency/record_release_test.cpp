@@ -34,7 +34,7 @@ std::vector<std::shared_ptr<void>> partsOf(const std::shared_ptr<Site>& site) {
 }
 
 TEST(RecordRelease, RecordsDroppedOnOtherThreadsWhileDecodingGoesOn) {
-  const std::string reply = testing::readFixture("text_search_20_sites.json");
+  const std::string reply = testkit::readFixture("text_search_20_sites.json");
   constexpr int kDecoders = 3;
   constexpr int kDroppers = 3;
   constexpr int kRepliesEach = 40;

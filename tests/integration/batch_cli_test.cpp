@@ -166,14 +166,14 @@ TEST_F(BatchCli, QpsPacesTheCalls_AndAPasswordedRedisQuotaIsSharedByTwoJobs) {
   // the environment, the other from a file; unauthenticated, each would fall back to 1000 a
   // second.
   if (::access("/usr/bin/redis-server", X_OK) != 0) GTEST_SKIP() << "no redis-server";
-  const std::string port = std::to_string(orvane::site::testing::unusedLocalPort());
+  const std::string port = std::to_string(orvane::site::testkit::unusedLocalPort());
   const std::string password = "s3cret-batch-password";
-  const pid_t redis = orvane::site::testing::spawnProcess(
+  const pid_t redis = orvane::site::testkit::spawnProcess(
       {"/usr/bin/redis-server", "--port", port, "--bind", "127.0.0.1", "--save", "", "--appendonly",
        "no", "--requirepass", password});
   ASSERT_NE(redis, 0) << "redis-server could not be started";
   ASSERT_TRUE(
-      waitUntil([&] { return orvane::site::testing::localPortAcceptsConnections(std::stoi(port)); },
+      waitUntil([&] { return orvane::site::testkit::localPortAcceptsConnections(std::stoi(port)); },
                 std::chrono::seconds(20)))
       << "redis-server did not start";
   writeFile(path("password"), password + "\n");

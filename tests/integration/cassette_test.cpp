@@ -76,9 +76,9 @@ std::vector<std::string> callAll(ClientOptions options) {
 }
 
 std::vector<std::string> recordFromStandin(const std::string& cassette) {
-  testing::Standin standin(std::vector<std::string>{kKey});
+  testkit::Standin standin(std::vector<std::string>{kKey});
   ClientOptions options = standin.clientOptions();
-  options.setApiKey(kWireKey).setTransport(std::make_shared<testing::RecordingTransport>(
+  options.setApiKey(kWireKey).setTransport(std::make_shared<testkit::RecordingTransport>(
       standin.transport(), cassette, std::vector<std::string>{kWireKey}));
   return callAll(options);
 }
@@ -89,7 +89,7 @@ TEST(Cassette, RecordedCallsReplayAlikeOnceTheStandinIsGone) {
   EXPECT_NE(recorded[0].find("Europe/Paris"), std::string::npos) << recorded[0];
   ClientOptions options;
   options.setApiKey(kWireKey).setTransport(
-      std::make_shared<testing::ReplayTransport>(cassette, std::vector<std::string>{kWireKey}));
+      std::make_shared<testkit::ReplayTransport>(cassette, std::vector<std::string>{kWireKey}));
   EXPECT_EQ(callAll(options), recorded);
 }
 
@@ -115,7 +115,7 @@ TEST(Cassette, AnUnmatchedRequestNamesTheNearestRecordedOne) {
       << R"({"operation":"geocode","request":{"address":"Paris, France"},"status":200,"reply":"{}"})"
       << "\n";
   ClientOptions options;
-  options.setApiKey("any").setTransport(std::make_shared<testing::ReplayTransport>(cassette));
+  options.setApiKey("any").setTransport(std::make_shared<testkit::ReplayTransport>(cassette));
   const auto result = SiteClient(options).geocode(GeocodeRequest("Paris, Franc", {}, {})).get();
   ASSERT_FALSE(result.ok());
   const std::string detail = result.error().userInfo.at("detail");
@@ -132,7 +132,7 @@ TEST(Cassette, ACassetteThatDoesNotParseNamesItsLine) {
                           << R"({"operation":)"
                           << "\n";
   try {
-    testing::ReplayTransport replay(cassette);
+    testkit::ReplayTransport replay(cassette);
     ADD_FAILURE() << "the broken cassette was accepted";
   } catch (const std::invalid_argument& e) {
     EXPECT_NE(std::string(e.what()).find("line 2"), std::string::npos) << e.what();
@@ -143,7 +143,7 @@ TEST(Cassette, AHandWrittenServerErrorIsRetried) {
   ClientOptions options;
   options.setApiKey("any")
       .setRetryPolicy(RetryPolicy::specSchedule().setMaxAttempts(3).setInitialPause(10ms))
-      .setTransport(std::make_shared<testing::ReplayTransport>(
+      .setTransport(std::make_shared<testkit::ReplayTransport>(
           ORVANE_SITE_TEST_FIXTURES "/../../examples/cassettes/server-error-then-timezone.jsonl"));
   const auto result = SiteClient(options)
                           .timezone(TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en"))
@@ -157,8 +157,8 @@ std::string runTool(std::vector<std::string> args) {
   const std::string out = freshPath("out");
   args.insert(args.begin(), ORVANE_SITE_CLI_PATH);
   const pid_t pid =
-      testing::spawnProcess(args, {"/dev/null", out, "/dev/null"}, {"ORVANE_SITE_API_KEY"});
-  EXPECT_EQ(testing::waitForProcess(pid, std::chrono::seconds(120)).exitCode, 0) << args[1];
+      testkit::spawnProcess(args, {"/dev/null", out, "/dev/null"}, {"ORVANE_SITE_API_KEY"});
+  EXPECT_EQ(testkit::waitForProcess(pid, std::chrono::seconds(120)).exitCode, 0) << args[1];
   return readFile(out);
 }
 

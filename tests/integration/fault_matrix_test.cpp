@@ -117,7 +117,7 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
 
   static std::string hostOf(Target target) {
     if (target == Target::refusedPort) {
-      return "127.0.0.1:" + std::to_string(testing::unusedLocalPort());
+      return "127.0.0.1:" + std::to_string(testkit::unusedLocalPort());
     }
     return target == Target::untrustedServer ? untrusted_->host() : server_->host();
   }

@@ -34,7 +34,7 @@
 #include "orvane/site/internal/SiteRequestManager.h"
 #include "support/StandinClient.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using namespace std::chrono_literals;
@@ -283,4 +283,4 @@ TEST_F(RetryAfterIntegration, TwoDaysAskedAreBoundedToOneAndHoldOnlyForTheCapAft
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -13,7 +13,7 @@
 #include "orvane/site/testing/Standin.h"
 #include "support/LocalProcess.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using namespace std::chrono_literals;
@@ -63,4 +63,4 @@ TEST(StandinCapacity, APortInUseIsRefusedByTheKitAndTheProgram) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

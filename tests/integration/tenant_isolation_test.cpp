@@ -13,7 +13,7 @@
 #include "orvane/site/SiteClient.h"
 #include "support/StandinClient.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using namespace std::chrono_literals;
@@ -72,4 +72,4 @@ TEST(TenantIsolation, ASlowTenantTakesNoOtherTenantsConnections) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -15,9 +15,9 @@
 namespace orvane::site {
 namespace {
 
-using testing::MockSiteClient;
-using testing::Standin;
-using testing::StandinFault;
+using testkit::MockSiteClient;
+using testkit::Standin;
+using testkit::StandinFault;
 
 TimezoneRequest parisNewYear() {
   return TimezoneRequest(Coordinate(48.8566, 2.3522), 1767225600, "en");

@@ -107,7 +107,7 @@ class ToolTest : public ::testing::Test {
   // environment is the test's own without ORVANE_SITE_API_KEY, so that no key leaks in by accident.
   pid_t spawn(std::vector<std::string> args) {
     args.insert(args.begin(), ORVANE_SITE_CLI_PATH);
-    const pid_t pid = orvane::site::testing::spawnProcess(
+    const pid_t pid = orvane::site::testkit::spawnProcess(
         std::move(args), {"/dev/null", path("out"), path("err")}, {"ORVANE_SITE_API_KEY"});
     EXPECT_NE(pid, 0) << "cannot start " << ORVANE_SITE_CLI_PATH;
     return pid;
@@ -127,7 +127,7 @@ class ToolTest : public ::testing::Test {
 
   ToolRun finish(pid_t pid) {
     if (pid == 0) return {};
-    const auto end = orvane::site::testing::waitForProcess(pid);
+    const auto end = orvane::site::testkit::waitForProcess(pid);
     return ToolRun{end.exitCode, end.signal, readFile(path("out")), readFile(path("err")),
                    end.peakRssKiB};
   }

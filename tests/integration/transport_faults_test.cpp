@@ -22,7 +22,7 @@
 #include "support/LocalProcess.h"
 #include "support/SendAndWait.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using namespace std::chrono_literals;
@@ -157,4 +157,4 @@ TEST(TransportFaults, ExitWhileAHandlerRunsRunsNothingAfterIt) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

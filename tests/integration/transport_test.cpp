@@ -21,7 +21,7 @@
 #include "support/StandinClient.h"
 #include "transport/CaBundle.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 constexpr const char* kPath = "mapApi/v1/siteService/geocode";
@@ -153,4 +153,4 @@ TEST_F(TransportIntegration, ProxyComesOnlyFromTheOption_AndItsCredentialsNeverS
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

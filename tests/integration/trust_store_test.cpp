@@ -24,7 +24,7 @@
 #include "support/LocalProcess.h"
 #include "support/SendAndWait.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
@@ -66,14 +66,14 @@ class TestAuthority {
     cert_ = sign(key_.get(), "basicConstraints", "critical,CA:TRUE");
   }
 
-  std::string pem() const { return testing::pem(cert_.get()); }
+  std::string pem() const { return testkit::pem(cert_.get()); }
 
   /// A server certificate whose subjectAltName is `names`, such as "IP:127.0.0.1".
   Issued issue(const char* names) const {
     Key key(EVP_EC_gen("P-256"), &EVP_PKEY_free);
     need(key != nullptr, "make a key");
     Cert cert = sign(key.get(), "subjectAltName", names);
-    return {testing::pem(cert.get()), testing::pem(key.get())};
+    return {testkit::pem(cert.get()), testkit::pem(key.get())};
   }
 
  private:
@@ -207,4 +207,4 @@ TEST(TlsFloor, ATls10ServerIsRefusedAsOfferingTooOldAProtocol) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

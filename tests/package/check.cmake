@@ -40,8 +40,9 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer -G Ninja
     -DCONSUMER_REQUIRE_TESTING_KIT=${REQUIRE_TESTING_KIT})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
 run(${WORK_DIR}/consumer/consumer)
+set(cassette ${SOURCE_DIR}/../../examples/cassettes/timezone.jsonl)
 if(EXISTS ${WORK_DIR}/consumer/consumer-kit-test)
-  run(${WORK_DIR}/consumer/consumer-kit-test)
+  run(${CMAKE_COMMAND} -E env ORVANE_SITE_CASSETTE=${cassette} ${WORK_DIR}/consumer/consumer-kit-test)
 endif()
 
 # pkg-config alone: the flags it prints compile and link the same program, with plain --libs
@@ -88,6 +89,20 @@ if(redis_targets)
   run(${CXX_COMPILER} -std=c++17 ${SOURCE_DIR}/redis-consumer/main.cpp
       -o ${WORK_DIR}/pkg-config/redis-consumer ${flags} -Wl,-rpath,${libdir})
   run(${WORK_DIR}/pkg-config/redis-consumer)
+endif()
+
+# The application test of the testing kit, built from orvane-site-testing.pc alone.
+if(EXISTS ${WORK_DIR}/consumer/consumer-kit-test)
+  execute_process(COMMAND pkg-config --cflags --libs orvane-site-testing gtest_main
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE flags ERROR_VARIABLE err
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "pkg-config orvane-site-testing failed: ${err}")
+  endif()
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  run(${CXX_COMPILER} -std=c++17 ${SOURCE_DIR}/consumer/kit_test.cpp
+      -o ${WORK_DIR}/pkg-config/kit-test ${flags} -Wl,-rpath,${libdir})
+  run(${CMAKE_COMMAND} -E env ORVANE_SITE_CASSETTE=${cassette} ${WORK_DIR}/pkg-config/kit-test)
 endif()
 
 # The examples compile against the installed package.

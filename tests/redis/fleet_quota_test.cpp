@@ -15,7 +15,7 @@
 #include "support/PermitTimes.h"
 #include "support/RedisServer.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using std::chrono::milliseconds;
@@ -125,4 +125,4 @@ TEST(FleetQuota, ADayLongSlowDownHoldsAnotherProcessOnlyForTheCap) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

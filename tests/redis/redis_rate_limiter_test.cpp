@@ -16,7 +16,7 @@
 #include "support/PermitTimes.h"
 #include "support/RedisServer.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 using std::chrono::milliseconds;
@@ -199,4 +199,4 @@ TEST(RedisRateLimiter, AForkedChildUsesTheLocalBucketAndLeavesTheParentsConnecti
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <chrono>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A steady clock that moves only when a test advances it. Thread-safe.
 class FakeClock {
@@ -22,4 +22,4 @@ class FakeClock {
   std::atomic<long long> ticks_{86'400'000'000'000LL};
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -17,7 +17,7 @@
 
 extern char** environ;
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 namespace {
 
@@ -111,4 +111,4 @@ ProcessEnd waitForProcess(pid_t pid, std::chrono::seconds limit) {
   return end;
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A TCP connection to `port` on 127.0.0.1 whose reads give up after 2 s; -1 when refused.
 int connectToLocalPort(int port);
@@ -40,4 +40,4 @@ struct ProcessEnd {
 /// Waits for `pid`; kills it and fails the test when it runs longer than `limit`.
 ProcessEnd waitForProcess(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(300));
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

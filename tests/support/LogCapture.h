@@ -10,7 +10,7 @@
 
 #include "orvane/site/LogSink.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// Collects the library's log lines while it lives (installs a LogSink; the destructor restores
 /// standard output). Lines reach the sink on the logger's own thread, so every read first waits
@@ -66,4 +66,4 @@ class LogCapture {
   std::shared_ptr<Lines> lines_ = std::make_shared<Lines>();
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

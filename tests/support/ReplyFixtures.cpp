@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 constexpr const char* kSitesFixture = "text_search_20_sites.json";
@@ -56,4 +56,4 @@ GeneratedReply makeTextSearchReply(std::size_t minimumBytes) {
   return reply;
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// The text of a file in tests/fixtures (found through ORVANE_SITE_TEST_FIXTURES). Fails the
 /// calling test (and returns "") when the file cannot be read.
@@ -21,4 +21,4 @@ struct GeneratedReply {
 /// benchmarks and tests.
 GeneratedReply makeTextSearchReply(std::size_t minimumBytes = std::size_t{1} << 20);
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -10,7 +10,7 @@
 
 #include "orvane/site/internal/CurlTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// The outcome of `method` to `url` (a POST carries `body`) through `transport`; fails the test
 /// and returns an empty outcome when none comes within 30 s.
@@ -31,4 +31,4 @@ inline HttpOutcome sendAndWait(HttpTransport& transport, const std::string& url,
   return outcome.get();
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -8,7 +8,7 @@
 #include "orvane/site/internal/CurlTransport.h"
 #include "orvane/site/standin/standin_server.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A transport that trusts `server`'s own authority.
 inline std::shared_ptr<CurlTransport> transportTrusting(const standin::StandinServer& server) {
@@ -31,4 +31,4 @@ inline ClientOptions standinClientOptions(
       .setDeadline(deadline);
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -23,7 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using std::chrono::nanoseconds;
-using testing::FakeTransport;
+using testkit::FakeTransport;
 
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
@@ -183,7 +183,7 @@ TEST_P(AttemptEndingTest, IsToldOnceWithTheEndingsCode) {
   transport_->runPosted();
   ASSERT_EQ(transport_->pendingRequestCount(), 1U);
   std::optional<std::int64_t> expected = codeOf(TransportErrorCode::cancelled);
-  HttpOutcome reply = testing::httpReply(200, R"({"returnCode":"0","returnDesc":"OK"})");
+  HttpOutcome reply = testkit::httpReply(200, R"({"returnCode":"0","returnDesc":"OK"})");
   reply.queueWait = 40ms;  // the transport's own wait for a connection counts as queue wait
   switch (GetParam()) {
     case Ending::reply:

@@ -36,7 +36,7 @@ class Configuration : public ::testing::Test {
     log.clear();
     return lines;
   }
-  testing::LogCapture log;
+  testkit::LogCapture log;
 };
 
 TEST_F(Configuration, EverySetterLogsItsLineExceptTheKey) {

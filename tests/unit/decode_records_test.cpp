@@ -259,7 +259,7 @@ TEST(TimezoneResponseTest, ReadsOffsetsAndNames) {
 // --- Whole replies -----------------------------------------------------------------------------
 
 TEST(FixtureReply, TwentySitesDecodeCompletely) {
-  const std::string json = testing::readFixture("text_search_20_sites.json");
+  const std::string json = testkit::readFixture("text_search_20_sites.json");
   auto result = decode<TextSearchResponse>(json);
   ASSERT_TRUE(result.ok()) << result.error().userInfo.at("codingPath") << ": "
                            << result.error().userInfo.at("debugDescription");

@@ -22,7 +22,7 @@ namespace orvane::site {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeTransport;
+using testkit::FakeTransport;
 
 constexpr const char* kReply = R"({"returnCode":"0","returnDesc":"OK"})";
 
@@ -122,7 +122,7 @@ TEST_F(FlowControlTest, EachAttemptWaitsForItsPermitAndTooManyRequestsSlowsTheLi
   EXPECT_EQ(transport_->now(), 250ms);
   ASSERT_EQ(transport_->requestCount(), 1U);
 
-  HttpOutcome tooMany = testing::httpReply(429, R"({"returnCode":"429","returnDesc":"slow"})");
+  HttpOutcome tooMany = testkit::httpReply(429, R"({"returnCode":"429","returnDesc":"slow"})");
   tooMany.retryAfter = std::chrono::seconds(2);
   transport_->answer(tooMany);
   ASSERT_EQ(limiter->slowDowns, (std::vector<std::chrono::nanoseconds>{2s}));
@@ -164,7 +164,7 @@ TEST(RatePermit, OnlyTooManyRequestsAndUnavailableAskToSlowDown) {
                {429, none, true, 1s},     {503, 3s, true, 3s},       {503, none, true, none},
                {429, 86400s, false, 1s},  {503, 86400s, false, none}};
   for (const auto& c : cases) {
-    HttpOutcome reply = testing::httpReply(c.status);
+    HttpOutcome reply = testkit::httpReply(c.status);
     reply.retryAfter = c.retryAfter;
     const RetryPolicy policy = RetryPolicy().setHonourRetryAfter(c.honour);
     EXPECT_EQ(internal::RatePermit::slowDownAskedBy(reply, policy), c.pause)
@@ -187,8 +187,8 @@ TEST_F(FlowControlTest, HandlersRunOnTheExecutorOnceAndCannotWaitThere) {
   transport_->runPosted();
   transport_->runPosted();
   ASSERT_EQ(transport_->pendingRequestCount(), 2U);
-  transport_->answer(testing::httpReply(200, kReply));  // `other` ends first...
-  transport_->answer(testing::httpReply(200, kReply));
+  transport_->answer(testkit::httpReply(200, kReply));  // `other` ends first...
+  transport_->answer(testkit::httpReply(200, kReply));
   transport_->runUntilIdle();
   EXPECT_EQ(handled, 0);  // nothing runs on the library thread
   ASSERT_EQ(tasks.size(), 2U);

@@ -44,7 +44,7 @@ TEST(LoggerLine, FormatWithAndWithoutMessage) {
 TEST(LoggerLevels, ThresholdFiltersWithoutBuildingTheMessage) {
   LevelGuard guard;
   EXPECT_EQ(logLevel(), LogLevel::info);  // the default keeps every line of today
-  testing::LogCapture sink;
+  testkit::LogCapture sink;
   int built = 0;
   auto message = [&built](const char* text) {
     ++built;

@@ -22,7 +22,7 @@ namespace orvane::site {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::FakeTransport;
+using testkit::FakeTransport;
 
 constexpr const char* kReply = R"({"returnCode":"0","returnDesc":"OK"})";
 
@@ -108,7 +108,7 @@ TEST_F(OptionClientTest, AReplyIsDecodedWhereItLiesAndAFailureIsToldApartByItsUt
   // Read in place where the transport left room after the text, else copied first: the same
   // result either way, and a 200 that does not decode is told apart as not UTF-8 or not JSON.
   auto outcomeOf = [](const std::string& text, bool padded) {
-    HttpOutcome outcome = testing::httpReply(200);
+    HttpOutcome outcome = testkit::httpReply(200);
     if (padded) outcome.body.reserve(text.size() + 64);
     outcome.body.assign(text);
     return outcome;
@@ -176,7 +176,7 @@ TEST_F(OptionClientTest, GetInsideAHandlerReturnsAtOnceInsteadOfWaitingForever) 
   });
   pending = client.timezone(someRequest());
   transport_->runPosted();
-  transport_->answer(testing::httpReply(200, kReply));  // the first call's request only
+  transport_->answer(testkit::httpReply(200, kReply));  // the first call's request only
   transport_->runPosted();
   ASSERT_TRUE(fromHandler.has_value());
   ASSERT_FALSE(pending.done());
@@ -188,8 +188,8 @@ TEST_F(OptionClientTest, GetInsideAHandlerReturnsAtOnceInsteadOfWaitingForever) 
 
 TEST(OptionClientKeys, TwoClientsFromEightThreadsNeverSendEachOthersKey) {
   // Each reply names the key its request carried.
-  auto transport = std::make_shared<testing::AutoAnsweringTransport>([](const HttpRequest& r) {
-    return testing::httpReply(
+  auto transport = std::make_shared<testkit::AutoAnsweringTransport>([](const HttpRequest& r) {
+    return testkit::httpReply(
         200, R"({"returnCode":"0","returnDesc":")" + r.url.substr(r.url.find("key=") + 4) + "\"}");
   });
   SiteClient clients[] = {SiteClient(ClientOptions().setApiKey("key-0").setTransport(transport)),

@@ -51,14 +51,14 @@ TEST(Pages, AskForEachIndexLazilyAndStopWhereTheyShould) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto connection = std::make_shared<site::testing::MockSiteConnection>();
+    auto connection = std::make_shared<site::testkit::MockSiteConnection>();
     std::vector<std::int64_t> asked;
     EXPECT_CALL(*connection, textSearch(_, _, _))
         .WillRepeatedly([&](TextSearchRequest request, const CallOptions&, auto) {
           asked.push_back(request.pageIndex.value_or(-1));
           EXPECT_EQ(request.pageSize, c.pageSize);
           const std::size_t sites = c.sitesPerPage.at(asked.size() - 1);
-          return site::testing::readyCall(page(sites, c.total));
+          return site::testkit::readyCall(page(sites, c.total));
         });
     SiteClient client(connection);
     auto pages = client.textSearchPages(search(c.pageSize, c.firstIndex), c.maxPages);
@@ -74,12 +74,12 @@ TEST(Pages, AskForEachIndexLazilyAndStopWhereTheyShould) {
 }
 
 TEST(Pages, AnErrorIsTheLastElement) {
-  auto connection = std::make_shared<site::testing::MockSiteConnection>();
+  auto connection = std::make_shared<site::testkit::MockSiteConnection>();
   EXPECT_CALL(*connection, textSearch(_, _, _))
       .WillOnce(
-          [](auto, const CallOptions&, auto) { return site::testing::readyCall(page(20, 100)); })
+          [](auto, const CallOptions&, auto) { return site::testkit::readyCall(page(20, 100)); })
       .WillOnce([](auto, const CallOptions&, auto) {
-        return site::testing::readyCall<TextSearchResponse>(
+        return site::testkit::readyCall<TextSearchResponse>(
             makeTransportError(TransportErrorCode::connectionFailed));
       });
   SiteClient client(connection);

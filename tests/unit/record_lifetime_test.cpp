@@ -29,7 +29,7 @@ std::shared_ptr<TimeOfWeek> lastClosing(const Site& site) {
 }
 
 TEST(RecordLifetime, EachRecordLivesExactlyAsLongAsItsOwnReferences) {
-  const std::string reply = testing::readFixture("text_search_20_sites.json");
+  const std::string reply = testkit::readFixture("text_search_20_sites.json");
   auto response = decodeFixture(reply);
   ASSERT_NE(response, nullptr);
   const auto& sites = *response->sites;

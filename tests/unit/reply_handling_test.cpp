@@ -9,7 +9,7 @@
 #include "request_manager_harness.h"
 #include "support/LogCapture.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 constexpr const char* kResponseLine =
@@ -67,4 +67,4 @@ TEST(ReplyHandling, OutOfMemoryWhileLoggingTheReplyEndsTheCallOnlyIfTheLineIsWri
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

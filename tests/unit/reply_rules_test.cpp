@@ -32,7 +32,7 @@ struct ReplyCase {
 std::int64_t codeOf(TransportErrorCode code) { return static_cast<std::int64_t>(code); }
 
 std::vector<ReplyCase> replyCases() {
-  using testing::httpReply;
+  using testkit::httpReply;
   const char* tx = "OrvaneSite.TransportError";
   const char* api = "OrvaneSite.ErrorType";
   const std::int64_t other = codeOf(TransportErrorCode::otherFailure);
@@ -75,7 +75,7 @@ std::vector<ReplyCase> replyCases() {
                                       std::pair{Failure::timedOut, Code::timedOut},
                                       std::pair{Failure::tlsFailure, Code::tlsFailure},
                                       std::pair{Failure::otherFailure, Code::otherFailure}}) {
-    cases.push_back({"failure", testing::httpFailure(failure, "peer said SECRETKEY"), Kind::noReply,
+    cases.push_back({"failure", testkit::httpFailure(failure, "peer said SECRETKEY"), Kind::noReply,
                      tx, codeOf(code), Info{{"detail", "peer said ***"}}});
   }
   return cases;
@@ -104,7 +104,7 @@ TEST(ReplyRules, EveryOutcomeGivesItsKindAndError) {
     }
   }
   // A 200 body left to its decoder is not read here.
-  EXPECT_EQ(classifyReply(testing::httpReply(200, kNotUtf8), {}, SuccessBody::leftToDecoder).kind,
+  EXPECT_EQ(classifyReply(testkit::httpReply(200, kNotUtf8), {}, SuccessBody::leftToDecoder).kind,
             Kind::success);
 }
 

@@ -22,7 +22,7 @@ using nlohmann::json;
 using std::nullopt;
 
 // The lines captured so far; the capture starts afresh.
-std::vector<std::string> take(testing::LogCapture& log) {
+std::vector<std::string> take(testkit::LogCapture& log) {
   std::vector<std::string> lines = log.lines();
   log.clear();
   return lines;
@@ -82,7 +82,7 @@ TEST_F(RequestClientTest, AContextGivesItsRetryValuesHostAndKeyUnlessTheKeyIsEmp
 }
 
 TEST_F(RequestClientTest, LogsTheBodyAndRefusesBodiesJsonCannotCarryWithTwoErrorLines) {
-  testing::LogCapture log;
+  testkit::LogCapture log;
   BaseRequestClient client;
   EXPECT_EQ(client.bodyDataToJson(nullopt), nullopt);
   EXPECT_EQ(client.bodyDataToJson(json::parse(R"({"b":[1,true],"a":"x"})")),
@@ -116,7 +116,7 @@ TEST_F(RequestClientTest, SendsTheJsonHeadersOnlyWithABodyThatCouldBeWritten) {
   EXPECT_EQ(empty->bodyData(), std::optional<std::string>("{}"));
   EXPECT_EQ(empty->headerValues().size(), 2U);
 
-  testing::LogCapture quiet;
+  testkit::LogCapture quiet;
   auto client = std::make_shared<ReverseGeocodeRequestClient>();
   client->_request(ReverseGeocodeRequest(Coordinate(std::numeric_limits<double>::quiet_NaN(), 2),
                                          nullopt, nullopt));
@@ -129,7 +129,7 @@ TEST_F(RequestClientTest, SendsTheJsonHeadersOnlyWithABodyThatCouldBeWritten) {
 TEST_F(RequestClientTest, UrlIsTheAddressOfTheNextCallAndLogsTheBody) {
   auto client = timezoneClient();
   client->_apiContext(ApiContext().setApiKey("url-key").setBaseUrl("url.example").build());
-  testing::LogCapture log;
+  testkit::LogCapture log;
   EXPECT_EQ(client->url(),
             "Optional(https://url.example/mapApi/v1/timezoneService/getTimezone?key=url-key)");
   EXPECT_EQ(log.lines(),
@@ -158,7 +158,7 @@ TEST_F(RequestClientTest, ResultPassesErrorsOnReportsUnusableDataAndContainsThro
   EXPECT_EQ(errors[3]->domain, "OrvaneSite.TransportError");
   EXPECT_EQ(errors[3]->code, static_cast<std::int64_t>(TransportErrorCode::emptyReply));
 
-  testing::LogCapture log;
+  testkit::LogCapture log;
   client->completion(nullptr);
   client->result<TimezoneResponse>("{}", nullopt);  // dropped
   client->completion([](std::shared_ptr<BaseResponse>, std::optional<Error>) {

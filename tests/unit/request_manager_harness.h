@@ -12,7 +12,7 @@
 #include "orvane/site/internal/SiteRequestManager.h"
 #include "orvane/site/testing/FakeTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// One manager on a fake transport, with every callback it makes recorded.
 struct ManagerCall {
@@ -56,4 +56,4 @@ inline bool isTransportError(const ManagerCall::Outcome& outcome, TransportError
          outcome.error->code == static_cast<std::int64_t>(code);
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -12,7 +12,7 @@
 #include "request_manager_harness.h"
 #include "support/LogCapture.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 constexpr const char* kUrlLine =
@@ -239,4 +239,4 @@ TEST(RequestManagerRetry, EachAttemptCarriesTheRequestAndTheTimeOutRule) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -6,7 +6,7 @@
 #include "request_manager_harness.h"
 #include "support/LogCapture.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 TEST(RequestManagerUrl, KeysThatCannotStandInAQueryAreNeverSent) {
@@ -130,4 +130,4 @@ TEST(RequestManagerUrl, MethodHeadersAndBodyAreSentAsSet) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

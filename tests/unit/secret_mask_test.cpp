@@ -15,7 +15,7 @@
 #include "request_manager_harness.h"
 #include "transport/SecretMask.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 std::string masked(std::string text, const std::vector<std::string>& secrets = {}) {
@@ -107,4 +107,4 @@ TEST(SecretMask, UserAgentWithLineBreakOrNulIsRefused) {
 }
 
 }  // namespace
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -73,8 +73,8 @@ class SiteClientTest : public ::testing::Test {
         });
   }
 
-  std::shared_ptr<testing::FakeTransport> fake = std::make_shared<testing::FakeTransport>();
-  testing::LogCapture log;
+  std::shared_ptr<testkit::FakeTransport> fake = std::make_shared<testkit::FakeTransport>();
+  testkit::LogCapture log;
 };
 
 TEST_F(SiteClientTest, EachOperationPostsItsCompactBodyToItsPathWithTheCachedKey) {
@@ -279,16 +279,16 @@ TEST_F(SiteClientTest, ADefaultClientsCallFormsRunOnTheConfigurationOfTheirTime)
 
 TEST(SiteConnection, AnApplicationTestMocksTheCallForms) {
   using ::testing::_;
-  auto connection = std::make_shared<testing::MockSiteConnection>();
+  auto connection = std::make_shared<testkit::MockSiteConnection>();
   EXPECT_CALL(*connection, timezone(_, _, _))
       .WillOnce([](TimezoneRequest request, const CallOptions&, auto) {
         EXPECT_EQ(request.timestamp, 1700000000);
         auto response = std::make_shared<TimezoneResponse>();
         response->timeZoneId = "Europe/Paris";
-        return testing::readyCall(response);
+        return testkit::readyCall(response);
       })
       .WillOnce([](auto, const CallOptions&, auto handler) {
-        return testing::readyCall<TimezoneResponse>(
+        return testkit::readyCall<TimezoneResponse>(
             makeTransportError(TransportErrorCode::connectionFailed), handler);
       });
   SiteClient client(connection);

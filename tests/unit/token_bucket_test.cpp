@@ -48,7 +48,7 @@ TEST(TokenBucket, RefusesBadSettingsWithClearMessages) {
 
 // A burst at once, then one permit each interval; quiet time refills up to the burst only.
 TEST(TokenBucket, QuietTimeRefillsUpToTheBurstOnly) {
-  testing::FakeClock clock;
+  testkit::FakeClock clock;
   TokenBucket bucket(200.0, 10, clock.reader());
   for (int i = 0; i < 10; ++i) EXPECT_EQ(take(bucket), 0ns) << i;
   for (int i = 1; i <= 990; ++i) EXPECT_EQ(take(bucket), nanoseconds(i * 5'000'000LL)) << i;
@@ -61,7 +61,7 @@ TEST(TokenBucket, QuietTimeRefillsUpToTheBurstOnly) {
 }
 
 TEST(TokenBucket, SlowDownPushesTheNextPermitAndSpendsTheBurst) {
-  testing::FakeClock clock;
+  testkit::FakeClock clock;
   TokenBucket bucket(10.0, 5, clock.reader());
   EXPECT_EQ(take(bucket), 0ns);
   bucket.slowDown(2s);

@@ -70,10 +70,10 @@ std::shared_ptr<HttpTransport> cassetteTransport(const GlobalOptions& options,
 #ifdef ORVANE_SITE_CLI_WITH_CASSETTES
   try {
     if (options.replayPath) {
-      transport = std::make_shared<testing::ReplayTransport>(*options.replayPath,
+      transport = std::make_shared<testkit::ReplayTransport>(*options.replayPath,
                                                              std::vector<std::string>{apiKey});
     } else {
-      transport = std::make_shared<testing::RecordingTransport>(
+      transport = std::make_shared<testkit::RecordingTransport>(
           transport ? transport : defaultHttpTransport(), *options.recordPath,
           std::vector<std::string>{apiKey});
     }

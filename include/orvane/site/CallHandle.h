@@ -26,7 +26,7 @@ class ORVANE_SITE_EXPORT CallHandle {
 
   /// A handle to a call that is already done with `result`: done() is true at once, get()
   /// returns it, cancel() changes nothing. For connections that answer without a request
-  /// (tests' mocks among them; see testing::readyCall).
+  /// (tests' mocks among them; see testkit::readyCall).
   static CallHandle ready(Result<BaseResponse> result);
 
   /// Cancels the call (see Call::cancel).

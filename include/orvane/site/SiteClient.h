@@ -76,7 +76,7 @@ class ORVANE_SITE_EXPORT SiteClient : public SiteClientProtocol {
   /// A client that uses only `options` (copied). Starts nothing; values are checked per call.
   explicit SiteClient(ClientOptions options);
   /// A client whose Call-returning forms run on `connection` (for example a test's
-  /// testing::MockSiteConnection, or one from makeSiteConnection shared by several clients);
+  /// testkit::MockSiteConnection, or one from makeSiteConnection shared by several clients);
   /// the three-argument forms stay those of the process-wide facade. Throws
   /// std::invalid_argument for a null connection.
   explicit SiteClient(std::shared_ptr<SiteConnection> connection);

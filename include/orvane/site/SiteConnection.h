@@ -32,7 +32,7 @@ namespace orvane::site {
 ///
 /// `makeSiteConnection(options)` gives the library's own, the one `SiteClient(ClientOptions)`
 /// uses. Applications mock this class in their tests (the testing kit ships
-/// `testing::MockSiteConnection` and `testing::readyCall`) and hand the mock to
+/// `testkit::MockSiteConnection` and `testkit::readyCall`) and hand the mock to
 /// `SiteClient(std::shared_ptr<SiteConnection>)`, so the code under test keeps calling a
 /// SiteClient. Implementations must be thread-safe, return at once, and end every call with
 /// exactly one call of its handler.

@@ -7,7 +7,7 @@
 // step by step; AutoAnsweringTransport from a function, on a thread of its own), and cassettes
 // (RecordingTransport writes a client's exchanges to one, ReplayTransport answers from it).
 // In test files, write `namespace site = orvane::site;` rather than `using namespace
-// orvane::site;`: orvane::site::testing would otherwise meet GoogleTest's ::testing.
+// orvane::site;`: orvane::site::testkit would otherwise meet GoogleTest's ::testing.
 
 #include "orvane/site/testing/AutoAnsweringTransport.h"
 #include "orvane/site/testing/FakeTransport.h"

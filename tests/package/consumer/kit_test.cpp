@@ -1,47 +1,47 @@
 // An application's test against the installed testing kit: a real call to the in-process
-// stand-in, a mock of the facade, and a retry on the fake transport's clock. (No `using
-// namespace orvane::site`: its `testing` namespace would meet GoogleTest's.)
+// stand-in, a mocked `Call<T>` form, a retry on the fake transport's clock and a replayed
+// cassette. It says `using namespace orvane::site` and `testing::` for GoogleTest's own, as
+// application tests do: the kit's namespace is testkit, so the two never meet.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <orvane/site.h>
 #include <orvane/site/testing.h>
 
+#include <cstdlib>
 #include <future>
 
 namespace {
 
-namespace site = orvane::site;
+using namespace orvane::site;
 
 TEST(InstalledKit, TimezoneFromTheStandin) {
-  site::testing::Standin standin;
+  testkit::Standin standin;
   standin.configureProcessDefaults();
   std::promise<std::string> zone;
-  site::SiteClient::shared().timezone(
-      site::TimezoneRequest(site::Coordinate(35.68, 139.69), 1767225600, "en"), nullptr,
-      [&zone](std::shared_ptr<site::TimezoneResponse> response, std::optional<site::Error> error) {
+  SiteClient::shared().timezone(
+      TimezoneRequest(Coordinate(35.68, 139.69), 1767225600, "en"), nullptr,
+      [&zone](std::shared_ptr<TimezoneResponse> response, std::optional<Error> error) {
         zone.set_value(error ? error->localizedDescription : response->timeZoneId.value_or(""));
       });
   EXPECT_EQ(zone.get_future().get(), "Asia/Tokyo");
-  site::setDefaultHttpTransport(nullptr);
+  setDefaultHttpTransport(nullptr);
 }
 
-TEST(InstalledKit, MockAnswers) {
-  site::testing::MockSiteClient client;
-  EXPECT_CALL(client, geocode).WillOnce([](auto, auto, site::GeocodeHandler handler) {
-    handler(nullptr, site::makeTransportError(site::TransportErrorCode::timedOut));
+TEST(InstalledKit, MockedCallForm) {
+  auto connection = std::make_shared<testkit::MockSiteConnection>();
+  EXPECT_CALL(*connection, geocode).WillOnce([](auto, auto&, auto) {
+    return testkit::readyCall<GeocodeResponse>(makeTransportError(TransportErrorCode::timedOut));
   });
-  bool retryable = false;
-  client.geocode(site::GeocodeRequest("Lima, PE", std::nullopt, std::nullopt), nullptr,
-                 [&](auto, std::optional<site::Error> error) {
-                   retryable = error && site::isRetryable(*error);
-                 });
-  EXPECT_TRUE(retryable);
+  SiteClient client(connection);
+  auto result = client.geocode(GeocodeRequest("Lima, PE", std::nullopt, std::nullopt)).get();
+  ASSERT_FALSE(result.ok());
+  EXPECT_THAT(isRetryable(result.error()), testing::IsTrue());
 }
 
 TEST(InstalledKit, ZoneAfterOneBusyReply) {
-  auto transport = std::make_shared<site::testing::FakeTransport>();
-  site::SiteClient client(site::ClientOptions().setApiKey("test-key").setTransport(transport));
-  auto call = client.timezone(site::TimezoneRequest(site::Coordinate(48.85, 2.35), 0, "en"));
+  auto transport = std::make_shared<testkit::FakeTransport>();
+  SiteClient client(ClientOptions().setApiKey("test-key").setTransport(transport));
+  auto call = client.timezone(TimezoneRequest(Coordinate(48.85, 2.35), 0, "en"));
   transport->runPosted();
   transport->reply(503);
   transport->fireNextTimer();
@@ -50,6 +50,17 @@ TEST(InstalledKit, ZoneAfterOneBusyReply) {
   ASSERT_TRUE(call.done());
   EXPECT_EQ(call.get().value()->timeZoneId, "Europe/Paris");
   EXPECT_EQ(transport->requestCount(), 2U);
+}
+
+// The cassette the package ships in examples/cassettes, named by the check that runs this test.
+TEST(InstalledKit, ZoneFromACassette) {
+  const char* cassette = std::getenv("ORVANE_SITE_CASSETTE");
+  ASSERT_NE(cassette, nullptr);
+  SiteClient client(ClientOptions().setApiKey("any").setTransport(
+      std::make_shared<testkit::ReplayTransport>(cassette)));
+  auto result = client.timezone(TimezoneRequest(Coordinate(48.85, 2.35), 1700000000, "en")).get();
+  ASSERT_TRUE(result.ok()) << result.error().localizedDescription;
+  EXPECT_EQ(result.value()->timeZoneId, "Europe/Paris");
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s PORT QUOTA RATE BURST COUNT START_NS\n", argv[0]);
     return 2;
   }
-  using orvane::site::testing::PermitClock;
+  using orvane::site::testkit::PermitClock;
   orvane::site::RedisRateLimiter::Options options;
   options.port = std::atoi(argv[1]);
   options.quotaName = argv[2];
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   int local = 0;
   for (int i = 0; i < count; ++i) {
     if (limiter.usingFallback()) ++local;
-    const auto useAt = orvane::site::testing::takePermit(limiter);
+    const auto useAt = orvane::site::testkit::takePermit(limiter);
     if (!useAt) {
       std::fprintf(stderr, "no grant within 2 s\n");
       return 1;

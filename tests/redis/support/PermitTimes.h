@@ -12,7 +12,7 @@
 #include "orvane/site/CallObserver.h"
 #include "orvane/site/RateLimiter.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 using PermitClock = std::chrono::steady_clock;
 
@@ -81,4 +81,4 @@ class ChangeLog : public CallObserver {
   std::vector<Change> changes_;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

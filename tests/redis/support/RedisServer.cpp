@@ -12,7 +12,7 @@
 
 #include "support/LocalProcess.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 namespace {
 
 std::string encode(const std::vector<std::string>& words) {
@@ -111,4 +111,4 @@ std::string RedisServer::command(const std::vector<std::string>& words,
   return reply;
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A real redis-server on 127.0.0.1 at a free port, with its own temporary directory (no
 /// persistence), started by the constructor and stopped by the destructor. Fails the running
@@ -42,4 +42,4 @@ class RedisServer {
   pid_t pid_ = -1;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

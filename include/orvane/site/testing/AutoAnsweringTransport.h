@@ -9,10 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "orvane/site/testing/FormerNamespace.h"
 #include "orvane/site/testing/HttpReplies.h"
 #include "orvane/site/transport/HttpTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A thread-safe transport that answers every request by itself, for concurrency tests.
 ///
@@ -60,4 +61,4 @@ class AutoAnsweringTransport final : public HttpTransport {
   std::thread worker_;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/testing/FormerNamespace.h"
 #include "orvane/site/testing/HttpReplies.h"
 #include "orvane/site/transport/HttpTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A transport driven step by step by the test, on the test's thread.
 ///
@@ -91,4 +92,4 @@ class FakeTransport final : public HttpTransport {
   std::size_t timerOrder_ = 0;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -2,9 +2,10 @@
 
 #include <string>
 
+#include "orvane/site/testing/FormerNamespace.h"
 #include "orvane/site/transport/HttpTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 // Outcomes for the kit's transports to answer requests with.
 
@@ -13,4 +14,4 @@ HttpOutcome httpReply(long statusCode, std::string body = std::string());
 /// A failed exchange without a reply.
 HttpOutcome httpFailure(HttpOutcome::Failure failure, std::string detail = "simulated failure");
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

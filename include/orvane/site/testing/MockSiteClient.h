@@ -5,13 +5,14 @@
 #include <memory>
 
 #include "orvane/site/SiteClientProtocol.h"
+#include "orvane/site/testing/FormerNamespace.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A GoogleMock of SiteClientProtocol, for testing code that takes the protocol instead of a
 /// SiteClient. Set expectations with EXPECT_CALL and answer through the handler argument:
 /// \code
-/// orvane::site::testing::MockSiteClient client;
+/// orvane::site::testkit::MockSiteClient client;
 /// EXPECT_CALL(client, timezone).WillOnce([](auto request, auto context, auto handler) {
 ///   auto response = std::make_shared<orvane::site::TimezoneResponse>();
 ///   response->timeZoneId = "Europe/Paris";
@@ -64,4 +65,4 @@ class MockSiteClient : public SiteClientProtocol {
               (override));
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

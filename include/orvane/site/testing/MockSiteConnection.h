@@ -5,18 +5,19 @@
 #include <functional>
 
 #include "orvane/site/SiteConnection.h"
+#include "orvane/site/testing/FormerNamespace.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A GoogleMock of SiteConnection, for testing code that calls the Call-returning forms of a
 /// SiteClient. Hand it to `SiteClient(std::shared_ptr<SiteConnection>)` and answer with
-/// testing::readyCall:
+/// testkit::readyCall:
 /// \code
-/// auto connection = std::make_shared<orvane::site::testing::MockSiteConnection>();
+/// auto connection = std::make_shared<orvane::site::testkit::MockSiteConnection>();
 /// EXPECT_CALL(*connection, timezone).WillOnce([](auto, auto&, auto) {
 ///   auto response = std::make_shared<orvane::site::TimezoneResponse>();
 ///   response->timeZoneId = "Europe/Paris";
-///   return orvane::site::testing::readyCall(response);
+///   return orvane::site::testkit::readyCall(response);
 /// });
 /// orvane::site::SiteClient client(connection);
 /// \endcode
@@ -65,4 +66,4 @@ class MockSiteConnection : public SiteConnection {
               (override));
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

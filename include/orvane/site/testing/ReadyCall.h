@@ -7,8 +7,9 @@
 #include "orvane/site/Call.h"
 #include "orvane/site/CallHandle.h"
 #include "orvane/site/Result.h"
+#include "orvane/site/testing/FormerNamespace.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A Call that is already done with `result`, for a mocked connection's answer: done() is true,
 /// get() returns the result at once, cancel() changes nothing. When `handler` is given it is
@@ -27,4 +28,4 @@ Call<T> readyCall(std::shared_ptr<T> response) {
   return readyCall(Result<T>(std::move(response)));
 }
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "orvane/site/testing/FormerNamespace.h"
 #include "orvane/site/transport/HttpTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// A transport that sends through another one and writes every finished exchange to a
 /// cassette, for ReplayTransport to serve later without the service.
 ///
 /// \code
-/// auto recorder = std::make_shared<orvane::site::testing::RecordingTransport>(
+/// auto recorder = std::make_shared<orvane::site::testkit::RecordingTransport>(
 ///     standin.transport(), "geocode.jsonl", std::vector<std::string>{standin.apiKey()});
 /// orvane::site::ClientOptions options = standin.clientOptions();
 /// options.setTransport(recorder);
@@ -58,4 +59,4 @@ class RecordingTransport final : public HttpTransport {
   std::shared_ptr<Cassette> cassette_;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

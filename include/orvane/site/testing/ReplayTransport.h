@@ -11,9 +11,10 @@
 #include <utility>
 #include <vector>
 
+#include "orvane/site/testing/FormerNamespace.h"
 #include "orvane/site/transport/HttpTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 namespace cassette {
 class CassetteBook;
@@ -26,7 +27,7 @@ class SecretMask;
 /// \code
 /// orvane::site::ClientOptions options;
 /// options.setApiKey("any").setTransport(
-///     std::make_shared<orvane::site::testing::ReplayTransport>("geocode.jsonl"));
+///     std::make_shared<orvane::site::testkit::ReplayTransport>("geocode.jsonl"));
 /// orvane::site::SiteClient client(options);
 /// \endcode
 ///
@@ -82,4 +83,4 @@ class ReplayTransport final : public HttpTransport {
   std::thread worker_;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

@@ -8,18 +8,19 @@
 
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Export.h"
+#include "orvane/site/testing/FormerNamespace.h"
 #include "orvane/site/testing/StandinFault.h"
 #include "orvane/site/transport/CurlTransportOptions.h"
 #include "orvane/site/transport/HttpTransport.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// The local stand-in of the place-search service, started inside the test's own process: a
 /// real HTTPS server on 127.0.0.1, on a free port, with a certificate authority made for it, so
 /// that an application's tests run its real calls without network access or a real key.
 ///
 /// \code
-/// orvane::site::testing::Standin standin;
+/// orvane::site::testkit::Standin standin;
 /// orvane::site::SiteClient client(standin.clientOptions());   // an option client
 /// auto result = client.timezone(request).get();
 /// // or, for the process-wide configuration:
@@ -106,4 +107,4 @@ class ORVANE_SITE_EXPORT Standin {
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit

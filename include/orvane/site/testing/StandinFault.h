@@ -4,8 +4,9 @@
 #include <string>
 
 #include "orvane/site/Export.h"
+#include "orvane/site/testing/FormerNamespace.h"
 
-namespace orvane::site::testing {
+namespace orvane::site::testkit {
 
 /// One fault that the stand-in injects into the requests made with a key from
 /// Standin::apiKeyWithFaults(). Each factory names what the stand-in then does; `text()` is the
@@ -50,4 +51,4 @@ class ORVANE_SITE_EXPORT StandinFault {
   std::string text_;
 };
 
-}  // namespace orvane::site::testing
+}  // namespace orvane::site::testkit
