@@ -3,6 +3,10 @@
 // Built only when the tool is (ORVANE_SITE_CLI_PATH comes from tests/CMakeLists.txt).
 #ifdef ORVANE_SITE_CLI_PATH
 
+#include <algorithm>
+#include <set>
+#include <sstream>
+
 #include "tool_fixture.h"
 
 namespace {
@@ -75,6 +79,33 @@ TEST_F(CliTool, EveryOperationPrintsItsResponseAsJson) {
   EXPECT_EQ(zone["timeZoneId"], "Europe/Paris");
   EXPECT_EQ(zone["rawOffset"], 3600);
   EXPECT_EQ(zone["dstOffset"], 0);
+}
+
+// --all-pages prints one document per page, in order, until the limit or the reply's totalCount.
+TEST_F(CliTool, AllPagesPrintsEachPageUpToTheLimitOrTheTotal) {
+  const json first = runJson({"text-search", "--query", "San", "--page-size", "1"});
+  const int total = first["totalCount"].get<int>();
+  ASSERT_GE(total, 3) << first.dump(2);
+  for (const int limit : {2, 1000}) {
+    const ToolRun result = runTool({"--standin", "text-search", "--query", "San", "--page-size",
+                                    "1", "--all-pages", std::to_string(limit)});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    std::vector<std::string> siteIds;
+    std::istringstream lines(result.out);
+    std::string document;
+    for (std::string line; std::getline(lines, line);) {
+      document += line + "\n";
+      if (line != "}") continue;
+      const json page = json::parse(document);
+      document.clear();
+      ASSERT_EQ(page["sites"].size(), 1u) << page.dump(2);
+      siteIds.push_back(page["sites"][0]["siteId"]);
+    }
+    EXPECT_TRUE(document.empty()) << document;
+    EXPECT_EQ(siteIds.size(), static_cast<std::size_t>(std::min(limit, total))) << result.out;
+    EXPECT_EQ(siteIds[0], first["sites"][0]["siteId"]);
+    EXPECT_EQ(std::set<std::string>(siteIds.begin(), siteIds.end()).size(), siteIds.size());
+  }
 }
 
 TEST_F(CliTool, UsageErrorsExitTwoWithoutCalling) {
