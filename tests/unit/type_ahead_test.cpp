@@ -240,7 +240,11 @@ TEST_F(TypeAheadTest, CancelsTheCallANewerTextSupersedes) {
 TEST_F(TypeAheadTest, DeliversOnlyTheNewestTextWhateverOrderRepliesArrive) {
   const std::vector<std::string> texts = {"Si", "Sin", "Sing"};
   std::vector<std::size_t> order = {0, 1, 2};
-  setDefaultHttpTransport(transport_);  // a client on an application's connection uses it
+  // A client on an application's connection runs the helper's timers on the default transport.
+  struct DefaultTransport {
+    explicit DefaultTransport(std::shared_ptr<HttpTransport> t) { setDefaultHttpTransport(t); }
+    ~DefaultTransport() { setDefaultHttpTransport(nullptr); }
+  } useFake(transport_);
   do {
     SCOPED_TRACE(::testing::PrintToString(order));
     auto connection = std::make_shared<testkit::MockSiteConnection>();
@@ -270,7 +274,6 @@ TEST_F(TypeAheadTest, DeliversOnlyTheNewestTextWhateverOrderRepliesArrive) {
     }
     EXPECT_EQ(delivered_, (std::vector<Delivery>{{"Sing", "Sing"}}));
   } while (std::next_permutation(order.begin(), order.end()));
-  setDefaultHttpTransport(nullptr);
 }
 
 TEST_F(TypeAheadTest, AnswersARememberedTextOnTheExecutorWithoutACall) {
