@@ -23,6 +23,7 @@
 #include "orvane/site/internal/client/TimezoneRequestClient.h"
 #include "orvane/site/transport/HttpTransport.h"
 #include "text/Utf8.h"
+#include "typeahead/TypeAheadSeams.h"
 
 namespace orvane::site {
 namespace internal {
@@ -182,6 +183,17 @@ Pages<NearbySearchResponse> SiteClient::nearbySearchPages(NearbySearchRequest re
                                                           const CallOptions& callOptions) {
   return pagesOf(connection_, std::move(request), maxPages, callOptions,
                  &SiteConnection::nearbySearch);
+}
+
+internal::TypeAheadSeams SiteClient::typeAheadSeams() const {
+  internal::TypeAheadSeams seams{connection_, defaultHttpTransport(), Executor()};
+  // The library's own connection knows the client's transport and executor; a connection of
+  // the application's own (a test's mock) has neither, so the defaults stand.
+  if (const auto* own = dynamic_cast<const internal::ClientConnection*>(connection_.get())) {
+    seams.timers = own->core()->transport();
+    seams.executor = own->core()->handlerExecutor();
+  }
+  return seams;
 }
 
 }  // namespace orvane::site

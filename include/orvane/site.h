@@ -25,6 +25,8 @@
 #include "orvane/site/LogRecord.h"
 #include "orvane/site/LogSink.h"
 #include "orvane/site/Pages.h"
+#include "orvane/site/QuerySuggestionTypeAhead.h"
+#include "orvane/site/QueryTypeAhead.h"
 #include "orvane/site/RateLimiter.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/RetryPolicy.h"

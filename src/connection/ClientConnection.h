@@ -22,6 +22,9 @@ class ClientConnection final : public SiteConnection {
 #include "connection/Operations.inc"
 #undef ORVANE_SITE_OPERATION
 
+  /// The client's options, transport and executor (what its type-ahead helpers run on).
+  const std::shared_ptr<ClientCore>& core() const noexcept { return core_; }
+
  private:
   const std::shared_ptr<ClientCore> core_;
 };

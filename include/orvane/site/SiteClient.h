@@ -17,8 +17,12 @@ namespace orvane::site {
 
 class ApiContext;
 
+class QuerySuggestionTypeAhead;
+class QueryTypeAhead;
+
 namespace internal {
 class FacadeLifetime;
+struct TypeAheadSeams;
 }  // namespace internal
 
 /// The library's entry object: hands the library its configuration once
@@ -194,6 +198,11 @@ class ORVANE_SITE_EXPORT SiteClient : public SiteClientProtocol {
                                   std::function<void(Result<TimezoneResponse>)> handler);
 
  private:
+  friend class QueryTypeAhead;
+  friend class QuerySuggestionTypeAhead;
+  // What a type-ahead helper of this client runs on: its connection, transport and executor.
+  internal::TypeAheadSeams typeAheadSeams() const;
+
   std::shared_ptr<internal::FacadeLifetime> lifetime_;
   std::shared_ptr<SiteConnection> connection_;
 };
