@@ -29,8 +29,8 @@ class CacheStore {
   /// The fresh reply kept under `key`, else null (an expired entry is dropped on the way).
   std::shared_ptr<const BaseResponse> find(const std::string& key);
 
-  /// Keeps `reply` under `key` for `lifetime`, counting `replyBytes` for it; returns the
-  /// operations of the entries evicted to make room, oldest first.
+  /// Keeps `reply` under `key` for `lifetime`, counted from its reply text of `replyBytes`; returns
+  /// the operations of the entries evicted to make room, oldest first.
   std::vector<std::string> store(const std::string& key, std::string_view operation,
                                  std::shared_ptr<const BaseResponse> reply, std::size_t replyBytes,
                                  std::chrono::nanoseconds lifetime);

@@ -16,7 +16,7 @@ std::shared_ptr<Flight> FlightTable::joinOrOpen(const std::string& key,
   return found->second;
 }
 
-void FlightTable::attach(const std::shared_ptr<Flight>& flight, CallHandle request) {
+void FlightTable::attach(const std::shared_ptr<Flight>& flight, const CallHandle& request) {
   bool abandoned = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -40,7 +40,7 @@ class FlightTable {
   std::shared_ptr<Flight> joinOrOpen(const std::string& key,
                                      const std::shared_ptr<CachedCall>& caller, bool& opened);
   /// The request of a flight just opened; cancelled at once when every caller left meanwhile.
-  void attach(const std::shared_ptr<Flight>& flight, CallHandle request);
+  void attach(const std::shared_ptr<Flight>& flight, const CallHandle& request);
   /// `caller` ended on its own; the last to leave cancels the request.
   void leave(const std::shared_ptr<Flight>& flight, const CachedCall* caller);
   /// The request ended: the flight closes, and its callers are returned to be answered.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -63,10 +64,8 @@ struct Slot {
     return read(started) > 0 || read(attempts) > 0 || callLatency.recorded() || cacheSeen();
   }
   bool cacheSeen() const {
-    for (const Counter& count : cacheEvents) {
-      if (read(count) > 0) return true;
-    }
-    return false;
+    return std::any_of(cacheEvents.begin(), cacheEvents.end(),
+                       [](const Counter& count) { return read(count) > 0; });
   }
 };
 

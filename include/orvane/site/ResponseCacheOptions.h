@@ -26,8 +26,9 @@ class ORVANE_SITE_EXPORT ResponseCacheOptions {
   /// The defaults named above, 64 MiB, exact positions, the steady clock.
   ResponseCacheOptions();
 
-  /// The most bytes the entries may take (reply text, key and bookkeeping); the least recently
-  /// used entries are evicted to stay below it. An entry larger than the whole bound is not kept.
+  /// The most bytes the entries may take (key, reply text and a quarter more for the decoded
+  /// record, 256 bytes of bookkeeping); the least recently used entries are evicted to stay
+  /// below it. An entry larger than the whole bound is not kept.
   ResponseCacheOptions& setMaxBytes(std::size_t value);
   /// The value given to setMaxBytes().
   std::size_t maxBytes() const noexcept { return maxBytes_; }
