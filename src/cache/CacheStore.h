@@ -41,7 +41,7 @@ class CacheStore {
 
   /// What an entry costs beyond its key and reply text: the list node, the index node and the
   /// decoded record's own bookkeeping, as measured by bench/cache.
-  static constexpr std::size_t kEntryOverhead = 256;
+  static constexpr std::size_t kEntryOverhead = 320;
 
  private:
   struct Entry {

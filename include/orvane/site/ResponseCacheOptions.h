@@ -27,7 +27,7 @@ class ORVANE_SITE_EXPORT ResponseCacheOptions {
   ResponseCacheOptions();
 
   /// The most bytes the entries may take (key, reply text and a quarter more for the decoded
-  /// record, 256 bytes of bookkeeping); the least recently used entries are evicted to stay
+  /// record, 320 bytes of bookkeeping); the least recently used entries are evicted to stay
   /// below it. An entry larger than the whole bound is not kept.
   ResponseCacheOptions& setMaxBytes(std::size_t value);
   /// The value given to setMaxBytes().
