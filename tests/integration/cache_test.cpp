@@ -1,5 +1,6 @@
 // The response cache over real HTTPS against the stand-in: a hundred identical calls at once
-// make one request, a repeat within the lifetime none, and a repeat after it one more.
+// make one request, a repeat within the lifetime none, and a repeat after it one more; the
+// tool's batch with --cache asks each distinct row once.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include "orvane/site/ResponseCache.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/testing/Standin.h"
+#include "tool_fixture.h"
 
 namespace orvane::site::testkit {
 namespace {
@@ -59,6 +61,28 @@ TEST(ResponseCacheOverHttps, OneRequestForManyIdenticalCallsAndOneMoreAfterTheLi
   std::this_thread::sleep_until(kept + kLifetime + 50ms);
   ASSERT_TRUE(client.timezone(request).get().ok());
   EXPECT_EQ(requests(), 2);
+}
+
+class BatchWithCache : public tool_test::ToolTest {};
+
+TEST_F(BatchWithCache, EachDistinctRowIsAskedOnceAndTheSummaryCountsTheRest) {
+  constexpr std::size_t kDistinct = 7;  // tool_fixture's cities: rows i and i + 7 differ in number
+  std::string csv = "id,address\n";
+  for (std::size_t i = 0; i < 3 * kDistinct; ++i) {
+    csv += std::to_string(i) + ",\"1 Main Street, " + tool_test::kCities[i % kDistinct] + "\"\n";
+  }
+  tool_test::writeFile(path("in.csv"), csv);
+  const std::string key =
+      tool_test::StandinServer::faultKey(tool_test::StandinOptions::kDemoKey, {}, "cache");
+  const tool_test::ToolRun run =
+      finish(start({"geocode", "--input", path("in.csv"), "--output", path("out.csv"), "--no-memo",
+                    "--cache", "1M", "--no-progress"},
+                   key));
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(server_->requestsForKey(key), static_cast<std::int64_t>(kDistinct));
+  EXPECT_NE(run.err.find("21 found"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(std::to_string(2 * kDistinct) + " calls saved"), std::string::npos)
+      << run.err;
 }
 
 }  // namespace
