@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "cache/CacheKey.h"
 #include "call/CallState.h"
 #include "call/Lifecycle.h"
+#include "orvane/site/ResponseCache.h"
 #include "orvane/site/TransportErrorCode.h"
 #include "orvane/site/transport/CurlTransport.h"
 #include "transport/SecretMask.h"
@@ -38,11 +40,18 @@ ClientCore::ClientCore(ClientOptions options)
                                                 : std::make_shared<const ConnectionPool>()),
       keySecrets_(transport::keySecrets(options_.apiKey())),
       handlerExecutor_(options_.handlerExecutor()),
-      admission_(options_.maxInFlight(), options_.maxQueuedCalls()) {
+      admission_(options_.maxInFlight(), options_.maxQueuedCalls()),
+      cacheScope_(options_.responseCache() ? clientScope(options_.host(), options_.apiKey())
+                                           : std::string()) {
   if (!handlerExecutor_ && options_.handlerThreads() > 0) {
     pool_ = std::make_unique<HandlerPool>(options_.handlerThreads());
     handlerExecutor_ = pool_->executor();
   }
+}
+
+CacheStore* ClientCore::cacheStore() const noexcept {
+  const auto& cache = options_.responseCache();
+  return cache ? &cache->store() : nullptr;
 }
 
 bool ClientCore::drainHandlers(std::chrono::nanoseconds timeout) {

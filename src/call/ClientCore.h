@@ -10,6 +10,7 @@
 #include <variant>
 #include <vector>
 
+#include "cache/Flight.h"
 #include "orvane/site/ClientOptions.h"
 #include "orvane/site/Error.h"
 #include "orvane/site/Executor.h"
@@ -22,6 +23,7 @@
 namespace orvane::site::internal {
 
 class CallState;
+class CacheStore;
 
 /// The shared part of one option client: its options (fixed at construction), its transport,
 /// and the calls under way, so that destroying the client or shutting the library down can
@@ -65,6 +67,13 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   /// The client's in-flight bound and its queue of calls waiting for a place.
   Admission& admission() noexcept { return admission_; }
 
+  /// The entries of the options' response cache; null when the client has none.
+  CacheStore* cacheStore() const noexcept;
+  /// What sets this client's entries apart: its host and a digest of its key.
+  const std::string& cacheScope() const noexcept { return cacheScope_; }
+  /// The requests that identical calls share while they are under way.
+  FlightTable& flights() noexcept { return flights_; }
+
  private:
   explicit ClientCore(ClientOptions options);
 
@@ -84,6 +93,8 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   std::mutex urlsMutex_;
   // A deque, so that references handed out stay valid as paths are added.
   std::deque<std::pair<std::string, std::variant<transport::RequestUrl, Error>>> urls_;
+  const std::string cacheScope_;
+  FlightTable flights_;
 };
 
 }  // namespace orvane::site::internal

@@ -4,6 +4,7 @@
 
 #include "orvane/site/CallOptions.h"
 #include "orvane/site/ClientConfig.h"
+#include "orvane/site/ResponseCache.h"
 #include "orvane/site/transport/HttpTransport.h"
 
 namespace orvane::site {
@@ -72,6 +73,11 @@ ClientOptions& ClientOptions::setHandlerThreads(std::size_t value) {
 
 ClientOptions& ClientOptions::setObserver(std::shared_ptr<CallObserver> value) {
   observer_ = std::move(value);
+  return *this;
+}
+
+ClientOptions& ClientOptions::setResponseCache(std::shared_ptr<ResponseCache> value) {
+  responseCache_ = std::move(value);
   return *this;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "cache/CachedOperationCall.h"
 #include "call/OperationCall.h"
 #include "orvane/site/ClientConfig.h"
 #include "orvane/site/ContextDataCache.h"
@@ -77,7 +78,7 @@ ClientConnection::~ClientConnection() { core_->cancelAll(true); }
       std::function<void(Result<Kind##Response>)> handler) {                       \
     static const std::string path =                                                \
         operationPath(ClientConfig::ApiPath, underApiPath, servicePath);           \
-    return Call<Kind##Response>(startOperationCall<Kind##RequestClient>(           \
+    return Call<Kind##Response>(startCachingCall<Kind##RequestClient>(             \
         #name, core_, path, std::move(request), callOptions, std::move(handler))); \
   }
 #include "connection/Operations.inc"

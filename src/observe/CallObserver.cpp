@@ -7,5 +7,6 @@ void CallObserver::onCallStart(const CallStart& /*event*/) {}
 void CallObserver::onAttempt(const Attempt& /*event*/) {}
 void CallObserver::onCallEnd(const CallEnd& /*event*/) {}
 void CallObserver::onLimiterChange(const LimiterChange& /*event*/) {}
+void CallObserver::onCacheEvent(const CacheEvent& /*event*/) {}
 
 }  // namespace orvane::site

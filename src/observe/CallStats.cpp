@@ -104,6 +104,11 @@ void CallStats::onLimiterChange(const LimiterChange& event) {
   impl_->limiterChanged(event.limiter, event.fallback);
 }
 
+void CallStats::onCacheEvent(const CacheEvent& event) {
+  const auto kind = static_cast<std::size_t>(event.kind);
+  if (kind < observe::kCacheEvents) bump(impl_->slot(event.operation).cacheEvents[kind]);
+}
+
 std::vector<CallStats::OperationSummary> CallStats::operations() const {
   std::vector<OperationSummary> result;
   for (const Slot* slot : impl_->seenSlots()) {
@@ -115,6 +120,10 @@ std::vector<CallStats::OperationSummary> CallStats::operations() const {
     summary.attempts = read(slot->attempts);
     summary.bytesSent = read(slot->bytesSent);
     summary.bytesReceived = read(slot->bytesReceived);
+    summary.cacheHits = read(slot->cacheEvents[0]);
+    summary.cacheMisses = read(slot->cacheEvents[1]);
+    summary.cacheCoalesced = read(slot->cacheEvents[2]);
+    summary.cacheEvictions = read(slot->cacheEvents[3]);
     const LatencyHistogram::Snapshot latency = slot->callLatency.snapshot();
     summary.p50 = latency.quantile(0.50);
     summary.p90 = latency.quantile(0.90);

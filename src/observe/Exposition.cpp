@@ -171,6 +171,20 @@ std::string exposition(const std::vector<const StatsState*>& all) {
     });
   }
 
+  out.family("orvane_site_cache_events_total", "counter",
+             "Calls answered from the response cache (hit), sent because nothing was kept "
+             "(miss), joined to an identical call under way (coalesced), and entries evicted.");
+  each([&](const std::vector<const Slot*>& slots) {
+    for (const Slot* slot : slots) {
+      if (!slot->cacheSeen()) continue;
+      for (std::size_t kind = 0; kind < kCacheEvents; ++kind) {
+        out.sample("orvane_site_cache_events_total",
+                   {{"operation", slot->name}, {"event", kCacheEventNames[kind]}},
+                   read(slot->cacheEvents[kind]));
+      }
+    }
+  });
+
   out.family("orvane_site_limiter_changes_total", "counter",
              "Times a rate limiter began deciding alone (fallback \"true\") or went back.");
   eachLimiter([&](const std::string& name, const LimiterState& state) {

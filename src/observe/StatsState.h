@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -23,6 +24,10 @@ inline constexpr std::array<std::string_view, 8> kOperations = {
 // HTTP statuses are counted in place from 100 to 599; failure codes below 64.
 inline constexpr std::size_t kStatuses = 600;
 inline constexpr std::size_t kFailures = 64;
+// Cache events by kind, named as in the metrics.
+inline constexpr std::array<std::string_view, 4> kCacheEventNames = {"hit", "miss", "coalesced",
+                                                                     "eviction"};
+inline constexpr std::size_t kCacheEvents = kCacheEventNames.size();
 
 using Counter = std::atomic<std::uint64_t>;
 using ConstantLabels = std::vector<std::pair<std::string, std::string>>;
@@ -42,10 +47,11 @@ struct Slot {
   Counter attempts{0};
   Counter bytesSent{0};
   Counter bytesReceived{0};
-  Counter queueWait{0};                       // nanoseconds
-  Counter limiterWait{0};                     // nanoseconds
-  std::array<Counter, kStatuses> statuses{};  // by HTTP status; 0: out of range
-  std::array<Counter, kFailures> failures{};  // by failure code; the last: out of range
+  Counter queueWait{0};                             // nanoseconds
+  Counter limiterWait{0};                           // nanoseconds
+  std::array<Counter, kCacheEvents> cacheEvents{};  // by CallObserver::CacheEvent::Kind
+  std::array<Counter, kStatuses> statuses{};        // by HTTP status; 0: out of range
+  std::array<Counter, kFailures> failures{};        // by failure code; the last: out of range
   LatencyHistogram callLatency;
   LatencyHistogram attemptLatency;
 
@@ -54,7 +60,13 @@ struct Slot {
   std::map<std::pair<std::string, std::int64_t>, std::uint64_t> errors;
 
   std::uint64_t failed() const;
-  bool seen() const { return read(started) > 0 || read(attempts) > 0 || callLatency.recorded(); }
+  bool seen() const {
+    return read(started) > 0 || read(attempts) > 0 || callLatency.recorded() || cacheSeen();
+  }
+  bool cacheSeen() const {
+    return std::any_of(cacheEvents.begin(), cacheEvents.end(),
+                       [](const Counter& count) { return read(count) > 0; });
+  }
 };
 
 struct LimiterState {

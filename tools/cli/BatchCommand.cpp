@@ -38,6 +38,7 @@
 #include <orvane/site/CallStats.h>
 #include <orvane/site/ClientOptions.h>
 #include <orvane/site/RateLimiter.h>
+#include <orvane/site/ResponseCache.h>
 #include <orvane/site/TokenBucket.h>
 #ifdef ORVANE_SITE_CLI_WITH_REDIS
 #include <orvane/site/redis.h>
@@ -47,6 +48,26 @@ namespace orvane::site::cli {
 namespace {
 
 using namespace batch;
+
+// "64M", "512K", "1G" or a number of bytes (binary multiples).
+std::size_t cacheBytes(const std::string& text) {
+  std::size_t used = 0;
+  unsigned long long value = 0;
+  try {
+    value = std::stoull(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  const std::string unit = used == 0 ? std::string() : text.substr(used);
+  unsigned shift = 0;
+  if (unit == "K" || unit == "KiB") shift = 10;
+  if (unit == "M" || unit == "MiB") shift = 20;
+  if (unit == "G" || unit == "GiB") shift = 30;
+  if (used == 0 || value == 0 || (shift == 0 && !unit.empty()) || value > (~0ULL >> (shift + 1))) {
+    throw UsageError("--cache takes a size such as 64M, 512K or 1G, not " + text);
+  }
+  return static_cast<std::size_t>(value << shift);
+}
 
 // A bucket that never makes a call wait, but that 429 and 503 replies can slow down.
 constexpr double kUnpacedRate = 1e9;
@@ -198,6 +219,12 @@ int runBatch(const BatchFlags& flags, Session& session) {
   auto stats = std::make_shared<CallStats>();
   ClientOptions options = session.clientOptions();
   options.setRateLimiter(limiter).setObserver(stats);
+  if (flags.cache) {
+    // Rows that ask what an earlier row asked are answered from its reply, across the memo's
+    // reach too, and identical rows in flight share one request.
+    options.setResponseCache(std::make_shared<ResponseCache>(
+        ResponseCacheOptions().setMaxBytes(cacheBytes(*flags.cache))));
+  }
   ClientRowRunner runner(std::move(options));
   // Rows that would send the same request share one call.
   CallMemo memo;
@@ -227,6 +254,7 @@ int runBatch(const BatchFlags& flags, Session& session) {
   result.counts.callsSaved = memo.callsSaved();
   // Latency of the calls themselves, from the client's own measurements.
   for (const auto& operation : stats->operations()) {
+    result.counts.callsSaved += operation.cacheHits + operation.cacheCoalesced;
     if (operation.callsStarted == 0) continue;
     result.counts.latencyP50 = operation.p50;
     result.counts.latencyP99 = operation.p99;
@@ -325,6 +353,9 @@ void addBatchCommand(CLI::App& app, std::vector<Command>& commands) {
       ->needs(redis);
   sub->add_flag("--no-memo", f->noMemo,
                 "Call every row, even one whose request an earlier row of the job sent already");
+  sub->add_option("--cache", f->cache,
+                  "Keep replies in memory up to SIZE (64M, 512K, 1G) and answer repeated rows "
+                  "from them; identical rows in flight share one request");
   sub->add_flag("--no-progress", f->noProgress,
                 "No progress bar (shown on standard error when it is a terminal)");
   sub->add_flag("--stats", f->stats,

@@ -28,6 +28,7 @@ struct BatchFlags {
   std::optional<std::string> quota;
   std::optional<double> fallbackQps;
   std::optional<std::string> redisPasswordFile;
+  std::optional<std::string> cache;
 };
 
 }  // namespace orvane::site::cli

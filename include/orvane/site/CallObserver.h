@@ -79,6 +79,21 @@ class ORVANE_SITE_EXPORT CallObserver {
     std::string_view reason;
   };
 
+  /// A call met the client's response cache (ClientOptions::setResponseCache).
+  struct CacheEvent {
+    /// What happened.
+    enum class Kind {
+      hit,        ///< answered from a kept reply, without a request
+      miss,       ///< nothing kept and nothing under way: the call sends a request
+      coalesced,  ///< joined an identical call under way, sharing its request
+      eviction,   ///< an entry of this operation was dropped to make room
+    };
+    /// The operation's name, for example "timezone".
+    std::string_view operation;
+    /// What happened.
+    Kind kind = Kind::miss;
+  };
+
   virtual ~CallObserver() = default;
 
   /// A call was accepted. Default: does nothing.
@@ -89,6 +104,8 @@ class ORVANE_SITE_EXPORT CallObserver {
   virtual void onCallEnd(const CallEnd& event);
   /// A rate limiter changed how it decides (LimiterChange). Default: does nothing.
   virtual void onLimiterChange(const LimiterChange& event);
+  /// A call met the response cache (CacheEvent). Default: does nothing.
+  virtual void onCacheEvent(const CacheEvent& event);
 };
 
 }  // namespace orvane::site

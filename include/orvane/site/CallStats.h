@@ -44,6 +44,14 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
     std::uint64_t bytesSent = 0;
     /// Bytes received by all attempts.
     std::uint64_t bytesReceived = 0;
+    /// Calls answered from the response cache, without a request.
+    std::uint64_t cacheHits = 0;
+    /// Calls that found nothing kept and sent a request.
+    std::uint64_t cacheMisses = 0;
+    /// Calls that shared the request of an identical call under way.
+    std::uint64_t cacheCoalesced = 0;
+    /// Entries of the operation evicted to make room.
+    std::uint64_t cacheEvictions = 0;
     /// Estimated median of the duration of ended calls; zero before the first call ends.
     std::chrono::nanoseconds p50{0};
     /// Estimated 90th percentile of the duration of ended calls.
@@ -81,6 +89,8 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
   void onCallEnd(const CallEnd& event) override;
   /// Counts a limiter's change and remembers whether it now decides alone.
   void onLimiterChange(const LimiterChange& event) override;
+  /// Counts a response-cache hit, miss, coalesced call or eviction.
+  void onCacheEvent(const CacheEvent& event) override;
 
   /// Every metric in the Prometheus text exposition format (version 0.0.4), for a metrics page:
   /// orvane_site_calls_started_total, orvane_site_calls_total (by outcome, error domain and
@@ -88,8 +98,9 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
   /// orvane_site_call_duration_seconds and orvane_site_attempt_duration_seconds (histograms),
   /// orvane_site_sent_bytes_total, orvane_site_received_bytes_total,
   /// orvane_site_queue_wait_seconds_total, orvane_site_limiter_wait_seconds_total,
-  /// orvane_site_limiter_changes_total and orvane_site_limiter_fallback. All but the limiter
-  /// metrics carry the label "operation".
+  /// orvane_site_cache_events_total (by event: hit, miss, coalesced, eviction; only for
+  /// operations that met a response cache), orvane_site_limiter_changes_total and
+  /// orvane_site_limiter_fallback. All but the limiter metrics carry the label "operation".
   std::string prometheusText() const;
 
   /// The metrics of several stats as one exposition: each family's HELP and TYPE once, then

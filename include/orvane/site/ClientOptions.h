@@ -15,6 +15,7 @@ namespace orvane::site {
 
 class ConnectionPool;
 class HttpTransport;
+class ResponseCache;
 
 /// Everything a SiteClient made with options uses, and nothing else: a copyable value with
 /// chaining setters.
@@ -106,6 +107,13 @@ class ORVANE_SITE_EXPORT ClientOptions {
   /// The value given to setHandlerThreads().
   std::size_t handlerThreads() const noexcept { return handlerThreads_; }
 
+  /// Answers repeated calls from decoded replies kept for their lifetime, and lets identical
+  /// calls under way share one request; null (the default) means every call sends its own.
+  /// May be shared by several clients (entries of different keys or hosts stay apart).
+  ClientOptions& setResponseCache(std::shared_ptr<ResponseCache> value);
+  /// The value given to setResponseCache().
+  const std::shared_ptr<ResponseCache>& responseCache() const noexcept { return responseCache_; }
+
   /// Told of each call's start, attempts and end; null (the default) means none.
   ClientOptions& setObserver(std::shared_ptr<CallObserver> value);
   /// The value given to setObserver().
@@ -125,6 +133,7 @@ class ORVANE_SITE_EXPORT ClientOptions {
   Executor handlerExecutor_;
   std::size_t handlerThreads_ = 0;
   std::shared_ptr<CallObserver> observer_;
+  std::shared_ptr<ResponseCache> responseCache_;
 };
 
 }  // namespace orvane::site
