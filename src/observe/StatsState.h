@@ -23,6 +23,8 @@ inline constexpr std::array<std::string_view, 8> kOperations = {
 // HTTP statuses are counted in place from 100 to 599; failure codes below 64.
 inline constexpr std::size_t kStatuses = 600;
 inline constexpr std::size_t kFailures = 64;
+// Attempts are counted by the HTTP version they used; the last: any other.
+inline constexpr std::array<std::string_view, 3> kProtocols = {"HTTP/1.1", "HTTP/2", "other"};
 
 using Counter = std::atomic<std::uint64_t>;
 using ConstantLabels = std::vector<std::pair<std::string, std::string>>;
@@ -46,6 +48,8 @@ struct Slot {
   Counter limiterWait{0};                     // nanoseconds
   std::array<Counter, kStatuses> statuses{};  // by HTTP status; 0: out of range
   std::array<Counter, kFailures> failures{};  // by failure code; the last: out of range
+  // By kProtocols; an attempt whose transport did not say is in none.
+  std::array<Counter, kProtocols.size()> protocols{};
   LatencyHistogram callLatency;
   LatencyHistogram attemptLatency;
 
