@@ -55,7 +55,7 @@ class ORVANE_SITE_EXPORT CallObserver {
     std::chrono::nanoseconds limiterWait{0};
     /// The HTTP version the attempt used, "HTTP/1.1" or "HTTP/2"; empty when the transport does
     /// not say or nothing was exchanged (a cancelled attempt).
-    std::string_view protocol;
+    std::string_view protocol{};
   };
 
   /// A call ended: its handler is about to be called.

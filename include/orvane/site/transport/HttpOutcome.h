@@ -46,7 +46,7 @@ struct ORVANE_SITE_EXPORT HttpOutcome {
   std::chrono::nanoseconds queueWait{0};
   /// The HTTP version the exchange used, "HTTP/1.1" or "HTTP/2" (static text, safe to keep);
   /// empty when the transport does not say or nothing was exchanged.
-  std::string_view protocol;
+  std::string_view protocol{};
 };
 
 }  // namespace orvane::site
