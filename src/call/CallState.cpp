@@ -208,7 +208,7 @@ void CallState::onOutcome(int attempt, const HttpOutcome& outcome) {
       failure = static_cast<std::int64_t>(transportCodeOf(outcome.failure));
     }
     event = attempts_.close(Clock::now(), outcome.statusCode, failure, outcome.body.size(),
-                            outcome.queueWait);
+                            outcome.queueWait, outcome.protocol);
     boundByDeadline = attemptBoundByDeadline_;
   }
   if (event) report_.attempt(*event);

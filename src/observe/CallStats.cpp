@@ -82,6 +82,13 @@ void CallStats::onAttempt(const Attempt& event) {
                            ? static_cast<std::size_t>(status)
                            : 0]);
   }
+  if (!event.protocol.empty()) {
+    std::size_t index = 0;
+    while (index + 1 < observe::kProtocols.size() && observe::kProtocols[index] != event.protocol) {
+      ++index;
+    }
+    bump(slot.protocols[index]);
+  }
   bump(slot.bytesSent, event.bytesSent);
   bump(slot.bytesReceived, event.bytesReceived);
   bump(slot.queueWait, nonNegative(event.queueWait));
@@ -118,6 +125,8 @@ std::vector<CallStats::OperationSummary> CallStats::operations() const {
     summary.callsSucceeded = read(slot->succeeded);
     summary.callsFailed = slot->failed();
     summary.attempts = read(slot->attempts);
+    summary.http1Attempts = read(slot->protocols[0]);
+    summary.http2Attempts = read(slot->protocols[1]);
     summary.bytesSent = read(slot->bytesSent);
     summary.bytesReceived = read(slot->bytesReceived);
     summary.cacheHits = read(slot->cacheEvents[0]);

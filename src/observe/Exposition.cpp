@@ -126,6 +126,20 @@ std::string exposition(const std::vector<const StatsState*>& all) {
     }
   });
 
+  out.family("orvane_site_attempt_protocols_total", "counter",
+             "Attempts that exchanged HTTP, by the HTTP version they used.");
+  each([&](const std::vector<const Slot*>& slots) {
+    for (const Slot* slot : slots) {
+      for (std::size_t index = 0; index < kProtocols.size(); ++index) {
+        const std::uint64_t count = read(slot->protocols[index]);
+        if (count == 0) continue;
+        out.sample("orvane_site_attempt_protocols_total",
+                   {{"operation", slot->name}, {"protocol", std::string(kProtocols[index])}},
+                   count);
+      }
+    }
+  });
+
   out.family("orvane_site_call_duration_seconds", "histogram",
              "Time from a call's start to its end.");
   each([&](const std::vector<const Slot*>& slots) {

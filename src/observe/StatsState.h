@@ -28,6 +28,8 @@ inline constexpr std::size_t kFailures = 64;
 inline constexpr std::array<std::string_view, 4> kCacheEventNames = {"hit", "miss", "coalesced",
                                                                      "eviction"};
 inline constexpr std::size_t kCacheEvents = kCacheEventNames.size();
+// Attempts are counted by the HTTP version they used; the last: any other.
+inline constexpr std::array<std::string_view, 3> kProtocols = {"HTTP/1.1", "HTTP/2", "other"};
 
 using Counter = std::atomic<std::uint64_t>;
 using ConstantLabels = std::vector<std::pair<std::string, std::string>>;
@@ -52,6 +54,8 @@ struct Slot {
   std::array<Counter, kCacheEvents> cacheEvents{};  // by CallObserver::CacheEvent::Kind
   std::array<Counter, kStatuses> statuses{};        // by HTTP status; 0: out of range
   std::array<Counter, kFailures> failures{};        // by failure code; the last: out of range
+  // By kProtocols; an attempt whose transport did not say is in none.
+  std::array<Counter, kProtocols.size()> protocols{};
   LatencyHistogram callLatency;
   LatencyHistogram attemptLatency;
 

@@ -19,7 +19,8 @@ void AttemptRecord::send(Clock::time_point now, std::size_t bytes,
 
 std::optional<CallObserver::Attempt> AttemptRecord::close(
     Clock::time_point now, long statusCode, std::optional<std::int64_t> failure,
-    std::size_t bytesReceived, std::chrono::nanoseconds transportQueueWait) {
+    std::size_t bytesReceived, std::chrono::nanoseconds transportQueueWait,
+    std::string_view protocol) {
   if (!open_) return std::nullopt;
   open_ = false;
   CallObserver::Attempt event;
@@ -31,6 +32,7 @@ std::optional<CallObserver::Attempt> AttemptRecord::close(
   event.bytesReceived = bytesReceived;
   event.queueWait = queueWait_ + transportQueueWait;
   event.limiterWait = limiterWait_;
+  event.protocol = protocol;
   return event;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "orvane/site/CallObserver.h"
 
@@ -30,12 +31,13 @@ class AttemptRecord {
   void send(Clock::time_point now, std::size_t bytes, std::chrono::nanoseconds clientQueueWait);
 
   /// Ends the attempt under way at `now`: its event, with the transport's own wait for a
-  /// connection added to its queue wait. Empty when no attempt is under way (then nothing is
-  /// told twice).
+  /// connection added to its queue wait, and the HTTP version it used (static text). Empty when
+  /// no attempt is under way (then nothing is told twice).
   std::optional<CallObserver::Attempt> close(Clock::time_point now, long statusCode,
                                              std::optional<std::int64_t> failure,
                                              std::size_t bytesReceived,
-                                             std::chrono::nanoseconds transportQueueWait);
+                                             std::chrono::nanoseconds transportQueueWait,
+                                             std::string_view protocol = {});
 
  private:
   int current_ = 0;

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <curl/curl.h>
+
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +14,14 @@
 #include "transport/SharedTrustStore.h"
 
 namespace orvane::site::transport {
+
+/// The connections the transfers of one transport opened, summed from what libcurl tells of
+/// each transfer; shared by the transfers, written on the library thread, read anywhere.
+struct ConnectionTally {
+  std::atomic<std::uint64_t> opened{0};
+  /// Those of "https" transfers, each of which began with a TLS handshake.
+  std::atomic<std::uint64_t> tlsHandshakes{0};
+};
 
 /// What every transfer of one CurlTransport needs, prepared once and shared read-only.
 struct CurlSettings {
@@ -26,6 +38,13 @@ struct CurlSettings {
   std::string noProxy;
   std::string userAgent;
   std::size_t maxResponseBytes = 0;
+  /// CURLOPT_HTTP_VERSION of every transfer.
+  long httpVersion = CURL_HTTP_VERSION_2TLS;
+  /// Concurrent transfers to a host wait for its one connection to tell whether it multiplexes
+  /// (CURLOPT_PIPEWAIT), rather than each opening its own; off where only HTTP/1.1 is spoken.
+  bool waitForMultiplexing = true;
+  /// Never null.
+  std::shared_ptr<ConnectionTally> connections = std::make_shared<ConnectionTally>();
   /// Reply bytes held by all transfers of the transport together. Never null.
   std::shared_ptr<ReplyBudget> replyBudget = std::make_shared<ReplyBudget>(0);
   /// The connections all transfers of the transport may use together. Never null.

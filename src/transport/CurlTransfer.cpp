@@ -98,6 +98,29 @@ std::optional<std::chrono::seconds> parseRetryAfter(const char* data, std::size_
   return std::chrono::seconds(seconds);
 }
 
+std::string_view protocolOf(long httpVersion) {
+  switch (httpVersion) {
+    case CURL_HTTP_VERSION_1_0:
+      return "HTTP/1.0";
+    case CURL_HTTP_VERSION_1_1:
+      return "HTTP/1.1";
+    case CURL_HTTP_VERSION_2_0:
+      return "HTTP/2";
+    case CURL_HTTP_VERSION_3:
+      return "HTTP/3";
+    default:
+      return {};
+  }
+}
+
+// Only a connection that may turn out HTTP/2 is worth waiting for: over TLS, or in clear where
+// HTTP/2 is spoken without upgrade.
+bool waitsForMultiplexing(const std::string& url, const CurlSettings& settings) {
+  if (!settings.waitForMultiplexing) return false;
+  return settings.httpVersion == CURL_HTTP_VERSION_2_PRIOR_KNOWLEDGE ||
+         strncasecmp(url.c_str(), "https://", 8) == 0;
+}
+
 bool hasHeader(const HttpRequest& request, const char* name) {
   return std::any_of(request.headers.begin(), request.headers.end(), [name](const auto& header) {
     return strcasecmp(header.first.c_str(), name) == 0;
@@ -152,6 +175,8 @@ void CurlTransfer::prepare() {
       {CURLOPT_TIMEOUT_MS, timeoutMs},
       {CURLOPT_TCP_KEEPALIVE, 1L},
       {CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED)},
+      {CURLOPT_HTTP_VERSION, settings_->httpVersion},
+      {CURLOPT_PIPEWAIT, waitsForMultiplexing(request_.url, *settings_) ? 1L : 0L},
   };
   CURLcode code = CURLE_OK;
   for (const auto& number : numbers) {
@@ -294,9 +319,29 @@ std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t cou
   return bytes;
 }
 
+void CurlTransfer::tallyConnections() noexcept {
+  if (tallied_ || !handle_) return;
+  tallied_ = true;
+  long opened = 0;
+  if (curl_easy_getinfo(handle_, CURLINFO_NUM_CONNECTS, &opened) != CURLE_OK || opened <= 0) {
+    return;
+  }
+  ConnectionTally& tally = *settings_->connections;
+  tally.opened.fetch_add(static_cast<std::uint64_t>(opened), std::memory_order_relaxed);
+  const char* scheme = nullptr;
+  if (curl_easy_getinfo(handle_, CURLINFO_SCHEME, &scheme) == CURLE_OK && scheme &&
+      strcasecmp(scheme, "https") == 0) {
+    tally.tlsHandshakes.fetch_add(static_cast<std::uint64_t>(opened), std::memory_order_relaxed);
+  }
+}
+
 HttpOutcome CurlTransfer::outcome(CURLcode result) {
   HttpOutcome outcome;
   outcome.retryAfter = retryAfter_;
+  long version = 0;
+  if (handle_ && curl_easy_getinfo(handle_, CURLINFO_HTTP_VERSION, &version) == CURLE_OK) {
+    outcome.protocol = protocolOf(version);
+  }
   outcome.queueWait = sentAt_ ? *sentAt_ - createdAt_ : std::chrono::nanoseconds::zero();
   long status = 0;
   if (handle_ && curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {

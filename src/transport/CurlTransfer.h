@@ -62,6 +62,10 @@ class CurlTransfer {
   /// The transfer was handed to libcurl at `now`: what came before is its queue wait.
   void markSent(std::chrono::steady_clock::time_point now) noexcept { sentAt_ = now; }
 
+  /// Adds the connections the transfer opened to its transport's tally, once; the transfer has
+  /// ended or was stopped (library thread only).
+  void tallyConnections() noexcept;
+
   /// The outcome of the finished transfer, given libcurl's result for it.
   HttpOutcome outcome(CURLcode result);
 
@@ -96,6 +100,7 @@ class CurlTransfer {
   std::atomic<bool> cancelled_{false};
   std::optional<WaitingPlace> waitingAt_;
   bool running_ = false;
+  bool tallied_ = false;
   const std::chrono::steady_clock::time_point createdAt_ = std::chrono::steady_clock::now();
   std::optional<std::chrono::steady_clock::time_point> sentAt_;
   char errorBuffer_[CURL_ERROR_SIZE] = {};

@@ -35,6 +35,18 @@ CurlTransport::CurlTransport(CurlTransportOptions options) {
   curl->noProxy = options.noProxy;
   curl->userAgent = options.userAgent;
   curl->maxResponseBytes = options.maxResponseBytes;
+  switch (options.httpVersion) {
+    case CurlTransportOptions::HttpVersion::http1_1:
+      curl->httpVersion = CURL_HTTP_VERSION_1_1;
+      curl->waitForMultiplexing = false;
+      break;
+    case CurlTransportOptions::HttpVersion::http2:
+      curl->httpVersion = CURL_HTTP_VERSION_2_PRIOR_KNOWLEDGE;
+      break;
+    case CurlTransportOptions::HttpVersion::automatic:
+      curl->httpVersion = CURL_HTTP_VERSION_2TLS;
+      break;
+  }
   curl->replyBudget = std::make_shared<transport::ReplyBudget>(options.maxResponseBytesInAll);
   try {
     curl->transportShare = std::make_shared<const ConnectionPool>(options.connectionLimits);
@@ -93,6 +105,14 @@ void CurlTransport::runAfter(std::chrono::nanoseconds delay, Task task) {
 void CurlTransport::post(Task task) { transport::ServiceLoop::shared().post(std::move(task)); }
 
 const CurlTransportOptions& CurlTransport::options() const noexcept { return settings_->options; }
+
+std::uint64_t CurlTransport::connectionsOpened() const noexcept {
+  return settings_->curl->connections->opened.load(std::memory_order_relaxed);
+}
+
+std::uint64_t CurlTransport::tlsHandshakes() const noexcept {
+  return settings_->curl->connections->tlsHandshakes.load(std::memory_order_relaxed);
+}
 
 bool CurlTransport::isLibraryThread() noexcept { return transport::ServiceLoop::isLoopThread(); }
 

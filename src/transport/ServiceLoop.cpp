@@ -81,6 +81,8 @@ ServiceLoop::ServiceLoop() {
   // that moment, and handles are added only while their calls are under way: whenever fewer
   // calls ran, it closed idle connections that the next burst of calls had to open again.
   curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, kMaxConnectionsInAll);
+  // Transfers to one host share an HTTP/2 connection where the server offers it.
+  curl_multi_setopt(multi_, CURLMOPT_PIPELINING, CURLPIPE_MULTIPLEX);
 
   // The thread starts with every signal blocked, so the application's handlers run on its own
   // threads and a write to a closed connection cannot raise SIGPIPE here.
@@ -218,6 +220,7 @@ void ServiceLoop::begin(const std::shared_ptr<CurlTransfer>& transfer) {
 void ServiceLoop::release(const std::shared_ptr<CurlTransfer>& transfer) {
   if (!transfer->running()) return;
   transfer->setRunning(false);
+  transfer->tallyConnections();
   admission_.ended(*transfer);
 }
 
@@ -236,8 +239,9 @@ void ServiceLoop::cancel(const std::shared_ptr<CurlTransfer>& transfer) {
   if (stopped()) return;
   if (admission_.remove(*transfer)) return;
   if (!transfer->running()) return;
-  // Removing a transfer under way closes its connection (or, between two exchanges, returns it
-  // to the pool), so the slot serves the next transfer at once.
+  // Removing a transfer under way closes its HTTP/1.1 connection (or, between two exchanges,
+  // returns it to the pool); on HTTP/2 libcurl resets the transfer's stream alone and keeps the
+  // connection for the others. Either way the slot serves the next transfer at once.
   curl_multi_remove_handle(multi_, transfer->handle());
   transfers_.erase(transfer->handle());
   release(transfer);

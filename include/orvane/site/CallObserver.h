@@ -53,6 +53,9 @@ class ORVANE_SITE_EXPORT CallObserver {
     std::chrono::nanoseconds queueWait{0};
     /// Time spent waiting for the rate limiter's permit before this attempt went out.
     std::chrono::nanoseconds limiterWait{0};
+    /// The HTTP version the attempt used, "HTTP/1.1" or "HTTP/2"; empty when the transport does
+    /// not say or nothing was exchanged (a cancelled attempt).
+    std::string_view protocol{};
   };
 
   /// A call ended: its handler is about to be called.

@@ -40,6 +40,10 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
     std::uint64_t callsFailed = 0;
     /// Attempts (HTTP exchanges) ended, retries included.
     std::uint64_t attempts = 0;
+    /// Of `attempts`, those that went over HTTP/1.1.
+    std::uint64_t http1Attempts = 0;
+    /// Of `attempts`, those that went over HTTP/2.
+    std::uint64_t http2Attempts = 0;
     /// Bytes sent by all attempts.
     std::uint64_t bytesSent = 0;
     /// Bytes received by all attempts.
@@ -65,7 +69,7 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
     /// Constant labels put first on every sample, in this order. Names follow Prometheus
     /// rules ([a-zA-Z_][a-zA-Z0-9_]*, not starting with "__") and differ from one another and
     /// from the labels the stats write themselves (operation, outcome, domain, code, status,
-    /// failure, limiter, fallback, le). Values are any text; they are escaped.
+    /// failure, limiter, fallback, le, protocol). Values are any text; they are escaped.
     std::vector<std::pair<std::string, std::string>> labels;
     /// Upper bounds of the latency buckets, positive and strictly increasing; empty means the
     /// default, 1 ms to 60 s.
@@ -95,6 +99,7 @@ class ORVANE_SITE_EXPORT CallStats : public CallObserver {
   /// Every metric in the Prometheus text exposition format (version 0.0.4), for a metrics page:
   /// orvane_site_calls_started_total, orvane_site_calls_total (by outcome, error domain and
   /// code), orvane_site_attempts_total (by HTTP status or failure code),
+  /// orvane_site_attempt_protocols_total (by HTTP version: "HTTP/1.1", "HTTP/2", "other"),
   /// orvane_site_call_duration_seconds and orvane_site_attempt_duration_seconds (histograms),
   /// orvane_site_sent_bytes_total, orvane_site_received_bytes_total,
   /// orvane_site_queue_wait_seconds_total, orvane_site_limiter_wait_seconds_total,

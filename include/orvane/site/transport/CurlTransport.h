@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 #include "orvane/site/Export.h"
@@ -15,14 +16,18 @@ namespace orvane::site {
 /// shows the first 15 characters, "orvane-site-ser"), started by the first request, timer or
 /// task of any of them and never stopped. That thread runs every transfer, every `runAfter`
 /// timer and every `post` task, and calls every completion. The number of threads does not grow
-/// with the number of calls. Connections are kept and reused between requests to the same host,
-/// at most 32 to one host and 128 in all: further requests wait in arrival order for a free
-/// connection. A request's time-out starts when its transfer starts; a request still waiting at
-/// its deadline (HttpRequest::deadline) ends with a time-out without being sent.
-/// `sendCancellable` handles stop a waiting request or a transfer under way (its connection is
-/// closed), and the completion of a cancelled request is dropped. HTTP/2 is used where the server
-/// offers it, redirects are not followed, and only "https" and "http" URLs are fetched. SIGPIPE and
-/// the application's other signals are blocked on the library thread.
+/// with the number of calls. Connections are kept and reused between requests to the same host.
+/// HTTP/2 is used over TLS where the server offers it (CurlTransportOptions::httpVersion): the
+/// requests to one host then share one connection as streams, up to the server's stream limit,
+/// and concurrent requests wait for that connection rather than opening their own; else
+/// HTTP/1.1, one request per connection at a time. At most 32 requests are in flight to one host
+/// and 128 in all (ConnectionLimits): further requests wait in arrival order. A request's
+/// time-out starts when its transfer starts; a request still waiting at its deadline
+/// (HttpRequest::deadline) ends with a time-out without being sent. `sendCancellable` handles
+/// stop a waiting request or a transfer under way (over HTTP/1.1 its connection is closed, over
+/// HTTP/2 its stream is reset and the connection kept), and the completion of a cancelled
+/// request is dropped. Redirects are not followed, and only "https" and "http" URLs are fetched.
+/// SIGPIPE and the application's other signals are blocked on the library thread.
 ///
 /// At process exit (return from main or std::exit) the library thread stops for good: at once
 /// when it is idle, else as soon as the completion or task it runs returns; exit waits for that
@@ -57,6 +62,12 @@ class ORVANE_SITE_EXPORT CurlTransport : public HttpTransport {
 
   /// The options this transport was made with.
   const CurlTransportOptions& options() const noexcept;
+
+  /// Connections this transport's requests have opened so far (a reused connection or an
+  /// HTTP/2 stream on one opens none), counted as each request ends or is cancelled.
+  std::uint64_t connectionsOpened() const noexcept;
+  /// Of connectionsOpened(), those that began with a TLS handshake ("https" requests).
+  std::uint64_t tlsHandshakes() const noexcept;
 
   /// True when called on the library thread.
   static bool isLibraryThread() noexcept;

@@ -19,6 +19,18 @@ namespace orvane::site {
 /// process and again when a day old; with them, the system's store and the extra CAs are read
 /// when the transport is created.
 struct ORVANE_SITE_EXPORT CurlTransportOptions {
+  /// Which HTTP version the transport speaks.
+  enum class HttpVersion {
+    /// HTTP/2 over TLS where the server offers it (ALPN), else HTTP/1.1; plain "http" URLs use
+    /// HTTP/1.1. Calls to one host share one HTTP/2 connection, up to the server's stream limit.
+    automatic,
+    /// HTTP/1.1 only, one request at a time on each connection.
+    http1_1,
+    /// HTTP/2 offered first: over TLS as `automatic` (a server that offers only HTTP/1.1 is
+    /// still spoken to in HTTP/1.1); plain "http" URLs speak HTTP/2 at once, without upgrade.
+    http2,
+  };
+
   /// Path of a PEM file holding one or more extra CA certificates, trusted in addition to the
   /// system's store. Empty: none. Read once, when the transport is created.
   std::string caInfoFile;
@@ -47,6 +59,9 @@ struct ORVANE_SITE_EXPORT CurlTransportOptions {
   /// Requests that name no pool share one of ConnectionLimits() (32 per host, 128 in all).
   /// Limits that are not positive make the constructor throw std::invalid_argument.
   ConnectionLimits connectionLimits{256, 512};
+  /// The HTTP version to speak; HttpOutcome::protocol and CallObserver::Attempt::protocol tell
+  /// which one each exchange used.
+  HttpVersion httpVersion = HttpVersion::automatic;
 };
 
 }  // namespace orvane::site

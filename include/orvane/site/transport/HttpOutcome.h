@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "orvane/site/Export.h"
 
@@ -43,6 +44,9 @@ struct ORVANE_SITE_EXPORT HttpOutcome {
   /// How long the request waited inside the transport (for a free connection) before it was
   /// sent; zero for a transport that sends at once.
   std::chrono::nanoseconds queueWait{0};
+  /// The HTTP version the exchange used, "HTTP/1.1" or "HTTP/2" (static text, safe to keep);
+  /// empty when the transport does not say or nothing was exchanged.
+  std::string_view protocol{};
 };
 
 }  // namespace orvane::site
