@@ -23,6 +23,14 @@ OPERATIONS: Dict[str, type] = {
 }
 
 
+_DURATIONS = ("attempt_timeout", "deadline")
+
+
+def _duration(value: Any) -> Any:
+    """Seconds as the compiled module takes them: a float or a timedelta (None: the default)."""
+    return float(value) if isinstance(value, int) and not isinstance(value, bool) else value
+
+
 def _settle_future(future: concurrent.futures.Future, response: Any, error: Any) -> None:
     try:
         if error is None:
@@ -65,6 +73,9 @@ class Client:
     """
 
     def __init__(self, api_key: str, **options: Any) -> None:
+        for name in _DURATIONS:
+            if name in options:
+                options[name] = _duration(options[name])
         self._native = _native.Client(api_key, **options)
 
     def close(self) -> None:
@@ -78,7 +89,8 @@ class Client:
         self.close()
 
     def _call(self, name: str, request: Any, deadline: Any) -> Any:
-        response, error = getattr(self._native, "_run_" + name)(request, deadline)
+        response, error = getattr(self._native, "_run_" + name)(request,
+                                                               _duration(deadline))
         if error is not None:
             raise from_native(error)
         return response
@@ -86,7 +98,8 @@ class Client:
     def _future(self, name: str, request: Any, deadline: Any) -> concurrent.futures.Future:
         future: concurrent.futures.Future = concurrent.futures.Future()
         control = getattr(self._native, "_start_" + name)(
-            request, deadline, lambda response, error: _settle_future(future, response, error))
+            request, _duration(deadline),
+            lambda response, error: _settle_future(future, response, error))
         future.add_done_callback(lambda done: control.cancel() if done.cancelled() else None)
         return future
 
@@ -100,7 +113,8 @@ class Client:
             except RuntimeError:
                 pass  # the loop was closed before the call ended
 
-        control = getattr(self._native, "_start_" + name)(request, deadline, settle)
+        control = getattr(self._native, "_start_" + name)(request, _duration(deadline),
+                                                            settle)
         try:
             return await future
         except asyncio.CancelledError:
