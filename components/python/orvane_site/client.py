@@ -50,7 +50,9 @@ def _settle_awaitable(future: asyncio.Future, response: Any, error: Any) -> None
         future.set_exception(from_native(error))
 
 
-def _outcome(future: concurrent.futures.Future) -> Any:
+def _outcome(future: Any) -> Any:
+    if isinstance(future, Exception):
+        return future
     try:
         return future.result()
     except OrvaneSiteError as error:
@@ -129,24 +131,30 @@ class Client:
         window: collections.deque = collections.deque()
         try:
             for item in items:
-                if isinstance(item, dict):
-                    request = request_type(**{**common, **item})
-                else:
-                    request = request_type(item, **common)
-                window.append(self._future(name, request, deadline))
+                try:
+                    if isinstance(item, dict):
+                        request = request_type(**{**common, **item})
+                    else:
+                        request = request_type(item, **common)
+                    window.append(self._future(name, request, deadline))
+                except (TypeError, ValueError) as unusable:  # this item's own outcome
+                    window.append(unusable)
                 if len(window) >= concurrency:
                     yield _outcome(window.popleft())
             while window:
                 yield _outcome(window.popleft())
         finally:
             for future in window:
-                future.cancel()
+                if isinstance(future, concurrent.futures.Future):
+                    future.cancel()
 
     def geocode_many(self, items: Iterable[Union[str, Dict[str, Any]]], concurrency: int = 16,
                      deadline: Any = None, **common: Any) -> Iterator[Any]:
         """Geocodes each item (an address, or a dict of geocode's arguments) with up to
         `concurrency` calls in flight, yielding in input order the response or the
-        OrvaneSiteError of each; `common` arguments apply to every item."""
+        OrvaneSiteError of each (an item that makes no request yields its TypeError or
+        ValueError); `common` arguments apply to every item. At most `concurrency` results
+        are held at once, whatever the input's length."""
         return self._many("geocode", items, concurrency, deadline, common)
 
     def reverse_geocode_many(self, items: Iterable[Any], concurrency: int = 16,
