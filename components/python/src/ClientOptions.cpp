@@ -1,5 +1,6 @@
 #include "ClientOptionsFromPython.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "orvane/site/TokenBucket.h"
@@ -44,7 +45,9 @@ ClientOptions makeClientOptions(const ClientArguments& arguments) {
     limits.inAll = arguments.maxConnections.value_or(limits.inAll);
     options.setConnectionPool(std::make_shared<ConnectionPool>(limits));
   }
-  options.setHandlerThreads(arguments.handlerThreads);
+  // At least one: a handler on the library thread would hold every call up while it waits for
+  // the GIL.
+  options.setHandlerThreads(std::max<std::size_t>(1, arguments.handlerThreads));
   options.setTransport(transportFor(arguments));
   return options;
 }

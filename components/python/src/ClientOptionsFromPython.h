@@ -29,7 +29,7 @@ struct ClientArguments {
   std::optional<std::string> caPem;
   std::optional<std::string> proxy;
   std::optional<std::string> noProxy;
-  std::size_t handlerThreads = 1;
+  std::size_t handlerThreads = 1;  // at least one is used
   std::shared_ptr<HttpTransport> transport;
 };
 
