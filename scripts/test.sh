@@ -11,6 +11,7 @@
 #             exported symbols; the Debian packages built, installed with dpkg, used from /usr
 #             and removed
 #   docs      Doxygen over the public headers, every warning an error
+#   python    the Python module (build/ci's tree) and its pytest tests against the stand-in
 # Name jobs to run only those: scripts/test.sh build format
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,7 +20,7 @@ root=$(pwd)
 ./scripts/install-deps.sh
 
 jobs=("$@")
-[ "${#jobs[@]}" -gt 0 ] || jobs=(format tidy docs build package sanitize tsan fuzz)
+[ "${#jobs[@]}" -gt 0 ] || jobs=(format tidy docs build python package sanitize tsan fuzz)
 parallel=${ORVANE_SITE_JOBS:-$(nproc)}
 : "${FUZZ_SECONDS:=30}"
 
@@ -94,6 +95,15 @@ job_docs() {
   mkdir -p build/docs
   (cd "$root" && ORVANE_SITE_VERSION=$(project_version) doxygen docs/Doxyfile)
   echo "docs: clean, build/docs/html/index.html"
+}
+
+job_python() {
+  banner "python: the orvane_site module and its tests"
+  # The build job's tree: after it, only the module is left to link.
+  BUILD_TARGET=orvane-site-python configure_and_build build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORVANE_SITE_BUILD_BENCH=ON -DORVANE_SITE_BUILD_PYTHON=ON
+  PYTHONPATH="$root/build/ci/components/python" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+    tests/python
 }
 
 project_version() {
