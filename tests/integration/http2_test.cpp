@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "orvane/site/CallStats.h"
+#include "orvane/site/QueryTypeAhead.h"
 #include "orvane/site/SiteClient.h"
 #include "orvane/site/testing/Standin.h"
 #include "orvane/site/transport/CurlTransport.h"
@@ -218,24 +220,32 @@ INSTANTIATE_TEST_SUITE_P(Versions, ConcurrentCalls,
                                            Concurrency{HttpVersion::http1_1, "HTTP/1.1", 32}),
                          versionName);
 
-TEST_F(Http2Integration, CancelledCallsResetTheirStreamsAndTheNextCallReusesTheConnection) {
+// 320 keystrokes through the type-ahead helper, each arriving while the call before it is in
+// flight: every superseded call resets its stream, all share one connection, and only the last
+// text's result is delivered.
+TEST_F(Http2Integration, TypeAheadKeystrokesCancelTheirStreamsOnOneConnection) {
   auto transport = proxy_->transport(HttpVersion::automatic);
   const std::string slowKey = standin_.apiKeyWithFaults({StandinFault::delay(100ms)});
-  SiteClient slow = clientOver(transport, slowKey);
-  for (int i = 1; i < 320; ++i) {
-    Call<TimezoneResponse> call = slow.timezone(someRequest());
-    // In flight: the request went through the proxy to the stand-in.
+  SiteClient client = clientOver(transport, slowKey);
+  std::promise<std::string> delivered;
+  QueryTypeAhead typeAhead(
+      client, QueryAutocompleteRequest("", std::nullopt, std::nullopt, std::nullopt, std::nullopt),
+      [&delivered](const std::string& text, const Result<QueryAutocompleteResponse>& result) {
+        delivered.set_value(result.ok() ? text : result.error().localizedDescription);
+      },
+      TypeAheadOptions().setQuietTime(0ms).setMinimumLength(1));
+  constexpr int kKeystrokes = 320;
+  for (int i = 1; i <= kKeystrokes; ++i) {
+    typeAhead.setText("Paris " + std::to_string(i));
     const auto until = std::chrono::steady_clock::now() + 10s;
     while (standin_.requestsForKey(slowKey) < i && std::chrono::steady_clock::now() < until) {
       std::this_thread::yield();
     }
-    ASSERT_EQ(standin_.requestsForKey(slowKey), i) << "call " << i << " never arrived";
-    call.cancel();
+    ASSERT_EQ(standin_.requestsForKey(slowKey), i) << "keystroke " << i << " never arrived";
   }
-  SiteClient quick = clientOver(transport, standin_.apiKey());
-  const Result<TimezoneResponse> last = quick.timezone(someRequest()).get();
-  EXPECT_TRUE(last.ok()) << last.error().localizedDescription;
+  EXPECT_EQ(delivered.get_future().get(), "Paris " + std::to_string(kKeystrokes));
   EXPECT_EQ(transport->connectionsOpened(), 1u);
+  EXPECT_EQ(transport->tlsHandshakes(), 1u);
 }
 
 }  // namespace
