@@ -8,9 +8,8 @@ namespace {
 
 // The labels the stats write themselves, which a constant label would collide with.
 constexpr std::array<std::string_view, 11> kOwnLabels = {
-    "operation", "outcome", "domain",   "code", "status",
-    "failure",   "limiter", "fallback", "le",   "event",
-    "protocol"};
+    "operation", "outcome",  "domain", "code",  "status",  "failure",
+    "limiter",   "fallback", "le",     "event", "protocol"};
 
 bool validName(std::string_view name) {
   if (name.empty() || name.substr(0, 2) == "__") return false;
