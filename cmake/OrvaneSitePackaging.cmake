@@ -2,6 +2,7 @@
 #   liborvane-site0     the shared library (install component "runtime")
 #   liborvane-site-dev  headers, link name, CMake package, pkg-config file, testing kit
 #   orvane-site-tools   the command-line tool and the stand-in (orvane-site-standin)
+#   python3-orvane-site the Python module orvane_site (install component "python"), where built
 # Dependencies on system libraries come from dpkg-shlibdeps; the version is the project's.
 if(NOT BUILD_SHARED_LIBS)
   return()
@@ -44,5 +45,19 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME orvane-site-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 # The stand-in builds its data set from the zone files and country names.
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "tzdata, iso-codes")
+
+if(TARGET orvane-site-python)
+  list(APPEND CPACK_COMPONENTS_ALL python)
+  set(CPACK_COMPONENT_PYTHON_DESCRIPTION
+      "${PROJECT_DESCRIPTION} (Python 3 module orvane_site, with its type stubs)")
+  set(CPACK_COMPONENT_PYTHON_DEPENDS runtime)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-orvane-site)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+  # The extension is built for this interpreter's ABI (its file name says which).
+  math(EXPR next_minor "${Python_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+      "python3 (>= ${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}), python3 (<< ${Python_VERSION_MAJOR}.${next_minor})")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-geopy")
+endif()
 
 include(CPack)
