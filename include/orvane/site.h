@@ -28,6 +28,7 @@
 #include "orvane/site/QuerySuggestionTypeAhead.h"
 #include "orvane/site/QueryTypeAhead.h"
 #include "orvane/site/RateLimiter.h"
+#include "orvane/site/ResponseCache.h"
 #include "orvane/site/Result.h"
 #include "orvane/site/RetryPolicy.h"
 #include "orvane/site/ServiceReturnCode.h"
