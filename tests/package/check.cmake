@@ -91,8 +91,9 @@ if(redis_targets)
   run(${WORK_DIR}/pkg-config/redis-consumer)
 endif()
 
-# The application test of the testing kit, built from orvane-site-testing.pc alone.
-if(EXISTS ${WORK_DIR}/consumer/consumer-kit-test)
+# The application test of the testing kit, built from orvane-site-testing.pc alone (where the
+# examples are built too: once per run of every test).
+if(EXAMPLES_DIR AND EXISTS ${WORK_DIR}/consumer/consumer-kit-test)
   execute_process(COMMAND pkg-config --cflags --libs orvane-site-testing gtest_main
                   RESULT_VARIABLE rc OUTPUT_VARIABLE flags ERROR_VARIABLE err
                   OUTPUT_STRIP_TRAILING_WHITESPACE)
